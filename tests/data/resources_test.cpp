@@ -1,0 +1,60 @@
+#include "data/resources.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+namespace {
+
+uint32_t Le32(std::span<const unsigned char> b, std::size_t at) {
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t{b[at + 3]} << 24);
+}
+uint16_t Le16(std::span<const unsigned char> b, std::size_t at) {
+  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
+
+class GlyphTest : public testing::TestWithParam<const char*> {};
+
+TEST_P(GlyphTest, IsA25x25TrueColourBitmapWithADrawing) {
+  const std::span<const unsigned char> bmp = ResourceBytes(GetParam());
+  constexpr std::size_t kSide = 25, kRow = 76, kPixels = 54;
+  ASSERT_EQ(bmp.size(), kPixels + kRow * kSide);
+  EXPECT_EQ(bmp[0], 'B');
+  EXPECT_EQ(bmp[1], 'M');
+  EXPECT_EQ(Le32(bmp, 2), bmp.size());
+  EXPECT_EQ(Le32(bmp, 10), kPixels);
+  EXPECT_EQ(Le32(bmp, 14), 40u);
+  EXPECT_EQ(Le32(bmp, 18), kSide);
+  EXPECT_EQ(Le32(bmp, 22), kSide);  // positive: bottom-up
+  EXPECT_EQ(Le16(bmp, 26), 1);
+  EXPECT_EQ(Le16(bmp, 28), 24);
+  EXPECT_EQ(Le32(bmp, 30), 0u);  // BI_RGB
+  EXPECT_TRUE(Le32(bmp, 34) == 0 || Le32(bmp, 34) == kRow * kSide);
+
+  // Bottom-up, so the first stored pixel is the bottom-left one: the
+  // colour the program makes transparent.
+  const auto pixel = [&](std::size_t x, std::size_t y) {
+    const std::size_t at = kPixels + y * kRow + x * 3;
+    return std::string(bmp.begin() + at, bmp.begin() + at + 3);
+  };
+  const std::string key = pixel(0, 0);
+  std::size_t drawn = 0;
+  for (std::size_t y = 0; y < kSide; ++y) {
+    for (std::size_t x = 0; x < kSide; ++x) drawn += pixel(x, y) != key;
+  }
+  EXPECT_GE(drawn * 10, kSide * kSide) << "too little drawing";
+  EXPECT_LE(drawn * 10, kSide * kSide * 9) << "too little background";
+}
+
+INSTANTIATE_TEST_SUITE_P(AllGlyphs, GlyphTest,
+                         testing::Values("back", "forward", "home", "stop", "refresh", "yahoo",
+                                         "google"));
+
+TEST(ResourceBytes, UnknownNameIsEmpty) {
+  EXPECT_TRUE(ResourceBytes("").empty());
+  EXPECT_TRUE(ResourceBytes("nonexistent").empty());
+  EXPECT_TRUE(ResourceBytes("back.bmp").empty());
+}
+
+}  // namespace
