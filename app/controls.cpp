@@ -1,0 +1,123 @@
+#include "app/controls.h"
+
+#include <gdkmm/general.h>
+#include <gdkmm/pixbufloader.h>
+#include <gtkmm/image.h>
+
+#include "data/resources.h"
+#include "platform/exception.h"
+
+namespace {
+
+// Label that reports no minimum width, so the button around it keeps the
+// width it was given and clips the text.
+class ClippedLabel : public Gtk::Label {
+ public:
+  explicit ClippedLabel(const char* text) : Gtk::Label(text) {}
+
+ protected:
+  void get_preferred_width_vfunc(int& minimum, int& natural) const override {
+    Gtk::Label::get_preferred_width_vfunc(minimum, natural);
+    minimum = 0;
+  }
+};
+
+void Line(const Cairo::RefPtr<Cairo::Context>& cr, double x0, double y0, double x1, double y1) {
+  cr->move_to(x0, y0);
+  cr->line_to(x1, y1);
+  cr->stroke();
+}
+
+}  // namespace
+
+TPanel::TPanel(const char* name, Rgb colour, int height) : colour_(colour) {
+  set_name(name);
+  set_has_window(true);
+  set_size_request(-1, height);
+}
+
+void TPanel::get_preferred_width_vfunc(int& minimum, int& natural) const {
+  Gtk::Fixed::get_preferred_width_vfunc(minimum, natural);
+  minimum = 0;
+}
+
+bool TPanel::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {
+  const double w = get_allocated_width(), h = get_allocated_height();
+  cr->set_source_rgb(colour_.r, colour_.g, colour_.b);
+  cr->paint();
+  cr->set_line_width(1);
+  cr->set_source_rgb(1, 1, 1);
+  Line(cr, 0.5, h - 1, 0.5, 0.5);
+  Line(cr, 0.5, 0.5, w - 1, 0.5);
+  cr->set_source_rgb(0.5, 0.5, 0.5);
+  Line(cr, w - 0.5, 0, w - 0.5, h - 0.5);
+  Line(cr, w - 0.5, h - 0.5, 0, h - 0.5);
+  return Gtk::Fixed::on_draw(cr);
+}
+
+TGroupBox::TGroupBox(const char* name, const char* caption, int width, int height)
+    : caption_(caption) {
+  set_name(name);
+  set_size_request(width, height);
+  caption_.set_name("GroupBoxCaption");
+  put(caption_, 8, 0);
+}
+
+bool TGroupBox::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {
+  const double w = get_allocated_width(), h = get_allocated_height();
+  const double top = caption_.get_allocated_height() / 2.0;
+  cr->set_line_width(1);
+  // Etched frame: a shadow line with a highlight line inside it.
+  cr->set_source_rgb(0.5, 0.5, 0.5);
+  cr->rectangle(0.5, top + 0.5, w - 2, h - top - 2);
+  cr->stroke();
+  cr->set_source_rgb(1, 1, 1);
+  cr->rectangle(1.5, top + 1.5, w - 2, h - top - 2);
+  cr->stroke();
+  // The caption interrupts the frame.
+  Gtk::Allocation a = caption_.get_allocation();
+  Gtk::Allocation self = get_allocation();
+  auto* panel = dynamic_cast<TPanel*>(get_parent());
+  Rgb bg = panel != nullptr ? panel->Colour() : Rgb{0.9, 0.9, 0.9};
+  cr->set_source_rgb(bg.r, bg.g, bg.b);
+  cr->rectangle(a.get_x() - self.get_x() - 2, 0, a.get_width() + 4, a.get_height());
+  cr->fill();
+  return Gtk::Fixed::on_draw(cr);
+}
+
+TButton::TButton(const char* name, const char* caption) {
+  set_name(name);
+  auto* label = Gtk::manage(new ClippedLabel(caption));
+  add(*label);
+  set_can_default(false);
+  set_focus_on_click(true);
+}
+
+std::string TButton::Caption() const {
+  auto* label = dynamic_cast<const Gtk::Label*>(get_child());
+  return label != nullptr ? std::string(label->get_text()) : std::string();
+}
+
+TBitBtn::TBitBtn(const char* name, std::string_view glyph) {
+  set_name(name);
+  auto* image = Gtk::manage(new Gtk::Image(LoadGlyph(glyph)));
+  add(*image);
+  set_can_default(false);
+}
+
+void Place(Gtk::Fixed& parent, Gtk::Widget& child, int left, int top, int width, int height) {
+  child.set_size_request(width, height);
+  parent.put(child, left, top);
+}
+
+Glib::RefPtr<Gdk::Pixbuf> LoadGlyph(std::string_view name) {
+  std::span<const unsigned char> bytes = ResourceBytes(name);
+  if (bytes.empty()) throw Exception("グリフがありません: " + std::string(name));
+  auto loader = Gdk::PixbufLoader::create("bmp");
+  loader->write(bytes.data(), bytes.size());
+  loader->close();
+  Glib::RefPtr<Gdk::Pixbuf> pixbuf = loader->get_pixbuf();
+  const guint8* corner =
+      pixbuf->get_pixels() + (pixbuf->get_height() - 1) * pixbuf->get_rowstride();
+  return pixbuf->add_alpha(true, corner[0], corner[1], corner[2]);
+}

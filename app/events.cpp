@@ -1,0 +1,21 @@
+// Events of the window's browser component.
+#include "app/form_html.h"
+
+void TFormHTML::CppWebBrowser1NavigateComplete2(TCppWebBrowser*, IDispatch*, Variant*) {
+  // The component's own location, not the event's address: a frame's
+  // navigation must not put the frame's address in the box.
+  EditURL->set_text(CppWebBrowser1->LocationURL().ToUtf8());
+}
+
+void TFormHTML::CppWebBrowser1NewWindow2(TCppWebBrowser*, IDispatch** ppDisp, VARIANT_BOOL*) {
+  auto* window = new TFormHTML(Owner());
+  int left = 0, top = 0;
+  FormHTML->get_position(left, top);
+  window->move(left + 20, top + 20);
+  window->show();
+  CppWebBrowser1->SetRegisterAsBrowser(VARIANT_TRUE);
+  *ppDisp = window->CppWebBrowser1->Application();
+}
+
+void TFormHTML::CppWebBrowser1BeforeNavigate2(TCppWebBrowser*, IDispatch*, Variant*, Variant*,
+                                              Variant*, Variant*, Variant*, VARIANT_BOOL*) {}

@@ -1,0 +1,42 @@
+// A browser window built the way the program builds it, with its home page on
+// a server of the test's own.
+#pragma once
+
+#include <webkit2/webkit2.h>
+
+#include <memory>
+
+#include "app/form_html.h"
+#include "tests/support/gui_test.h"
+#include "tests/support/http_server.h"
+
+class FormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server_.AddHtml("/home.html", "<html><body><h1>home</h1></body></html>");
+    TCppWebBrowser::SetDefaultHomePage(server_.Url("/home.html"));
+    Application->CreateForm(FormHTML);
+    form_ = FormHTML;
+    form_->show();
+    ASSERT_TRUE(RunUntil([&] {
+      return form_->get_realized() && form_->EditURL->get_text() == server_.Url("/home.html");
+    }));
+  }
+  void TearDown() override {
+    Application->DestroyForms();
+    FormHTML = nullptr;
+    TCppWebBrowser::SetDefaultHomePage("about:blank");
+  }
+
+  // Waits until the window's page has finished loading `url`.
+  bool WaitForPage(TFormHTML* form, const std::string& url) {
+    WebKitWebView* view = form->CppWebBrowser1->View();
+    return RunUntil([&] {
+      const gchar* uri = webkit_web_view_get_uri(view);
+      return uri != nullptr && url == uri && !webkit_web_view_is_loading(view);
+    });
+  }
+
+  TestHttpServer server_;
+  TFormHTML* form_ = nullptr;
+};

@@ -1,0 +1,73 @@
+// A small HTTP server on 127.0.0.1 for the engine to load test pages from.
+// It runs in the test's own main loop: requests are answered while the test
+// waits in RunUntil.
+#pragma once
+
+#include <libsoup/soup.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+class TestHttpServer {
+ public:
+  struct Page {
+    std::string body;
+    std::string type = "text/html; charset=utf-8";
+    int status = 200;
+    std::string location;  // for redirects
+  };
+
+  TestHttpServer() {
+    server_ = soup_server_new(nullptr, nullptr);
+    soup_server_add_handler(server_, nullptr, &TestHttpServer::Handle, this, nullptr);
+    GError* error = nullptr;
+    soup_server_listen_local(server_, 0, SOUP_SERVER_LISTEN_IPV4_ONLY, &error);
+    if (error != nullptr) g_error("test server: %s", error->message);
+    GSList* uris = soup_server_get_uris(server_);
+    port_ = g_uri_get_port(static_cast<GUri*>(uris->data));
+    g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
+  }
+  ~TestHttpServer() {
+    soup_server_disconnect(server_);
+    g_object_unref(server_);
+  }
+  TestHttpServer(const TestHttpServer&) = delete;
+  TestHttpServer& operator=(const TestHttpServer&) = delete;
+
+  void Add(const std::string& path, Page page) { pages_[path] = std::move(page); }
+  void AddHtml(const std::string& path, std::string html) { Add(path, Page{std::move(html)}); }
+  std::string Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+  // Paths with query, in the order they were asked for.
+  const std::vector<std::string>& Requests() const { return requests_; }
+
+ private:
+  static void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*,
+                     gpointer data) {
+    auto* self = static_cast<TestHttpServer*>(data);
+    GUri* uri = soup_server_message_get_uri(msg);
+    const char* query = g_uri_get_query(uri);
+    self->requests_.push_back(std::string(path) + (query ? std::string("?") + query : ""));
+    auto it = self->pages_.find(path);
+    if (it == self->pages_.end()) {
+      soup_server_message_set_status(msg, 404, nullptr);
+      soup_server_message_set_response(msg, "text/plain", SOUP_MEMORY_STATIC, "not found", 9);
+      return;
+    }
+    const Page& page = it->second;
+    soup_server_message_set_status(msg, page.status, nullptr);
+    if (!page.location.empty()) {
+      soup_message_headers_append(soup_server_message_get_response_headers(msg), "Location",
+                                  page.location.c_str());
+    }
+    soup_server_message_set_response(msg, page.type.c_str(), SOUP_MEMORY_COPY, page.body.data(),
+                                     page.body.size());
+  }
+
+  SoupServer* server_ = nullptr;
+  int port_ = 0;
+  std::map<std::string, Page> pages_;
+  std::vector<std::string> requests_;
+};
