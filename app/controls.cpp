@@ -9,19 +9,6 @@
 
 namespace {
 
-// Label that reports no minimum width, so the button around it keeps the
-// width it was given and clips the text.
-class ClippedLabel : public Gtk::Label {
- public:
-  explicit ClippedLabel(const char* text) : Gtk::Label(text) {}
-
- protected:
-  void get_preferred_width_vfunc(int& minimum, int& natural) const override {
-    Gtk::Label::get_preferred_width_vfunc(minimum, natural);
-    minimum = 0;
-  }
-};
-
 void Line(const Cairo::RefPtr<Cairo::Context>& cr, double x0, double y0, double x1, double y1) {
   cr->move_to(x0, y0);
   cr->line_to(x1, y1);
@@ -29,6 +16,16 @@ void Line(const Cairo::RefPtr<Cairo::Context>& cr, double x0, double y0, double 
 }
 
 }  // namespace
+
+void TLabel::get_preferred_width_vfunc(int& minimum, int& natural) const {
+  Gtk::Label::get_preferred_width_vfunc(minimum, natural);
+  minimum = 0;
+}
+
+void TLabel::get_preferred_height_vfunc(int& minimum, int& natural) const {
+  Gtk::Label::get_preferred_height_vfunc(minimum, natural);
+  minimum = 0;
+}
 
 TPanel::TPanel(const char* name, Rgb colour, int height) : colour_(colour) {
   set_name(name);
@@ -44,7 +41,8 @@ void TPanel::get_preferred_width_vfunc(int& minimum, int& natural) const {
 bool TPanel::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {
   const double w = get_allocated_width(), h = get_allocated_height();
   cr->set_source_rgb(colour_.r, colour_.g, colour_.b);
-  cr->paint();
+  cr->rectangle(0, 0, w, h);  // paint() would spill over the siblings
+  cr->fill();
   cr->set_line_width(1);
   cr->set_source_rgb(1, 1, 1);
   Line(cr, 0.5, h - 1, 0.5, 0.5);
@@ -87,7 +85,7 @@ bool TGroupBox::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {
 
 TButton::TButton(const char* name, const char* caption) {
   set_name(name);
-  auto* label = Gtk::manage(new ClippedLabel(caption));
+  auto* label = Gtk::manage(new TLabel(caption));
   add(*label);
   set_can_default(false);
   set_focus_on_click(true);

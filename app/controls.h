@@ -56,6 +56,17 @@ class TBitBtn : public Gtk::Button {
   TBitBtn(const char* name, std::string_view glyph);
 };
 
+// A label that reports no minimum size, so the control around it keeps the
+// size it was given and clips the text.
+class TLabel : public Gtk::Label {
+ public:
+  explicit TLabel(const char* text) : Gtk::Label(text) {}
+
+ protected:
+  void get_preferred_width_vfunc(int& minimum, int& natural) const override;
+  void get_preferred_height_vfunc(int& minimum, int& natural) const override;
+};
+
 // Places `child` in `parent` at the given position and size.
 void Place(Gtk::Fixed& parent, Gtk::Widget& child, int left, int top, int width, int height);
 

@@ -158,7 +158,7 @@ TFormHTML::TFormHTML(TApplication* Owner) : TForm(Owner) {
   BuildPanel3();
   BindBrowserEvents();
   column->show_all();
-  set_focus(*ButtonGoHome);
+  ButtonGoHome->grab_focus();
 
   Owner->SetOnMessage([this](const MSG& msg, bool& handled) { ApplicationMessage(msg, handled); });
   FormCreate();
@@ -178,7 +178,7 @@ void TFormHTML::BuildPanel1() {
 }
 
 void TFormHTML::BuildPanel2() {
-  Label1 = Gtk::manage(new Gtk::Label("アドレス"));
+  Label1 = Gtk::manage(new TLabel("アドレス"));
   Label1->set_name("Label1");
   Label1->set_xalign(0);
   Place(*Panel2, *Label1, 5, 12, 48, 13);

@@ -102,6 +102,12 @@ struct TCppWebBrowser::Signals {
     self->RaiseNavigateComplete();
   }
 
+  // A new load's provisional address is announced before the load starts;
+  // only what comes after a commit is the page's own.
+  static void LoadingChanged(WebKitWebView* view, GParamSpec*, TCppWebBrowser* self) {
+    if (webkit_web_view_is_loading(view)) self->committed_ = false;
+  }
+
   // Same-document changes (fragment, history.pushState) commit no load.
   static void UriChanged(WebKitWebView*, GParamSpec*, TCppWebBrowser* self) {
     if (self->committed_) self->RaiseNavigateComplete();
@@ -114,7 +120,10 @@ TCppWebBrowser::TCppWebBrowser() : Gtk::Box(Gtk::ORIENTATION_VERTICAL), home_pag
 }
 
 TCppWebBrowser::~TCppWebBrowser() {
-  if (view_ != nullptr) g_signal_handlers_disconnect_by_data(view_, this);
+  if (view_ != nullptr) {
+    g_signal_handlers_disconnect_by_data(view_, this);
+    g_object_unref(view_);
+  }
   automation_->owner_ = nullptr;
   automation_->Release();
 }
@@ -143,7 +152,9 @@ void TCppWebBrowser::MakeView() {
   related_ = g_requesting_view;
   GtkWidget* widget =
       related_ != nullptr ? webkit_web_view_new_with_related_view(related_) : webkit_web_view_new();
-  view_ = WEBKIT_WEB_VIEW(widget);
+  // Our own reference: the view may be destroyed with its container before
+  // this object is.
+  view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(widget));
   gtk_box_pack_start(GTK_BOX(gobj()), widget, TRUE, TRUE, 0);
   gtk_widget_show(widget);
   ConnectSignals();
@@ -153,6 +164,7 @@ void TCppWebBrowser::ConnectSignals() {
   g_signal_connect(view_, "decide-policy", G_CALLBACK(Signals::DecidePolicy), this);
   g_signal_connect(view_, "create", G_CALLBACK(Signals::Create), this);
   g_signal_connect(view_, "load-changed", G_CALLBACK(Signals::LoadChanged), this);
+  g_signal_connect(view_, "notify::is-loading", G_CALLBACK(Signals::LoadingChanged), this);
   g_signal_connect(view_, "notify::uri", G_CALLBACK(Signals::UriChanged), this);
 }
 

@@ -36,7 +36,11 @@ class TestHttpServer {
   TestHttpServer& operator=(const TestHttpServer&) = delete;
 
   void Add(const std::string& path, Page page) { pages_[path] = std::move(page); }
-  void AddHtml(const std::string& path, std::string html) { Add(path, Page{std::move(html)}); }
+  void AddHtml(const std::string& path, std::string html) {
+    Page page;
+    page.body = std::move(html);
+    Add(path, std::move(page));
+  }
   std::string Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
