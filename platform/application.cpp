@@ -111,6 +111,7 @@ void TApplication::RemoveForm(TForm* form) {
 void TApplication::Run() {
   if (main_form_ == nullptr) return;
   main_form_->show();
+  terminated_ = false;
   running_ = true;
   while (!terminated_) gtk_main_iteration();
   running_ = false;
