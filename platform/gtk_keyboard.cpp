@@ -187,11 +187,10 @@ char ControlCharOf(BYTE vk, bool shift) {
   return 0;
 }
 
-guint HardwareKeycodeOf(guint keyval) {
+guint HardwareKeycodeOf(GdkKeymap* keymap, guint keyval) {
   GdkKeymapKey* keys = nullptr;
   gint count = 0;
   guint keycode = 0;
-  GdkKeymap* keymap = gdk_keymap_get_for_display(gdk_display_get_default());
   if (gdk_keymap_get_entries_for_keyval(keymap, keyval, &keys, &count)) {
     // Prefer the plain level of the first group, as a real key press reports.
     keycode = keys[0].keycode;
@@ -278,6 +277,22 @@ GtkKeyboardServices::GtkKeyboardServices() = default;
 
 GtkKeyboardServices::~GtkKeyboardServices() {
   if (flush_source_ != 0) g_source_remove(flush_source_);
+  if (keymap_ != nullptr) g_signal_handler_disconnect(keymap_, keys_changed_handler_);
+}
+
+// The keymap is searched once per keyval until the keyboard layout changes.
+guint GtkKeyboardServices::KeycodeOf(guint keyval) {
+  if (keymap_ == nullptr) {
+    keymap_ = gdk_keymap_get_for_display(gdk_display_get_default());
+    keys_changed_handler_ = g_signal_connect_swapped(
+        keymap_, "keys-changed",
+        G_CALLBACK(+[](GtkKeyboardServices* self) { self->keycodes_.clear(); }), this);
+  }
+  const auto it = keycodes_.find(keyval);
+  if (it != keycodes_.end()) return it->second;
+  const guint keycode = HardwareKeycodeOf(keymap_, keyval);
+  keycodes_.emplace(keyval, keycode);
+  return keycode;
 }
 
 GtkKeyboardServices::Modifiers GtkKeyboardServices::CurrentModifiers() const {
@@ -383,7 +398,8 @@ void GtkKeyboardServices::keybd_event(BYTE vk, BYTE scan, DWORD flags, ULONG_PTR
   item.msg.wParam = vk;
   item.msg.lParam = KeyLParam(scan, extended, press, was_down);
   item.msg.time = Now();
-  item.msg.pt = PointerPosition();
+  // pt stays 0,0: asking the X server where the pointer is would cost a round
+  // trip per played event, and nothing reads it from a played key.
   item.mods = before;
   Enqueue(item);
 }
@@ -458,9 +474,8 @@ LRESULT GtkKeyboardServices::DispatchMessageA(const MSG* msg) {
   const auto vk = static_cast<BYTE>(msg->wParam);
   const bool extended = ((msg->lParam >> 24) & 1) != 0;
   const guint keyval = gdkkeys::KeyvalOfVirtualKey(vk, extended, mods.shift, mods.caps_lock);
-  guint keycode = HardwareKeycodeOf(keyval);
-  if (keycode == 0)
-    keycode = HardwareKeycodeOf(gdkkeys::KeyvalOfVirtualKey(vk, extended, false, false));
+  guint keycode = KeycodeOf(keyval);
+  if (keycode == 0) keycode = KeycodeOf(gdkkeys::KeyvalOfVirtualKey(vk, extended, false, false));
 
   GdkEvent* event = gdk_event_new(IsPress(msg->message) ? GDK_KEY_PRESS : GDK_KEY_RELEASE);
   GdkEventKey& key = event->key;

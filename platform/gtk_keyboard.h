@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <deque>
+#include <unordered_map>
 
 #include "platform/keyboard.h"
 
@@ -82,6 +83,7 @@ class GtkKeyboardServices : public KeyboardServices {
   void Enqueue(const Queued& item);
   void ScheduleFlush();
   static gboolean FlushIdle(gpointer self);
+  guint KeycodeOf(guint keyval);
 
   std::deque<Queued> queue_;
   // Messages handed out by PeekMessageA, so that translating and dispatching
@@ -91,4 +93,7 @@ class GtkKeyboardServices : public KeyboardServices {
   GdkWindow* last_key_window_ = nullptr;  // only compared, never dereferenced
   DWORD last_real_time_ = 0;
   guint flush_source_ = 0;
+  GdkKeymap* keymap_ = nullptr;
+  gulong keys_changed_handler_ = 0;
+  std::unordered_map<guint, guint> keycodes_;
 };
