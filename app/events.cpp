@@ -19,3 +19,10 @@ void TFormHTML::CppWebBrowser1NewWindow2(TCppWebBrowser*, IDispatch** ppDisp, VA
 
 void TFormHTML::CppWebBrowser1BeforeNavigate2(TCppWebBrowser*, IDispatch*, Variant*, Variant*,
                                               Variant*, Variant*, Variant*, VARIANT_BOOL*) {}
+
+// The address box shows the load's progress under its text; its text is
+// left alone.
+void TFormHTML::CppWebBrowser1ProgressChange(TCppWebBrowser*, long Progress, long ProgressMax) {
+  const bool loading = Progress >= 0 && ProgressMax > 0 && Progress < ProgressMax;
+  EditURL->set_progress_fraction(loading ? double(Progress) / ProgressMax : 0.0);
+}

@@ -208,6 +208,8 @@ void TFormHTML::BindBrowserEvents() {
   CppWebBrowser1->SetOnNewWindow2([this](TCppWebBrowser* s, IDispatch** d, VARIANT_BOOL* c) {
     CppWebBrowser1NewWindow2(s, d, c);
   });
+  CppWebBrowser1->SetOnProgressChange(
+      [this](TCppWebBrowser* s, long p, long max) { CppWebBrowser1ProgressChange(s, p, max); });
   CppWebBrowser1->SetOnNavigateComplete2([this](TCppWebBrowser* s, IDispatch* d, Variant* u) {
     CppWebBrowser1NavigateComplete2(s, d, u);
   });

@@ -96,6 +96,7 @@ class TFormHTML : public TForm {
                                      Variant* Headers, VARIANT_BOOL* Cancel);
   void CppWebBrowser1NewWindow2(TCppWebBrowser* Sender, IDispatch** ppDisp, VARIANT_BOOL* Cancel);
   void CppWebBrowser1NavigateComplete2(TCppWebBrowser* Sender, IDispatch* pDisp, Variant* URL);
+  void CppWebBrowser1ProgressChange(TCppWebBrowser* Sender, long Progress, long ProgressMax);
 
   // The application's message hook.
   void ApplicationMessage(const MSG& Msg, bool& Handled);

@@ -1,5 +1,6 @@
 #include "browser/cpp_web_browser.h"
 
+#include <glibmm/main.h>
 #include <webkit2/webkit2.h>
 
 #include <algorithm>
@@ -45,10 +46,39 @@ struct NewWindow2Args {
   VARIANT_BOOL* Cancel;
 };
 
+struct ProgressChangeArgs {
+  long Progress;
+  long ProgressMax;
+};
+
+constexpr long kProgressMax = 10000;
+
+// Pages run in a sandbox where bubblewrap can start it; said once otherwise.
+void EnableSandbox() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  gchar* bwrap = g_find_program_in_path("bwrap");
+  if (bwrap != nullptr) {
+    webkit_web_context_set_sandbox_enabled(webkit_web_context_get_default(), TRUE);
+  } else {
+    g_printerr("tavorin: bubblewrap not found; web pages run without the sandbox\n");
+  }
+  g_free(bwrap);
+}
+
+constexpr char kCrashPage[] = R"html(<!doctype html><meta charset="utf-8">
+<body style="font-family: sans-serif; margin: 2em">
+<h2>このページはクラッシュしました</h2>
+<p>「更新」ボタンで再度読み込みます。</p></body>)html";
+
 struct NavigateComplete2Args {
   IDispatch* pDisp;
   Variant* URL;
 };
+
+// An optional argument as passed; a missing one is empty.
+Variant Given(const Variant* argument) { return argument != nullptr ? *argument : Variant(); }
 
 }  // namespace
 
@@ -61,19 +91,32 @@ class TCppWebBrowser::AutomationObject : public IDispatch {
 };
 
 struct TCppWebBrowser::Signals {
+  // The notice of the load that a Navigate call asked for carries that call's
+  // own arguments; any other, the engine's address and target frame.
+  static NavigateCall Arguments(TCppWebBrowser* self, WebKitNavigationAction* action) {
+    const gchar* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    std::optional<NavigateCall>& asked = self->navigate_call_;
+    if (asked && asked->engine_uri == uri) {
+      NavigateCall call = std::move(*asked);
+      asked.reset();
+      return call;
+    }
+    const gchar* frame = webkit_navigation_action_get_frame_name(action);
+    NavigateCall call;
+    call.url = Variant::String(WideString::FromUtf8(uri));
+    call.target = Variant::String(WideString::FromUtf8(frame ? frame : ""));
+    return call;
+  }
+
   static gboolean DecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                WebKitPolicyDecisionType type, TCppWebBrowser* self) {
     if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) return FALSE;
     auto* navigation = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
-    WebKitNavigationAction* action =
-        webkit_navigation_policy_decision_get_navigation_action(navigation);
-    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
-    const gchar* frame = webkit_navigation_action_get_frame_name(action);
-    Variant url = Variant::String(WideString::FromUtf8(webkit_uri_request_get_uri(request)));
-    Variant flags, target = Variant::String(WideString::FromUtf8(frame ? frame : ""));
-    Variant post, headers;
+    NavigateCall call =
+        Arguments(self, webkit_navigation_policy_decision_get_navigation_action(navigation));
     VARIANT_BOOL cancel = VARIANT_FALSE;
-    BeforeNavigate2Args args{self->automation_, &url, &flags, &target, &post, &headers, &cancel};
+    BeforeNavigate2Args args{self->automation_, &call.url,     &call.flags, &call.target,
+                             &call.post_data,   &call.headers, &cancel};
     self->InvokeEvent(DISPID_BEFORENAVIGATE2, &args);
     if (cancel == VARIANT_FALSE) return FALSE;
     webkit_policy_decision_ignore(decision);
@@ -96,22 +139,39 @@ struct TCppWebBrowser::Signals {
   }
 
   static void LoadChanged(WebKitWebView*, WebKitLoadEvent event, TCppWebBrowser* self) {
-    if (event == WEBKIT_LOAD_STARTED) self->committed_ = false;
+    self->provisional_ = event == WEBKIT_LOAD_STARTED || event == WEBKIT_LOAD_REDIRECTED;
+    if (event == WEBKIT_LOAD_FINISHED) self->RaiseProgress(-1);
     if (event != WEBKIT_LOAD_COMMITTED) return;
-    self->committed_ = true;
     self->RaiseNavigateComplete();
   }
 
-  // A new load's provisional address is announced before the load starts;
-  // only what comes after a commit is the page's own.
+  // A load asked for that the page answers within the document ends without
+  // a commit; its address shows once the loading is over.
   static void LoadingChanged(WebKitWebView* view, GParamSpec*, TCppWebBrowser* self) {
-    if (webkit_web_view_is_loading(view)) self->committed_ = false;
+    if (!webkit_web_view_is_loading(view)) self->NoteAddress();
   }
 
-  // Same-document changes (fragment, history.pushState) commit no load.
-  static void UriChanged(WebKitWebView*, GParamSpec*, TCppWebBrowser* self) {
-    if (self->committed_) self->RaiseNavigateComplete();
+  static void ProgressChanged(WebKitWebView* view, GParamSpec*, TCppWebBrowser* self) {
+    if (!webkit_web_view_is_loading(view)) return;
+    self->RaiseProgress(
+        static_cast<long>(webkit_web_view_get_estimated_load_progress(view) * kProgressMax));
   }
+
+  static void Crashed(WebKitWebView*, WebKitWebProcessTerminationReason, TCppWebBrowser* self) {
+    // The engine forgets the address with its process; ours is the last one
+    // the window was told about.
+    self->crashed_uri_ = self->committed_uri_;
+    self->provisional_ = true;  // until the crash page commits
+    // Loading from inside the engine's own notice does not take; do it next.
+    self->crash_idle_ = Glib::signal_idle().connect([self] {
+      self->ShowCrash();
+      return false;
+    });
+  }
+
+
+  // Same-document changes (fragment, history.pushState) commit no load.
+  static void UriChanged(WebKitWebView*, GParamSpec*, TCppWebBrowser* self) { self->NoteAddress(); }
 };
 
 TCppWebBrowser::TCppWebBrowser() : Gtk::Box(Gtk::ORIENTATION_VERTICAL), home_page_(DefaultHome()) {
@@ -120,6 +180,7 @@ TCppWebBrowser::TCppWebBrowser() : Gtk::Box(Gtk::ORIENTATION_VERTICAL), home_pag
 }
 
 TCppWebBrowser::~TCppWebBrowser() {
+  crash_idle_.disconnect();
   if (view_ != nullptr) {
     g_signal_handlers_disconnect_by_data(view_, this);
     g_object_unref(view_);
@@ -142,6 +203,16 @@ void TCppWebBrowser::on_realize() {
   Gtk::Box::on_realize();
 }
 
+void TCppWebBrowser::on_map() {
+  Gtk::Box::on_map();
+  if (view_ != nullptr) webkit_web_view_set_is_muted(view_, FALSE);
+}
+
+void TCppWebBrowser::on_unmap() {
+  if (view_ != nullptr) webkit_web_view_set_is_muted(view_, TRUE);
+  Gtk::Box::on_unmap();
+}
+
 WebKitWebView* TCppWebBrowser::View() {
   MakeView();
   return view_;
@@ -149,6 +220,7 @@ WebKitWebView* TCppWebBrowser::View() {
 
 void TCppWebBrowser::MakeView() {
   if (view_ != nullptr) return;
+  EnableSandbox();
   related_ = g_requesting_view;
   GtkWidget* widget =
       related_ != nullptr ? webkit_web_view_new_with_related_view(related_) : webkit_web_view_new();
@@ -166,31 +238,71 @@ void TCppWebBrowser::ConnectSignals() {
   g_signal_connect(view_, "load-changed", G_CALLBACK(Signals::LoadChanged), this);
   g_signal_connect(view_, "notify::is-loading", G_CALLBACK(Signals::LoadingChanged), this);
   g_signal_connect(view_, "notify::uri", G_CALLBACK(Signals::UriChanged), this);
+  g_signal_connect(view_, "notify::estimated-load-progress", G_CALLBACK(Signals::ProgressChanged),
+                   this);
+  g_signal_connect(view_, "web-process-terminated", G_CALLBACK(Signals::Crashed), this);
+}
+
+// A same-document change of the page's address. While a load is asked for or
+// on its way, the view shows that load's address, not yet the page's; when
+// the load is given up, the page's own address comes back unchanged.
+void TCppWebBrowser::NoteAddress() {
+  if (requesting_ || provisional_) return;
+  const gchar* uri = webkit_web_view_get_uri(view_);
+  if (uri != nullptr && committed_uri_ != uri) RaiseNavigateComplete();
 }
 
 void TCppWebBrowser::RaiseNavigateComplete() {
   const gchar* uri = webkit_web_view_get_uri(view_);
+  committed_uri_ = uri != nullptr ? uri : "";
   Variant url = Variant::String(WideString::FromUtf8(uri ? uri : ""));
   NavigateComplete2Args args{automation_, &url};
   InvokeEvent(DISPID_NAVIGATECOMPLETE2, &args);
 }
 
-void TCppWebBrowser::LoadAddress(const std::string& uri) {
-  webkit_web_view_load_uri(View(), uri.c_str());
+void TCppWebBrowser::RaiseProgress(long progress) {
+  ProgressChangeArgs args{progress, kProgressMax};
+  InvokeEvent(DISPID_PROGRESSCHANGE, &args);
 }
 
-HRESULT TCppWebBrowser::Navigate(const WideString& URL, Variant*, Variant*, Variant*, Variant*) {
+void TCppWebBrowser::ShowCrash() {
+  RaiseProgress(-1);
+  webkit_web_view_load_alternate_html(view_, kCrashPage, crashed_uri_.c_str(), nullptr);
+}
+
+// Calls the engine to ask for a load; see NoteAddress.
+void TCppWebBrowser::Request(const std::function<void(WebKitWebView*)>& call) {
+  WebKitWebView* view = View();
+  requesting_ = true;
+  call(view);
+  requesting_ = false;
+}
+
+void TCppWebBrowser::LoadAddress(const std::string& uri) {
+  crashed_uri_.clear();
+  Request([&](WebKitWebView* view) { webkit_web_view_load_uri(view, uri.c_str()); });
+}
+
+HRESULT TCppWebBrowser::Navigate(const WideString& URL, Variant* Flags, Variant* TargetFrameName,
+                                 Variant* PostData, Variant* Headers) {
   LoadAddress(URL.ToUtf8());
+  navigate_call_.reset();
+  const gchar* asked = webkit_web_view_get_uri(view_);
+  // A null address gives a blank page that the engine asks nobody about.
+  if (URL.IsNull() || asked == nullptr) return S_OK;
+  navigate_call_ =
+      NavigateCall{asked,           Variant::String(URL), Given(Flags), Given(TargetFrameName),
+                   Given(PostData), Given(Headers)};
   return S_OK;
 }
 
 HRESULT TCppWebBrowser::GoBack() {
-  webkit_web_view_go_back(View());
+  Request(webkit_web_view_go_back);
   return S_OK;
 }
 
 HRESULT TCppWebBrowser::GoForward() {
-  webkit_web_view_go_forward(View());
+  Request(webkit_web_view_go_forward);
   return S_OK;
 }
 
@@ -205,7 +317,11 @@ HRESULT TCppWebBrowser::Stop() {
 }
 
 HRESULT TCppWebBrowser::Refresh() {
-  webkit_web_view_reload(View());
+  if (!crashed_uri_.empty()) {
+    LoadAddress(crashed_uri_);
+    return S_OK;
+  }
+  Request(webkit_web_view_reload);
   return S_OK;
 }
 
@@ -263,5 +379,12 @@ void TCppWebBrowser::SetOnNavigateComplete2(TWebBrowserNavigateComplete2 handler
   handlers_[EventIndex(DISPID_NAVIGATECOMPLETE2)] = [this, handler](void* p) {
     auto* a = static_cast<NavigateComplete2Args*>(p);
     handler(this, a->pDisp, a->URL);
+  };
+}
+
+void TCppWebBrowser::SetOnProgressChange(TWebBrowserProgressChange handler) {
+  handlers_[EventIndex(DISPID_PROGRESSCHANGE)] = [this, handler](void* p) {
+    auto* a = static_cast<ProgressChangeArgs*>(p);
+    handler(this, a->Progress, a->ProgressMax);
   };
 }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/com.h"
@@ -22,12 +23,16 @@ constexpr DISPID DISPID_BEFORENAVIGATE2 = 250;
 constexpr DISPID DISPID_NEWWINDOW2 = 251;
 constexpr DISPID DISPID_NAVIGATECOMPLETE2 = 252;
 constexpr DISPID DISPID_DOCUMENTCOMPLETE = 259;
+constexpr DISPID DISPID_PROGRESSCHANGE = 108;
 
 using TWebBrowserBeforeNavigate2 = std::function<void(
     TCppWebBrowser* Sender, IDispatch* pDisp, Variant* URL, Variant* Flags,
     Variant* TargetFrameName, Variant* PostData, Variant* Headers, VARIANT_BOOL* Cancel)>;
 using TWebBrowserNewWindow2 =
     std::function<void(TCppWebBrowser* Sender, IDispatch** ppDisp, VARIANT_BOOL* Cancel)>;
+// Progress of the current load out of ProgressMax; -1 when the load ended.
+using TWebBrowserProgressChange =
+    std::function<void(TCppWebBrowser* Sender, long Progress, long ProgressMax)>;
 using TWebBrowserNavigateComplete2 =
     std::function<void(TCppWebBrowser* Sender, IDispatch* pDisp, Variant* URL)>;
 
@@ -67,6 +72,7 @@ class TCppWebBrowser : public Gtk::Box {
   void SetOnBeforeNavigate2(TWebBrowserBeforeNavigate2 handler);
   void SetOnNewWindow2(TWebBrowserNewWindow2 handler);
   void SetOnNavigateComplete2(TWebBrowserNavigateComplete2 handler);
+  void SetOnProgressChange(TWebBrowserProgressChange handler);
 
   // The event sink: looks `id` up among the component's event ids and calls
   // the handler bound at that position with `args`; unknown ids and ids
@@ -81,6 +87,9 @@ class TCppWebBrowser : public Gtk::Box {
 
  protected:
   void on_realize() override;
+  // A page nobody can see must not go on playing sound.
+  void on_map() override;
+  void on_unmap() override;
 
  private:
   class AutomationObject;
@@ -89,7 +98,11 @@ class TCppWebBrowser : public Gtk::Box {
   void MakeView();
   void ConnectSignals();
   void LoadAddress(const std::string& uri);
+  void Request(const std::function<void(WebKitWebView*)>& call);
+  void NoteAddress();
   void RaiseNavigateComplete();
+  void RaiseProgress(long progress);
+  void ShowCrash();
 
   static constexpr std::size_t kEventCount = 32;
   std::array<std::function<void(void*)>, kEventCount> handlers_;
@@ -98,7 +111,16 @@ class TCppWebBrowser : public Gtk::Box {
   WebKitWebView* related_ = nullptr;
   std::string home_page_;
   bool register_as_browser_ = false;
-  bool committed_ = false;
-  std::string reported_uri_;
+  bool provisional_ = false;  // a load is on its way, not yet committed
+  bool requesting_ = false;   // inside an engine call that asks for a load
+  // The arguments of the last Navigate call, for the notice of its load.
+  struct NavigateCall {
+    std::string engine_uri;
+    Variant url, flags, target, post_data, headers;
+  };
+  std::optional<NavigateCall> navigate_call_;
+  std::string committed_uri_;
+  std::string crashed_uri_;
+  sigc::connection crash_idle_;  // the page to load again after a crash
   friend struct Signals;
 };

@@ -19,32 +19,6 @@ constexpr char kKeyPage[] = R"html(<!doctype html>
   document.addEventListener('keyup', e => note('up', e));
 </script>)html";
 
-std::string EvalString(WebKitWebView* view, const char* script) {
-  std::string result;
-  bool done = false;
-  struct Ctx {
-    std::string* out;
-    bool* done;
-  } ctx{&result, &done};
-  webkit_web_view_evaluate_javascript(
-      view, script, -1, nullptr, nullptr, nullptr,
-      [](GObject* source, GAsyncResult* res, gpointer data) {
-        auto* c = static_cast<Ctx*>(data);
-        JSCValue* value =
-            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), res, nullptr);
-        if (value != nullptr) {
-          gchar* s = jsc_value_to_string(value);
-          *c->out = s;
-          g_free(s);
-          g_object_unref(value);
-        }
-        *c->done = true;
-      },
-      &ctx);
-  RunUntil([&] { return done; });
-  return result;
-}
-
 class KeyHookTest : public FormTest {
  protected:
   void SetUp() override {

@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 
 #include <chrono>
 #include <functional>
+#include <string>
 
 #include "platform/application.h"
 
@@ -25,6 +27,33 @@ inline bool RunUntil(const std::function<bool()>& done, int timeout_ms = 10000) 
 // Lets the main loop run for a while, for things that must NOT happen.
 inline void RunFor(int ms) {
   RunUntil([] { return false; }, ms);
+}
+
+// Runs `script` in the page and returns its result as a string.
+inline std::string EvalString(WebKitWebView* view, const char* script) {
+  std::string result;
+  bool done = false;
+  struct Ctx {
+    std::string* out;
+    bool* done;
+  } ctx{&result, &done};
+  webkit_web_view_evaluate_javascript(
+      view, script, -1, nullptr, nullptr, nullptr,
+      [](GObject* source, GAsyncResult* res, gpointer data) {
+        auto* c = static_cast<Ctx*>(data);
+        JSCValue* value =
+            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), res, nullptr);
+        if (value != nullptr) {
+          gchar* s = jsc_value_to_string(value);
+          *c->out = s;
+          g_free(s);
+          g_object_unref(value);
+        }
+        *c->done = true;
+      },
+      &ctx);
+  RunUntil([&] { return done; });
+  return result;
 }
 
 class GuiEnvironment : public ::testing::Environment {
