@@ -131,11 +131,11 @@ struct TCppWebBrowser::Signals {
     g_requesting_view = view;
     self->InvokeEvent(DISPID_NEWWINDOW2, &args);
     g_requesting_view = outer;
-    if (answer == nullptr) return nullptr;
-    TCppWebBrowser* target = FromDispatch(answer);
-    answer->Release();  // the engine takes the view, not the reference
-    if (cancel != VARIANT_FALSE || target == nullptr || target->related_ != view) return nullptr;
-    return GTK_WIDGET(target->view_);
+    TCppWebBrowser* target = answer != nullptr ? FromDispatch(answer) : nullptr;
+    if (answer != nullptr) answer->Release();  // the engine takes the view, not the reference
+    const bool handed = cancel == VARIANT_FALSE && target != nullptr && target->related_ == view;
+    if (target != nullptr) target->EndRequest(handed);
+    return handed ? GTK_WIDGET(target->view_) : nullptr;
   }
 
   static void LoadChanged(WebKitWebView*, WebKitLoadEvent event, TCppWebBrowser* self) {
@@ -168,7 +168,6 @@ struct TCppWebBrowser::Signals {
       return false;
     });
   }
-
 
   // Same-document changes (fragment, history.pushState) commit no load.
   static void UriChanged(WebKitWebView*, GParamSpec*, TCppWebBrowser* self) { self->NoteAddress(); }
@@ -278,8 +277,22 @@ void TCppWebBrowser::Request(const std::function<void(WebKitWebView*)>& call) {
   requesting_ = false;
 }
 
+// A load asked for while the view is made for a page's request waits for the
+// answer: the engine loads the requested page into a view handed to it, and
+// an earlier load of ours would replace that page.
+void TCppWebBrowser::EndRequest(bool handed_over) {
+  std::optional<std::string> waiting = std::move(deferred_load_);
+  deferred_load_.reset();
+  if (waiting && !handed_over) LoadAddress(*waiting);
+}
+
 void TCppWebBrowser::LoadAddress(const std::string& uri) {
   crashed_uri_.clear();
+  MakeView();
+  if (related_ != nullptr && related_ == g_requesting_view) {
+    deferred_load_ = uri;
+    return;
+  }
   Request([&](WebKitWebView* view) { webkit_web_view_load_uri(view, uri.c_str()); });
 }
 

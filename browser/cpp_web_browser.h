@@ -98,6 +98,7 @@ class TCppWebBrowser : public Gtk::Box {
   void MakeView();
   void ConnectSignals();
   void LoadAddress(const std::string& uri);
+  void EndRequest(bool handed_over);
   void Request(const std::function<void(WebKitWebView*)>& call);
   void NoteAddress();
   void RaiseNavigateComplete();
@@ -119,6 +120,7 @@ class TCppWebBrowser : public Gtk::Box {
     Variant url, flags, target, post_data, headers;
   };
   std::optional<NavigateCall> navigate_call_;
+  std::optional<std::string> deferred_load_;  // see EndRequest
   std::string committed_uri_;
   std::string crashed_uri_;
   sigc::connection crash_idle_;  // the page to load again after a crash
