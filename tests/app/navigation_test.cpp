@@ -76,10 +76,11 @@ class SilentServer {
     server_ = soup_server_new(nullptr, nullptr);
     soup_server_add_handler(
         server_, nullptr,
-        [](SoupServer*, SoupServerMessage* msg, const char*, GHashTable*, gpointer) {
+        [](SoupServer*, SoupServerMessage* msg, const char*, GHashTable*, gpointer count) {
           soup_server_message_pause(msg);
+          ++*static_cast<int*>(count);
         },
-        nullptr, nullptr);
+        &asked_, nullptr);
     soup_server_listen_local(server_, 0, SOUP_SERVER_LISTEN_IPV4_ONLY, nullptr);
     GSList* uris = soup_server_get_uris(server_);
     port_ = g_uri_get_port(static_cast<GUri*>(uris->data));
@@ -94,10 +95,12 @@ class SilentServer {
   std::string Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
+  int asked() const { return asked_; }
 
  private:
   SoupServer* server_;
   int port_ = 0;
+  int asked_ = 0;
 };
 
 class NavigationTest : public FormTest {
@@ -363,6 +366,26 @@ TEST_F(NavigationTest, TypedTextIsReplacedByTheNextLinkClickNavigation) {
   ASSERT_TRUE(navtest::ClickElement(form_, "next"));
   ASSERT_TRUE(WaitForPage(form_, server_.Url("/two.html")));
   EXPECT_TRUE(RunUntil([&] { return Box() == server_.Url("/two.html"); }));
+}
+
+TEST_F(NavigationTest, ALoadOnItsWayLeavesTheBoxAndAStoppedOneLeavesThePageReporting) {
+  SilentServer silent;
+  server_.AddHtml("/links.html", "<a id='away' href='" + silent.Url("/never.html") +
+                                     "' style='display:block;font-size:40px'>away</a>");
+  ASSERT_TRUE(Go(server_.Url("/links.html")));
+  form_->EditURL->set_text("typed by hand");
+  ASSERT_TRUE(navtest::ClickElement(form_, "away"));
+  ASSERT_TRUE(RunUntil([&] { return silent.asked() == 1; }));
+  RunFor(300);
+  EXPECT_EQ(Box(), "typed by hand");
+  form_->BitBtn3->clicked();
+  ASSERT_TRUE(RunUntil([&] { return !webkit_web_view_is_loading(View()); }));
+  RunFor(100);
+  EXPECT_EQ(Box(), "typed by hand");
+  EXPECT_EQ(Location(), server_.Url("/links.html"));
+  // The page is still the one that reports its own address changes.
+  navtest::RunScript(View(), "location.hash = 'after'");
+  EXPECT_TRUE(RunUntil([&] { return Box() == server_.Url("/links.html#after"); }));
 }
 
 TEST_F(NavigationTest, AServerRedirectShowsTheFinalAddress) {
