@@ -1,0 +1,15 @@
+# Start-up and secondary windows of the browser, each against a reference run
+# in the same script or process. Both need an X server:
+#   bench/startup.sh [BUILD_DIR] [RUNS]   ours beside MiniBrowser on one local page
+#   bench/windows.sh [BUILD_DIR] [RUNS]   a secondary window's load against the
+#                                         main window's, and its extra memory
+add_executable(startup_bench ${CMAKE_CURRENT_SOURCE_DIR}/startup_bench.cpp)
+target_link_libraries(startup_bench PRIVATE tavorin_app PkgConfig::WEBKIT)
+
+pkg_check_modules(APP_BENCH_SOUP QUIET IMPORTED_TARGET libsoup-3.0)
+pkg_check_modules(APP_BENCH_XTST QUIET IMPORTED_TARGET xtst x11)
+if(APP_BENCH_SOUP_FOUND AND APP_BENCH_XTST_FOUND)
+  add_executable(windows_bench ${CMAKE_CURRENT_SOURCE_DIR}/windows_bench.cpp)
+  target_link_libraries(windows_bench PRIVATE
+    tavorin_app PkgConfig::WEBKIT PkgConfig::APP_BENCH_SOUP PkgConfig::APP_BENCH_XTST)
+endif()

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Start-up time and memory of the browser beside WebKitGTK's MiniBrowser on the
+# same local page, under a private X server; prints medians and the ratio
+# ours/MiniBrowser.
+#   bench/startup.sh [BUILD_DIR] [RUNS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+runs=${2:-7}
+cmake --build "$build" --target startup_bench >/dev/null
+exec xvfb-run -a -s "-screen 0 1280x1024x24" \
+  python3 bench/startup_measure.py "$build/bench/startup_bench" "$runs"

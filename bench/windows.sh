@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Secondary windows under a private X server: the time from a click on a
+# target=_blank link to the new window's loaded page against the same page
+# loaded in the main window, and the extra memory per secondary window.
+#   bench/windows.sh [BUILD_DIR] [RUNS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+runs=${2:-10}
+cmake --build "$build" --target windows_bench >/dev/null
+for mode in "time $runs" memory; do
+  # shellcheck disable=SC2086  # the mode and its count are two arguments
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/windows_bench" $mode 2>/dev/null
+done
