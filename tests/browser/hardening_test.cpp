@@ -86,7 +86,8 @@ TEST_F(HardeningTest, BadAddressesNeitherCrashNorHangNorSpoilTheWindow) {
       "data:text/html,<p>inline</p>",
       "file:///etc/passwd",
       "unknown-scheme://whatever",
-      "http://例え.テスト/パス?検索=値",
+      "http://127.0.0.1:1/パス?検索=値",
+      "日本語の文字だけ",
       "ftp://127.0.0.1:1/",
       "http://[::1",
   };
