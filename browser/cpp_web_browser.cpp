@@ -46,6 +46,12 @@ struct NewWindow2Args {
   VARIANT_BOOL* Cancel;
 };
 
+// The address the view shows; empty before its first load.
+std::string AddressOf(WebKitWebView* view) {
+  const gchar* uri = webkit_web_view_get_uri(view);
+  return uri != nullptr ? uri : "";
+}
+
 struct ProgressChangeArgs {
   long Progress;
   long ProgressMax;
@@ -252,9 +258,8 @@ void TCppWebBrowser::NoteAddress() {
 }
 
 void TCppWebBrowser::RaiseNavigateComplete() {
-  const gchar* uri = webkit_web_view_get_uri(view_);
-  committed_uri_ = uri != nullptr ? uri : "";
-  Variant url = Variant::String(WideString::FromUtf8(uri ? uri : ""));
+  committed_uri_ = AddressOf(view_);
+  Variant url = Variant::String(WideString::FromUtf8(committed_uri_));
   NavigateComplete2Args args{automation_, &url};
   InvokeEvent(DISPID_NAVIGATECOMPLETE2, &args);
 }
@@ -344,10 +349,8 @@ Variant TCppWebBrowser::GetProperty(DISPID id) {
     case DISPID_APPLICATION:
       automation_->AddRef();
       return Variant::Dispatch(automation_);
-    case DISPID_LOCATIONURL: {
-      const gchar* uri = webkit_web_view_get_uri(view_);
-      return Variant::String(WideString::FromUtf8(uri ? uri : ""));
-    }
+    case DISPID_LOCATIONURL:
+      return Variant::String(WideString::FromUtf8(AddressOf(view_)));
     case DISPID_REGISTERASBROWSER:
       return Variant::Bool(register_as_browser_);
   }

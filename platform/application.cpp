@@ -112,9 +112,7 @@ void TApplication::Run() {
   if (main_form_ == nullptr) return;
   main_form_->show();
   terminated_ = false;
-  running_ = true;
   while (!terminated_) gtk_main_iteration();
-  running_ = false;
 }
 
 void TApplication::Terminate() { terminated_ = true; }

@@ -84,7 +84,6 @@ class TApplication {
   std::vector<TForm*> forms_;
   MessageHook on_message_;
   bool terminated_ = false;
-  bool running_ = false;
   std::unique_ptr<GtkKeyboardServices> keyboard_;
 };
 

@@ -30,11 +30,7 @@ class FormTest : public ::testing::Test {
 
   // Waits until the window's page has finished loading `url`.
   bool WaitForPage(TFormHTML* form, const std::string& url) {
-    WebKitWebView* view = form->CppWebBrowser1->View();
-    return RunUntil([&] {
-      const gchar* uri = webkit_web_view_get_uri(view);
-      return uri != nullptr && url == uri && !webkit_web_view_is_loading(view);
-    });
+    return WaitForLoad(form->CppWebBrowser1->View(), url);
   }
 
   TestHttpServer server_;

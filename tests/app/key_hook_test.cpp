@@ -24,7 +24,11 @@ class KeyHookTest : public FormTest {
   void SetUp() override {
     FormTest::SetUp();
     server_.AddHtml("/keys.html", kKeyPage);
-    // Count what the hook swallows, around the window's own hook.
+    CountSwallowedKeys();
+  }
+
+  // Counts what the hook swallows, around the window's own hook.
+  void CountSwallowedKeys() {
     Application->SetOnMessage([this](const MSG& msg, bool& handled) {
       FormHTML->ApplicationMessage(msg, handled);
       if (handled) ++swallowed_;
@@ -46,12 +50,12 @@ class KeyHookTest : public FormTest {
     ASSERT_TRUE(WaitForPage(form, server_.Url("/keys.html")));
     ASSERT_TRUE(FocusWindow(form->gobj()));
     gtk_widget_grab_focus(GTK_WIDGET(form->CppWebBrowser1->View()));
-    EvalString(form->CppWebBrowser1->View(), "document.getElementById('box').focus()");
+    RunScript(form->CppWebBrowser1->View(), "document.getElementById('box').focus()");
     RunFor(100);
   }
 
   std::string Log(TFormHTML* form) {
-    return EvalString(form->CppWebBrowser1->View(), "log.join('|')");
+    return RunScript(form->CppWebBrowser1->View(), "log.join('|')").value_or("");
   }
 
   int swallowed_ = 0;
@@ -91,7 +95,7 @@ TEST_F(KeyHookTest, EachKeyReachesThePageExactlyOnce) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.log);
-    EvalString(form_->CppWebBrowser1->View(), "log = []");
+    RunScript(form_->CppWebBrowser1->View(), "log = []");
     swallowed_ = 0;
     Press(c.keysym, c.modifier);
     std::string log = Log(form_);
@@ -105,7 +109,7 @@ TEST_F(KeyHookTest, HeldModifiersStayOnTheReplayedKey) {
   Press(XK_Down, XK_Shift_L);
   EXPECT_NE(Log(form_).find("down ArrowDown ArrowDown true true false"), std::string::npos)
       << Log(form_);
-  EvalString(form_->CppWebBrowser1->View(), "log = []");
+  RunScript(form_->CppWebBrowser1->View(), "log = []");
   Press(XK_Left, XK_Control_L);
   EXPECT_NE(Log(form_).find("down ArrowLeft ArrowLeft true false true"), std::string::npos)
       << Log(form_);
@@ -175,10 +179,7 @@ TEST_F(KeyHookTest, SecondaryWindowsAreHandledTheSame) {
   auto* second = new TFormHTML(Application);
   second->move(320, 175);
   second->show();
-  Application->SetOnMessage([this](const MSG& msg, bool& handled) {
-    FormHTML->ApplicationMessage(msg, handled);
-    if (handled) ++swallowed_;
-  });
+  CountSwallowedKeys();  // the new window installed its own hook
   FocusPage(second);
   Press(XK_Up);
   EXPECT_EQ(Log(second),

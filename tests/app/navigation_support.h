@@ -98,32 +98,6 @@ class ProxyTrap {
   TestHttpServer trap_;
 };
 
-// Runs `script` in the page of `view`; its result as text, or nothing when it
-// failed or did not finish in time.
-inline std::optional<std::string> RunScript(WebKitWebView* view, const std::string& script) {
-  struct Outcome {
-    bool done = false;
-    std::optional<std::string> text;
-  };
-  auto outcome = std::make_shared<Outcome>();
-  auto finished = [](GObject* source, GAsyncResult* result, gpointer data) {
-    std::unique_ptr<std::shared_ptr<Outcome>> held(static_cast<std::shared_ptr<Outcome>*>(data));
-    JSCValue* value =
-        webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
-    if (value != nullptr) {
-      gchar* text = jsc_value_to_string(value);
-      (*held)->text = text;
-      g_free(text);
-      g_object_unref(value);
-    }
-    (*held)->done = true;
-  };
-  webkit_web_view_evaluate_javascript(view, script.c_str(), -1, nullptr, nullptr, nullptr, finished,
-                                      new std::shared_ptr<Outcome>(outcome));
-  if (!RunUntil([&] { return outcome->done; }, 5000)) return std::nullopt;
-  return outcome->text;
-}
-
 // The root-window position of `widget`'s point x, y.
 inline std::pair<int, int> OnScreen(GtkWidget* widget, int x, int y) {
   GtkWidget* top = gtk_widget_get_toplevel(widget);

@@ -384,7 +384,7 @@ TEST_F(NavigationTest, ALoadOnItsWayLeavesTheBoxAndAStoppedOneLeavesThePageRepor
   EXPECT_EQ(Box(), "typed by hand");
   EXPECT_EQ(Location(), server_.Url("/links.html"));
   // The page is still the one that reports its own address changes.
-  navtest::RunScript(View(), "location.hash = 'after'");
+  RunScript(View(), "location.hash = 'after'");
   EXPECT_TRUE(RunUntil([&] { return Box() == server_.Url("/links.html#after"); }));
 }
 
@@ -408,10 +408,10 @@ TEST_F(NavigationTest, AFrameNavigatingKeepsTheTopPageInTheBox) {
   server_.AddHtml("/framed.html", "<iframe id='f' src='/frame1.html'></iframe>");
   ASSERT_TRUE(Go(server_.Url("/framed.html")));
   ASSERT_EQ(Requests("/frame1.html"), 1);
-  navtest::RunScript(View(),
+  RunScript(View(),
                      "document.getElementById('f').contentWindow.location = '/frame2.html'");
   ASSERT_TRUE(RunUntil([&] {
-    return navtest::RunScript(View(), "document.getElementById('f').contentDocument.title") ==
+    return RunScript(View(), "document.getElementById('f').contentDocument.title") ==
            "/frame2.html";
   }));
   RunFor(200);
@@ -432,7 +432,7 @@ TEST_F(NavigationTest, SameDocumentChangesReplaceTheBox) {
   for (const Change& c : changes) {
     SCOPED_TRACE(c.script);
     form_->EditURL->set_text("typed by hand");
-    navtest::RunScript(View(), c.script);
+    RunScript(View(), c.script);
     EXPECT_TRUE(RunUntil([&] { return Box() == c.shows; }));
   }
   EXPECT_EQ(Requests("/pushed.html"), 0);

@@ -25,12 +25,7 @@ class AdapterTest : public ::testing::Test {
     window_.show_all();
   }
 
-  bool WaitForLoad(const std::string& url) {
-    WebKitWebView* view = browser_->View();
-    return RunUntil([&] {
-      return browser_->LocationURL().ToUtf8() == url && !webkit_web_view_is_loading(view);
-    });
-  }
+  bool WaitForLoad(const std::string& url) { return ::WaitForLoad(browser_->View(), url); }
 
   void Navigate(const std::string& url) {
     Variant a = Variant::Omitted(), b = Variant::Omitted(), c = Variant::Omitted(),

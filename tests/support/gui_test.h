@@ -7,53 +7,57 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
-#include <chrono>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/application.h"
+#include "tests/support/main_loop.h"
 
-// Runs the main loop until `done` or the timeout; returns `done()`.
+// The engine's loads want a longer wait than the toolkit's own events.
 inline bool RunUntil(const std::function<bool()>& done, int timeout_ms = 10000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    g_main_context_iteration(nullptr, FALSE);
-    if (!g_main_context_pending(nullptr)) g_usleep(1000);
-  }
-  return true;
+  return testsupport::RunUntil(done, timeout_ms);
 }
 
 // Lets the main loop run for a while, for things that must NOT happen.
-inline void RunFor(int ms) {
-  RunUntil([] { return false; }, ms);
+inline void RunFor(int ms) { testsupport::RunPending(ms); }
+
+// Waits until `view` shows `url` and has finished loading it.
+inline bool WaitForLoad(WebKitWebView* view, const std::string& url, int timeout_ms = 10000) {
+  return RunUntil(
+      [&] {
+        const gchar* uri = webkit_web_view_get_uri(view);
+        return uri != nullptr && url == uri && !webkit_web_view_is_loading(view);
+      },
+      timeout_ms);
 }
 
-// Runs `script` in the page and returns its result as a string.
-inline std::string EvalString(WebKitWebView* view, const char* script) {
-  std::string result;
-  bool done = false;
-  struct Ctx {
-    std::string* out;
-    bool* done;
-  } ctx{&result, &done};
-  webkit_web_view_evaluate_javascript(
-      view, script, -1, nullptr, nullptr, nullptr,
-      [](GObject* source, GAsyncResult* res, gpointer data) {
-        auto* c = static_cast<Ctx*>(data);
-        JSCValue* value =
-            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), res, nullptr);
-        if (value != nullptr) {
-          gchar* s = jsc_value_to_string(value);
-          *c->out = s;
-          g_free(s);
-          g_object_unref(value);
-        }
-        *c->done = true;
-      },
-      &ctx);
-  RunUntil([&] { return done; });
-  return result;
+// Runs `script` in the page of `view`; its result as text, or nothing when it
+// failed or did not finish in time. The outcome is shared with the callback,
+// which may still come after the wait gave up.
+inline std::optional<std::string> RunScript(WebKitWebView* view, const std::string& script) {
+  struct Outcome {
+    bool done = false;
+    std::optional<std::string> text;
+  };
+  auto outcome = std::make_shared<Outcome>();
+  auto finished = [](GObject* source, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<std::shared_ptr<Outcome>> held(static_cast<std::shared_ptr<Outcome>*>(data));
+    JSCValue* value =
+        webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
+    if (value != nullptr) {
+      gchar* text = jsc_value_to_string(value);
+      (*held)->text = text;
+      g_free(text);
+      g_object_unref(value);
+    }
+    (*held)->done = true;
+  };
+  webkit_web_view_evaluate_javascript(view, script.c_str(), -1, nullptr, nullptr, nullptr, finished,
+                                      new std::shared_ptr<Outcome>(outcome));
+  if (!RunUntil([&] { return outcome->done; }, 5000)) return std::nullopt;
+  return outcome->text;
 }
 
 class GuiEnvironment : public ::testing::Environment {

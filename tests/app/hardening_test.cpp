@@ -2,57 +2,33 @@
 #include <gtkmm/window.h>
 #include <webkit2/webkit2.h>
 
-#include "app/form_html.h"
-#include "tests/support/gui_test.h"
-#include "tests/support/http_server.h"
+#include "tests/app/form_fixture.h"
 
 namespace {
 
-class HardeningTest : public ::testing::Test {
+class HardeningTest : public FormTest {
  protected:
   void SetUp() override {
+    FormTest::SetUp();
     server_.AddHtml("/a.html", "<title>a</title><p id=p>page A</p>");
     server_.AddHtml("/b.html", "<title>b</title>page B");
-    TCppWebBrowser::SetDefaultHomePage(server_.Url("/a.html"));
-    Application->CreateForm(FormHTML);
-    form_ = FormHTML;
-    form_->show();
-    ASSERT_TRUE(Loaded(form_, server_.Url("/a.html")));
-  }
-  void TearDown() override {
-    Application->DestroyForms();
-    FormHTML = nullptr;
-    TCppWebBrowser::SetDefaultHomePage("about:blank");
-  }
-
-  bool Loaded(TFormHTML* form, const std::string& url, int timeout_ms = 10000) {
-    WebKitWebView* view = form->CppWebBrowser1->View();
-    return RunUntil(
-        [&] {
-          const gchar* uri = webkit_web_view_get_uri(view);
-          return uri != nullptr && url == uri && !webkit_web_view_is_loading(view);
-        },
-        timeout_ms);
   }
 
   void Go(TFormHTML* form, const std::string& address) {
     form->EditURL->set_text(address);
     form->ButtonOpen->clicked();
   }
-
-  TestHttpServer server_;
-  TFormHTML* form_ = nullptr;
 };
 
 TEST_F(HardeningTest, HiddenSecondaryWindowIsMuted) {
   auto* other = new TFormHTML(Application);
   other->show();
-  ASSERT_TRUE(Loaded(other, server_.Url("/a.html")));
+  ASSERT_TRUE(WaitForPage(other, server_.Url("/home.html")));
   EXPECT_FALSE(webkit_web_view_get_is_muted(other->CppWebBrowser1->View()));
   gtk_window_close(other->gobj());
   ASSERT_TRUE(RunUntil([&] { return !other->get_visible(); }));
   EXPECT_TRUE(webkit_web_view_get_is_muted(other->CppWebBrowser1->View()));
-  EXPECT_EQ(other->EditURL->get_text(), server_.Url("/a.html"));  // its page is kept
+  EXPECT_EQ(other->EditURL->get_text(), server_.Url("/home.html"));  // its page is kept
   EXPECT_FALSE(webkit_web_view_get_is_muted(form_->CppWebBrowser1->View()));
 }
 
@@ -63,7 +39,7 @@ TEST_F(HardeningTest, AddressBoxShowsLoadProgressAndClearsItAfterwards) {
   form_->EditURL->property_progress_fraction().signal_changed().connect(
       [&] { highest = std::max(highest, form_->EditURL->get_progress_fraction()); });
   Go(form_, server_.Url("/big.html"));
-  ASSERT_TRUE(Loaded(form_, server_.Url("/big.html")));
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/big.html")));
   RunFor(100);
   EXPECT_GT(highest, 0.0);
   EXPECT_EQ(form_->EditURL->get_progress_fraction(), 0.0);
@@ -97,10 +73,10 @@ TEST_F(HardeningTest, BadAddressesNeitherCrashNorHangNorSpoilTheWindow) {
     RunFor(200);
     form_->BitBtn3->clicked();  // Stop
     Go(form_, server_.Url("/b.html"));
-    ASSERT_TRUE(Loaded(form_, server_.Url("/b.html")));
+    ASSERT_TRUE(WaitForPage(form_, server_.Url("/b.html")));
     EXPECT_EQ(form_->EditURL->get_text(), server_.Url("/b.html"));
     Go(form_, server_.Url("/a.html"));
-    ASSERT_TRUE(Loaded(form_, server_.Url("/a.html")));
+    ASSERT_TRUE(WaitForPage(form_, server_.Url("/a.html")));
   }
 }
 
@@ -109,7 +85,7 @@ TEST_F(HardeningTest, PageThatReloadsForeverLeavesTheWindowUsable) {
   Go(form_, server_.Url("/loop.html"));
   RunFor(1500);
   Go(form_, server_.Url("/b.html"));
-  ASSERT_TRUE(Loaded(form_, server_.Url("/b.html")));
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/b.html")));
   const auto requests = server_.Requests().size();
   RunFor(300);
   EXPECT_LE(server_.Requests().size(), requests + 1);  // the loop stopped with its page
