@@ -408,8 +408,7 @@ TEST_F(NavigationTest, AFrameNavigatingKeepsTheTopPageInTheBox) {
   server_.AddHtml("/framed.html", "<iframe id='f' src='/frame1.html'></iframe>");
   ASSERT_TRUE(Go(server_.Url("/framed.html")));
   ASSERT_EQ(Requests("/frame1.html"), 1);
-  RunScript(View(),
-                     "document.getElementById('f').contentWindow.location = '/frame2.html'");
+  RunScript(View(), "document.getElementById('f').contentWindow.location = '/frame2.html'");
   ASSERT_TRUE(RunUntil([&] {
     return RunScript(View(), "document.getElementById('f').contentDocument.title") ==
            "/frame2.html";
