@@ -160,7 +160,7 @@ TFormHTML::TFormHTML(TApplication* Owner) : TForm(Owner) {
   column->show_all();
   ButtonGoHome->grab_focus();
 
-  Owner->SetOnMessage([this](const MSG& msg, bool& handled) { ApplicationMessage(msg, handled); });
+  Owner->SetOnMessage(&TFormHTML::ApplicationMessage);
   FormCreate();
 }
 

@@ -98,8 +98,9 @@ class TFormHTML : public TForm {
   void CppWebBrowser1NavigateComplete2(TCppWebBrowser* Sender, IDispatch* pDisp, Variant* URL);
   void CppWebBrowser1ProgressChange(TCppWebBrowser* Sender, long Progress, long ProgressMax);
 
-  // The application's message hook.
-  void ApplicationMessage(const MSG& Msg, bool& Handled);
+  // The application's message hook. It uses nothing of the window that
+  // installed it, and must go on working after that window is gone.
+  static void ApplicationMessage(const MSG& Msg, bool& Handled);
 
  private:
   void BuildPanel1();

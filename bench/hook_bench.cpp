@@ -89,11 +89,8 @@ GdkEvent* KeyEvent(Scene& scene, GdkEventType type, guint keyval) {
   return event;
 }
 
-void InstallHook(TFormHTML* form) {
-  // The same hook the window installs for itself.
-  Application->SetOnMessage(
-      [form](const MSG& msg, bool& handled) { form->ApplicationMessage(msg, handled); });
-}
+// The same hook the window installs for itself.
+void InstallHook() { Application->SetOnMessage(&TFormHTML::ApplicationMessage); }
 
 // Lets redraws and the like run between presses, outside the timed part, and
 // waits until the X server has drawn them, as it has between a person's
@@ -198,19 +195,19 @@ int main(int argc, char** argv) {
   plain.reserve(presses);
 
   bool ok = true;
-  InstallHook(form);
+  InstallHook();
   ok = ok && RunBlock(scene, kWarmUp, nullptr);
   Application->SetOnMessage({});
   ok = ok && RunBlock(scene, kWarmUp, nullptr);
   // Short alternating blocks, so that a slow spell of the machine falls on
   // both paths alike.
   while (ok && static_cast<int>(hooked.size()) < presses) {
-    InstallHook(form);
+    InstallHook();
     ok = RunBlock(scene, kBlock, &hooked);
     Application->SetOnMessage({});
     ok = ok && RunBlock(scene, kBlock, &plain);
   }
-  InstallHook(form);
+  InstallHook();
   if (!ok) {
     std::fprintf(stderr, "hook_bench: a key-down did not reach the address box exactly once\n");
     Application->DestroyForms();

@@ -30,7 +30,7 @@ class KeyHookTest : public FormTest {
   // Counts what the hook swallows, around the window's own hook.
   void CountSwallowedKeys() {
     Application->SetOnMessage([this](const MSG& msg, bool& handled) {
-      FormHTML->ApplicationMessage(msg, handled);
+      TFormHTML::ApplicationMessage(msg, handled);
       if (handled) ++swallowed_;
     });
   }
@@ -173,6 +173,15 @@ TEST_F(KeyHookTest, RequeuedKeyFromAnInputMethodIsNotReplayedAgain) {
   RunFor(200);
   EXPECT_EQ(swallowed_, 0);
   EXPECT_EQ(Log(form_), "down ArrowLeft ArrowLeft true false false");
+}
+
+TEST_F(KeyHookTest, HookOutlivesTheWindowThatInstalledIt) {
+  delete new TFormHTML(Application);  // its hook stays installed after it is gone
+  FocusPage(form_);
+  Press(XK_Right);
+  EXPECT_EQ(Log(form_),
+            "down ArrowRight ArrowRight true false false|up ArrowRight ArrowRight true false false|"
+            "up ArrowRight ArrowRight true false false");
 }
 
 TEST_F(KeyHookTest, SecondaryWindowsAreHandledTheSame) {

@@ -4,18 +4,6 @@
 #include <gtk/gtk.h>
 #include <gtkmm/main.h>
 
-// The system libraries are built without frame pointers: only the slow
-// unwinder sees whose allocation a leak is.
-extern "C" const char* __asan_default_options() { return "fast_unwind_on_malloc=0"; }
-
-// Caches that the system libraries keep until exit, never our code's.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libfontconfig.so\n"
-         "leak:libdbus-1.so\n"
-         "leak:libjavascriptcoregtk-4.1.so\n"
-         "leak:_dl_init\n";
-}
-
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   if (!::testing::GTEST_FLAG(list_tests)) {

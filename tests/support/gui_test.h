@@ -63,6 +63,7 @@ inline std::optional<std::string> RunScript(WebKitWebView* view, const std::stri
 class GuiEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
+    g_setenv("NO_AT_BRIDGE", "1", TRUE);  // no accessibility bus to talk to
     if (!TApplication::StartToolkit()) GTEST_FAIL() << "no display";
     Application = new TApplication();
     Application->Initialize();

@@ -1,4 +1,4 @@
-// Sanitizer settings for the navigation and new-window test binaries.
+// Sanitizer settings for every test binary that starts the toolkit.
 
 // The system libraries are built without frame pointers: only the slow
 // unwinder sees whose allocation a leak is.
