@@ -188,7 +188,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "hook_bench: the address box never got the keyboard focus\n");
     return 1;
   }
-  TFormHTML* form = scene.form;
   std::vector<double> hooked;
   std::vector<double> plain;
   hooked.reserve(presses);
