@@ -96,11 +96,21 @@ std::string TButton::Caption() const {
   return label != nullptr ? std::string(label->get_text()) : std::string();
 }
 
-TBitBtn::TBitBtn(const char* name, std::string_view glyph) {
+TBitBtn::TBitBtn(const char* name, std::string_view glyph) : glyph_(LoadGlyph(glyph)) {
   set_name(name);
-  auto* image = Gtk::manage(new Gtk::Image(LoadGlyph(glyph)));
-  add(*image);
+  ShowAtScale();
+  add(image_);
   set_can_default(false);
+  property_scale_factor().signal_changed().connect([this] { ShowAtScale(); });
+}
+
+void TBitBtn::ShowAtScale() {
+  const int scale = get_scale_factor();
+  Glib::RefPtr<Gdk::Pixbuf> pixels = glyph_->scale_simple(
+      glyph_->get_width() * scale, glyph_->get_height() * scale, Gdk::INTERP_NEAREST);
+  cairo_surface_t* surface = gdk_cairo_surface_create_from_pixbuf(pixels->gobj(), scale, nullptr);
+  gtk_image_set_from_surface(image_.gobj(), surface);
+  cairo_surface_destroy(surface);
 }
 
 void Place(Gtk::Fixed& parent, Gtk::Widget& child, int left, int top, int width, int height) {

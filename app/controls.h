@@ -5,6 +5,7 @@
 
 #include <gtkmm/button.h>
 #include <gtkmm/fixed.h>
+#include <gtkmm/image.h>
 #include <gtkmm/label.h>
 
 #include <string>
@@ -54,6 +55,15 @@ class TButton : public Gtk::Button {
 class TBitBtn : public Gtk::Button {
  public:
   TBitBtn(const char* name, std::string_view glyph);
+  Gtk::Image& Glyph() { return image_; }
+
+ private:
+  // On a scaled screen the pixels are multiplied, not smoothed, so the
+  // bitmap stays sharp.
+  void ShowAtScale();
+
+  Glib::RefPtr<Gdk::Pixbuf> glyph_;
+  Gtk::Image image_;
 };
 
 // A label that reports no minimum size, so the control around it keeps the

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tests/app/form_fixture.h"
+#include "tests/support/x_input.h"  // last: the X headers define Button1 and more
 
 namespace {
 
@@ -71,20 +72,20 @@ Gtk::Widget* Find(Gtk::Window& window, const std::string& name) {
   return nullptr;
 }
 
-struct Font {
+struct FontInfo {
   double px;
   bool bold;
   std::string family;
 };
 
-Font FontOf(Gtk::Widget& w) {
+FontInfo FontOf(Gtk::Widget& w) {
   PangoFontDescription* desc = nullptr;
   GtkStyleContext* ctx = gtk_widget_get_style_context(w.gobj());
   gtk_style_context_get(ctx, gtk_style_context_get_state(ctx), "font", &desc, nullptr);
   double size = pango_font_description_get_size(desc) / double(PANGO_SCALE);
   if (!pango_font_description_get_size_is_absolute(desc)) size = size * 96.0 / 72.0;
-  Font f{size, pango_font_description_get_weight(desc) >= PANGO_WEIGHT_BOLD,
-         pango_font_description_get_family(desc)};
+  FontInfo f{size, pango_font_description_get_weight(desc) >= PANGO_WEIGHT_BOLD,
+             pango_font_description_get_family(desc)};
   pango_font_description_free(desc);
   return f;
 }
@@ -161,7 +162,7 @@ TEST_F(LayoutTest, FontsAskForTheJapaneseFaceAtTheirSizes) {
   };
   for (const Expected& e : fonts) {
     SCOPED_TRACE(e.widget->get_name());
-    Font f = FontOf(TextWidget(*e.widget));
+    FontInfo f = FontOf(TextWidget(*e.widget));
     EXPECT_NEAR(f.px, e.px, 0.01);
     EXPECT_EQ(f.bold, e.bold);
     EXPECT_EQ(f.family.rfind("ＭＳ Ｐゴシック", 0), 0u) << f.family;
@@ -197,6 +198,7 @@ TEST_F(LayoutTest, PanelsShowTheirColours) {
 }
 
 TEST_F(LayoutTest, TabOrderRunsThroughThePanelsAndFirstFocusIsAmazon) {
+  ASSERT_TRUE(testsupport::FocusWindow(form_->gobj()));
   ASSERT_NE(form_->get_focus(), nullptr);
   EXPECT_EQ(form_->get_focus()->get_name(), "ButtonGoHome");
   const std::vector<std::string> expected{
@@ -231,4 +233,40 @@ TEST_F(LayoutTest, ResizingStretchesPanelsAndGivesTheBrowserTheRest) {
     EXPECT_EQ(x, 689);  // clipped at 500, never moved
     EXPECT_EQ(form_->Button10->get_allocated_width(), 85);
   }
+}
+
+// Run with GDK_SCALE=2 (its own ctest entry): the glyphs are drawn at the
+// screen's scale with their pixels multiplied, not smoothed.
+TEST_F(LayoutTest, GlyphsStaySharpOnAScaledScreen) {
+  const int scale = form_->get_scale_factor();
+  if (scale == 1) GTEST_SKIP() << "needs GDK_SCALE=2";
+  Glib::RefPtr<Gdk::Pixbuf> glyph = LoadGlyph("stop");
+  cairo_surface_t* surface = nullptr;
+  g_object_get(form_->BitBtn3->Glyph().gobj(), "surface", &surface, nullptr);
+  ASSERT_NE(surface, nullptr);
+  std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> held(surface,
+                                                                          cairo_surface_destroy);
+  double sx = 0, sy = 0;
+  cairo_surface_get_device_scale(surface, &sx, &sy);
+  EXPECT_EQ(sx, scale);
+  ASSERT_EQ(cairo_image_surface_get_width(surface), 25 * scale);
+  // Every device pixel of a source pixel's block has that pixel's colour.
+  const guint8* src = glyph->get_pixels();
+  const unsigned char* dst = cairo_image_surface_get_data(surface);
+  const int src_stride = glyph->get_rowstride(),
+            dst_stride = cairo_image_surface_get_stride(surface);
+  int differing = 0;
+  for (int y = 0; y < 25 * scale; ++y) {
+    for (int x = 0; x < 25 * scale; ++x) {
+      const guint8* s = src + (y / scale) * src_stride + (x / scale) * 4;
+      const auto argb = *reinterpret_cast<const guint32*>(dst + y * dst_stride + x * 4);
+      if (s[3] == 0) {
+        differing += (argb >> 24) != 0;  // transparent stays transparent
+      } else {
+        const guint32 rgb = (s[0] << 16) | (s[1] << 8) | s[2];
+        differing += (argb & 0xFFFFFF) != rgb || (argb >> 24) != 0xFF;
+      }
+    }
+  }
+  EXPECT_EQ(differing, 0);
 }
