@@ -1,9 +1,13 @@
 #include "browser/cpp_web_browser.h"
 
 #include <glibmm/main.h>
+#include <gtkmm/button.h>
+#include <gtkmm/entry.h>
+#include <gtkmm/label.h>
 #include <webkit2/webkit2.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/application.h"
 #include "platform/exception.h"
@@ -59,24 +63,78 @@ struct ProgressChangeArgs {
 
 constexpr long kProgressMax = 10000;
 
-// Pages run in a sandbox where bubblewrap can start it; said once otherwise.
-void EnableSandbox() {
-  static bool done = false;
-  if (done) return;
-  done = true;
+// Pages run in a sandbox where bubblewrap can start it; said if not.
+void EnableSandbox(WebKitWebContext* context) {
   gchar* bwrap = g_find_program_in_path("bwrap");
   if (bwrap != nullptr) {
-    webkit_web_context_set_sandbox_enabled(webkit_web_context_get_default(), TRUE);
+    webkit_web_context_set_sandbox_enabled(context, TRUE);
   } else {
     g_printerr("tavorin: bubblewrap not found; web pages run without the sandbox\n");
   }
   g_free(bwrap);
 }
 
-constexpr char kCrashPage[] = R"html(<!doctype html><meta charset="utf-8">
-<body style="font-family: sans-serif; margin: 2em">
-<h2>このページはクラッシュしました</h2>
-<p>「更新」ボタンで再度読み込みます。</p></body>)html";
+std::optional<unsigned>& PageMemoryLimit() {
+  static std::optional<unsigned> limit;
+  return limit;
+}
+
+// The memory limit can only be given to a context as it is made. It shares
+// the default context's data (cookies, cache, proxy settings).
+WebKitWebContext* ContextWithMemoryLimit(unsigned megabytes) {
+  WebKitMemoryPressureSettings* settings = webkit_memory_pressure_settings_new();
+  webkit_memory_pressure_settings_set_memory_limit(settings, megabytes);
+  webkit_memory_pressure_settings_set_kill_threshold(settings, 1.0);
+  // A runaway page grows by hundreds of megabytes a second.
+  webkit_memory_pressure_settings_set_poll_interval(settings, 0.5);
+  auto* context = WEBKIT_WEB_CONTEXT(g_object_new(
+      WEBKIT_TYPE_WEB_CONTEXT, "memory-pressure-settings", settings, "website-data-manager",
+      webkit_web_context_get_website_data_manager(webkit_web_context_get_default()), nullptr));
+  webkit_memory_pressure_settings_free(settings);
+  return context;
+}
+
+WebKitWebContext* MakePageContext() {
+  WebKitWebContext* context = PageMemoryLimit() ? ContextWithMemoryLimit(*PageMemoryLimit())
+                                                : webkit_web_context_get_default();
+  EnableSandbox(context);
+  return context;
+}
+
+// The context of every view that is not made for a page's request.
+WebKitWebContext* PageContext() {
+  static WebKitWebContext* context = MakePageContext();
+  return context;
+}
+
+std::string NoticePage(const char* heading, const char* reason) {
+  return std::string(R"html(<!doctype html><meta charset="utf-8">
+<body style="font-family: sans-serif; margin: 2em"><h2>)html") +
+         heading + "</h2><p>" + reason + "</p><p>「更新」ボタンで再度読み込みます。</p></body>";
+}
+
+constexpr char kCrashed[] = "このページはクラッシュしました";
+const std::string kCrashPage = NoticePage(kCrashed, "");
+const std::string kMemoryPage = NoticePage(kCrashed, "メモリを使いすぎたため、停止しました。");
+const std::string kHungPage =
+    NoticePage("このページは応答しなくなりました", "スクリプトが終わらないため、停止しました。");
+
+const std::string& NoticePageFor(WebKitWebProcessTerminationReason reason, bool hung) {
+  if (hung) return kHungPage;
+  return reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? kMemoryPage : kCrashPage;
+}
+
+// After the engine reports a page unresponsive, how long it may stay so before
+// it is ended.
+constexpr unsigned kHungPageGraceMs = 5000;
+// A dialog that follows the last one's answer this soon is one of a run; from
+// the second of a run on, the user is offered to block the page's dialogs.
+constexpr gint64 kDialogRunGapUs = 1000000;
+// How long a user's request counts as waiting for the page to take it up.
+constexpr gint64 kAskedForUs = 10000000;
+// A hostile message must not push the page out of the window.
+constexpr int kDialogMessageLines = 6;
+constexpr long kDialogMessageChars = 2000;
 
 struct NavigateComplete2Args {
   IDispatch* pDisp;
@@ -94,6 +152,70 @@ class TCppWebBrowser::AutomationObject : public IDispatch {
  public:
   explicit AutomationObject(TCppWebBrowser* owner) : owner_(owner) {}
   TCppWebBrowser* owner_;
+};
+
+// A page's alert, confirm or prompt, in a strip above the page: the rest of
+// the window stays usable, so the user can always leave the page instead.
+class TCppWebBrowser::DialogBar : public Gtk::Box {
+ public:
+  explicit DialogBar(TCppWebBrowser& owner) : owner_(owner) {
+    set_name("ScriptDialog");
+    set_spacing(6);
+    set_border_width(4);
+    set_no_show_all(true);  // shown only with a dialog
+    message_.set_line_wrap(true);
+    message_.set_lines(kDialogMessageLines);
+    message_.set_ellipsize(Pango::ELLIPSIZE_END);
+    message_.set_xalign(0);
+    message_.set_name("ScriptDialogMessage");
+    pack_start(message_, true, true);
+    const std::pair<Gtk::Widget*, const char*> named[] = {{&entry_, "ScriptDialogEntry"},
+                                                          {&ok_, "ScriptDialogOK"},
+                                                          {&cancel_, "ScriptDialogCancel"},
+                                                          {&block_, "ScriptDialogBlock"}};
+    for (auto [widget, name] : named) {
+      widget->set_name(name);
+      pack_start(*widget, false, false);
+    }
+    ok_.signal_clicked().connect([this] { owner_.AnswerDialog(true, entry_.get_text()); });
+    entry_.signal_activate().connect([this] { owner_.AnswerDialog(true, entry_.get_text()); });
+    cancel_.signal_clicked().connect([this] { owner_.AnswerDialog(false, ""); });
+    block_.signal_clicked().connect([this] { owner_.BlockDialogs(); });
+  }
+
+  void Show(WebKitScriptDialog* dialog, bool offer_block) {
+    const WebKitScriptDialogType type = webkit_script_dialog_get_dialog_type(dialog);
+    const gchar* text = webkit_script_dialog_get_message(dialog);
+    // g_utf8_substring reads as far as it is told, past a shorter text too.
+    gchar* message =
+        g_utf8_substring(text, 0, std::min(g_utf8_strlen(text, -1), kDialogMessageChars));
+    message_.set_text(message);
+    g_free(message);
+    const bool prompt = type == WEBKIT_SCRIPT_DIALOG_PROMPT;
+    const gchar* initial = prompt ? webkit_script_dialog_prompt_get_default_text(dialog) : nullptr;
+    entry_.set_text(initial != nullptr ? initial : "");
+    message_.show();
+    ok_.show();
+    entry_.set_visible(prompt);
+    cancel_.set_visible(type != WEBKIT_SCRIPT_DIALOG_ALERT);
+    block_.set_visible(offer_block);
+    show();
+    Gtk::Widget& first = prompt ? static_cast<Gtk::Widget&>(entry_) : ok_;
+    if (gtk_widget_has_focus(GTK_WIDGET(owner_.view_))) first.grab_focus();
+  }
+
+  void Close() {
+    if (get_focus_child() != nullptr) gtk_widget_grab_focus(GTK_WIDGET(owner_.view_));
+    hide();
+  }
+
+ private:
+  TCppWebBrowser& owner_;
+  Gtk::Label message_;
+  Gtk::Entry entry_;
+  Gtk::Button ok_{"OK"};
+  Gtk::Button cancel_{"キャンセル"};
+  Gtk::Button block_{"このページのダイアログを今後表示しない"};
 };
 
 struct TCppWebBrowser::Signals {
@@ -125,11 +247,14 @@ struct TCppWebBrowser::Signals {
                              &call.post_data,   &call.headers, &cancel};
     self->InvokeEvent(DISPID_BEFORENAVIGATE2, &args);
     if (cancel == VARIANT_FALSE) return FALSE;
+    self->asked_ = nullptr;
     webkit_policy_decision_ignore(decision);
     return TRUE;
   }
 
   static GtkWidget* Create(WebKitWebView* view, WebKitNavigationAction*, TCppWebBrowser* self) {
+    // One window per user action: a click must not flood the desktop.
+    if (!std::exchange(self->may_open_window_, false)) return nullptr;
     IDispatch* answer = nullptr;
     VARIANT_BOOL cancel = VARIANT_FALSE;
     NewWindow2Args args{&answer, &cancel};
@@ -146,9 +271,19 @@ struct TCppWebBrowser::Signals {
 
   static void LoadChanged(WebKitWebView*, WebKitLoadEvent event, TCppWebBrowser* self) {
     self->provisional_ = event == WEBKIT_LOAD_STARTED || event == WEBKIT_LOAD_REDIRECTED;
+    if (event == WEBKIT_LOAD_STARTED) self->asked_ = nullptr;  // the page took the request up
     if (event == WEBKIT_LOAD_FINISHED) self->RaiseProgress(-1);
     if (event != WEBKIT_LOAD_COMMITTED) return;
+    // A new page starts with its dialogs allowed.
+    self->dialogs_blocked_ = false;
+    self->dialog_run_ = 0;
     self->RaiseNavigateComplete();
+  }
+
+  static gboolean LoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*,
+                             TCppWebBrowser* self) {
+    self->asked_ = nullptr;
+    return FALSE;
   }
 
   // A load asked for that the page answers within the document ends without
@@ -163,20 +298,39 @@ struct TCppWebBrowser::Signals {
         static_cast<long>(webkit_web_view_get_estimated_load_progress(view) * kProgressMax));
   }
 
-  static void Crashed(WebKitWebView*, WebKitWebProcessTerminationReason, TCppWebBrowser* self) {
-    // The engine forgets the address with its process; ours is the last one
-    // the window was told about.
-    self->crashed_uri_ = self->committed_uri_;
-    self->provisional_ = true;  // until the crash page commits
-    // Loading from inside the engine's own notice does not take; do it next.
-    self->crash_idle_ = Glib::signal_idle().connect([self] {
-      self->ShowCrash();
-      return false;
-    });
+  static void Crashed(WebKitWebView*, WebKitWebProcessTerminationReason reason,
+                      TCppWebBrowser* self) {
+    self->CloseDialog();
+    self->hang_timer_.disconnect();
+    if (self->ending_) return;
+    self->ShowCrashNext(NoticePageFor(reason, std::exchange(self->hung_, false)));
   }
 
   // Same-document changes (fragment, history.pushState) commit no load.
   static void UriChanged(WebKitWebView*, GParamSpec*, TCppWebBrowser* self) { self->NoteAddress(); }
+
+  // The engine says so some seconds after the page failed to answer it.
+  static void ResponsivenessChanged(WebKitWebView* view, GParamSpec*, TCppWebBrowser* self) {
+    if (webkit_web_view_get_is_web_process_responsive(view)) {
+      self->hang_timer_.disconnect();
+    } else if (self->Asking()) {
+      self->ScheduleRetry();
+    } else {
+      self->WatchHungPage();
+    }
+  }
+
+  // Every dialog is answered here; one not kept for the user gets its
+  // default answer as soon as this returns.
+  static gboolean ScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, TCppWebBrowser* self) {
+    self->TakeDialog(dialog);
+    return TRUE;
+  }
+
+  static gboolean UserAction(GtkWidget*, GdkEvent*, TCppWebBrowser* self) {
+    self->may_open_window_ = true;
+    return FALSE;
+  }
 };
 
 TCppWebBrowser::TCppWebBrowser() : Gtk::Box(Gtk::ORIENTATION_VERTICAL), home_page_(DefaultHome()) {
@@ -186,6 +340,12 @@ TCppWebBrowser::TCppWebBrowser() : Gtk::Box(Gtk::ORIENTATION_VERTICAL), home_pag
 
 TCppWebBrowser::~TCppWebBrowser() {
   crash_idle_.disconnect();
+  retry_idle_.disconnect();
+  hang_timer_.disconnect();
+  if (dialog_ != nullptr) {  // answered while the view it answers through lives
+    webkit_script_dialog_close(dialog_);
+    webkit_script_dialog_unref(dialog_);
+  }
   if (view_ != nullptr) {
     g_signal_handlers_disconnect_by_data(view_, this);
     g_object_unref(view_);
@@ -195,6 +355,8 @@ TCppWebBrowser::~TCppWebBrowser() {
 }
 
 void TCppWebBrowser::SetDefaultHomePage(std::string uri) { DefaultHome() = std::move(uri); }
+
+void TCppWebBrowser::SetPageMemoryLimit(unsigned megabytes) { PageMemoryLimit() = megabytes; }
 
 const std::string& TCppWebBrowser::DefaultHomePage() { return DefaultHome(); }
 
@@ -225,10 +387,9 @@ WebKitWebView* TCppWebBrowser::View() {
 
 void TCppWebBrowser::MakeView() {
   if (view_ != nullptr) return;
-  EnableSandbox();
   related_ = g_requesting_view;
-  GtkWidget* widget =
-      related_ != nullptr ? webkit_web_view_new_with_related_view(related_) : webkit_web_view_new();
+  GtkWidget* widget = related_ != nullptr ? webkit_web_view_new_with_related_view(related_)
+                                          : webkit_web_view_new_with_context(PageContext());
   // Our own reference: the view may be destroyed with its container before
   // this object is.
   view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(widget));
@@ -246,6 +407,12 @@ void TCppWebBrowser::ConnectSignals() {
   g_signal_connect(view_, "notify::estimated-load-progress", G_CALLBACK(Signals::ProgressChanged),
                    this);
   g_signal_connect(view_, "web-process-terminated", G_CALLBACK(Signals::Crashed), this);
+  g_signal_connect(view_, "load-failed", G_CALLBACK(Signals::LoadFailed), this);
+  g_signal_connect(view_, "notify::is-web-process-responsive",
+                   G_CALLBACK(Signals::ResponsivenessChanged), this);
+  g_signal_connect(view_, "script-dialog", G_CALLBACK(Signals::ScriptDialog), this);
+  g_signal_connect(view_, "button-press-event", G_CALLBACK(Signals::UserAction), this);
+  g_signal_connect(view_, "key-press-event", G_CALLBACK(Signals::UserAction), this);
 }
 
 // A same-document change of the page's address. While a load is asked for or
@@ -269,9 +436,138 @@ void TCppWebBrowser::RaiseProgress(long progress) {
   InvokeEvent(DISPID_PROGRESSCHANGE, &args);
 }
 
+void TCppWebBrowser::ShowCrashNext(const std::string& notice) {
+  asked_ = nullptr;  // went with the process
+  crash_notice_ = &notice;
+  // The engine forgets the address with its process; ours is the last one
+  // the window was told about.
+  crashed_uri_ = committed_uri_;
+  provisional_ = true;  // until the crash page commits
+  // Loading from inside the engine's own notice does not take; do it next.
+  crash_idle_.disconnect();
+  crash_idle_ = Glib::signal_idle().connect([this] {
+    ShowCrash();
+    return false;
+  });
+}
+
 void TCppWebBrowser::ShowCrash() {
   RaiseProgress(-1);
-  webkit_web_view_load_alternate_html(view_, kCrashPage, crashed_uri_.c_str(), nullptr);
+  webkit_web_view_load_alternate_html(view_, crash_notice_->c_str(), crashed_uri_.c_str(), nullptr);
+}
+
+// Sends the user's request for another page. A page that does not answer
+// any more cannot take it: its process is ended first.
+void TCppWebBrowser::Ask(std::function<void()> request) {
+  MakeView();
+  CloseDialog();  // the page's question is moot once the user leaves
+  crash_idle_.disconnect();
+  asked_ = std::move(request);
+  asked_at_ = g_get_monotonic_time();
+  if (!webkit_web_view_get_is_web_process_responsive(view_)) {
+    Retry();
+    return;
+  }
+  std::function<void()> send = asked_;  // a handler on the way may replace asked_
+  send();
+}
+
+bool TCppWebBrowser::Asking() const {
+  return asked_ && g_get_monotonic_time() - asked_at_ < kAskedForUs;
+}
+
+void TCppWebBrowser::ScheduleRetry() {
+  if (retry_idle_.connected()) return;
+  retry_idle_ = Glib::signal_idle().connect([this] {
+    Retry();
+    return false;
+  });
+}
+
+// The page did not take the user's request up (its script never returns, or
+// shows dialog after dialog): a fresh process gets the request instead.
+void TCppWebBrowser::Retry() {
+  std::function<void()> request = std::exchange(asked_, nullptr);
+  if (!request) return;
+  EndPage();
+  request();
+}
+
+// Ends the page's process without a crash page: a load of the user's follows.
+void TCppWebBrowser::EndPage() {
+  ending_ = true;
+  webkit_web_view_terminate_web_process(view_);
+  ending_ = false;
+}
+
+// A page that waits for the user to answer its dialog is not hung.
+void TCppWebBrowser::WatchHungPage() {
+  if (dialog_ != nullptr || hang_timer_.connected()) return;
+  hang_timer_ = Glib::signal_timeout().connect(
+      [this] {
+        EndHungPage();
+        return false;
+      },
+      kHungPageGraceMs);
+}
+
+void TCppWebBrowser::EndHungPage() {
+  hung_ = true;
+  webkit_web_view_terminate_web_process(view_);  // see Signals::Crashed
+}
+
+void TCppWebBrowser::TakeDialog(WebKitScriptDialog* dialog) {
+  if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM) {
+    webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);  // a page cannot keep the user
+    return;
+  }
+  if (Asking()) {  // a dialog instead of the page the user asked for
+    ScheduleRetry();
+    return;
+  }
+  if (dialogs_blocked_) return;
+  const bool follows =
+      dialog_closed_at_ != 0 && g_get_monotonic_time() - dialog_closed_at_ < kDialogRunGapUs;
+  dialog_run_ = follows ? dialog_run_ + 1 : 1;
+  CloseDialog();
+  dialog_ = webkit_script_dialog_ref(dialog);
+  if (!bar_) {  // made for the first dialog: most windows never need it
+    bar_ = std::make_unique<DialogBar>(*this);
+    pack_start(*bar_, false, false);
+    reorder_child(*bar_, 0);
+  }
+  bar_->Show(dialog, dialog_run_ > 1);
+}
+
+void TCppWebBrowser::AnswerDialog(bool ok, const std::string& text) {
+  if (dialog_ == nullptr) return;
+  switch (webkit_script_dialog_get_dialog_type(dialog_)) {
+    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+      webkit_script_dialog_confirm_set_confirmed(dialog_, ok);
+      break;
+    case WEBKIT_SCRIPT_DIALOG_PROMPT:
+      if (ok) webkit_script_dialog_prompt_set_text(dialog_, text.c_str());
+      break;
+    default:
+      break;
+  }
+  CloseDialog();
+}
+
+void TCppWebBrowser::BlockDialogs() {
+  dialogs_blocked_ = true;
+  AnswerDialog(false, "");
+}
+
+void TCppWebBrowser::CloseDialog() {
+  if (bar_) bar_->Close();
+  if (dialog_ == nullptr) return;
+  WebKitScriptDialog* dialog = std::exchange(dialog_, nullptr);
+  webkit_script_dialog_close(dialog);  // the page's script goes on from here
+  webkit_script_dialog_unref(dialog);
+  dialog_closed_at_ = g_get_monotonic_time();
+  // The engine may have found the page unresponsive while it waited.
+  if (!webkit_web_view_get_is_web_process_responsive(view_)) WatchHungPage();
 }
 
 // Calls the engine to ask for a load; see NoteAddress.
@@ -291,8 +587,9 @@ void TCppWebBrowser::EndRequest(bool handed_over) {
   if (waiting && !handed_over) LoadAddress(*waiting);
 }
 
-void TCppWebBrowser::LoadAddress(const std::string& uri) {
+void TCppWebBrowser::LoadAddress(std::string uri) {
   crashed_uri_.clear();
+  crash_idle_.disconnect();
   MakeView();
   if (related_ != nullptr && related_ == g_requesting_view) {
     deferred_load_ = uri;
@@ -303,7 +600,7 @@ void TCppWebBrowser::LoadAddress(const std::string& uri) {
 
 HRESULT TCppWebBrowser::Navigate(const WideString& URL, Variant* Flags, Variant* TargetFrameName,
                                  Variant* PostData, Variant* Headers) {
-  LoadAddress(URL.ToUtf8());
+  Ask([this, uri = URL.ToUtf8()] { LoadAddress(uri); });
   navigate_call_.reset();
   const gchar* asked = webkit_web_view_get_uri(view_);
   // A null address gives a blank page that the engine asks nobody about.
@@ -315,31 +612,32 @@ HRESULT TCppWebBrowser::Navigate(const WideString& URL, Variant* Flags, Variant*
 }
 
 HRESULT TCppWebBrowser::GoBack() {
-  Request(webkit_web_view_go_back);
+  if (webkit_web_view_can_go_back(View())) Ask([this] { Request(webkit_web_view_go_back); });
   return S_OK;
 }
 
 HRESULT TCppWebBrowser::GoForward() {
-  Request(webkit_web_view_go_forward);
+  if (webkit_web_view_can_go_forward(View())) Ask([this] { Request(webkit_web_view_go_forward); });
   return S_OK;
 }
 
 HRESULT TCppWebBrowser::GoHome() {
-  LoadAddress(home_page_);
+  Ask([this] { LoadAddress(home_page_); });
   return S_OK;
 }
 
 HRESULT TCppWebBrowser::Stop() {
+  asked_ = nullptr;
   webkit_web_view_stop_loading(View());
   return S_OK;
 }
 
 HRESULT TCppWebBrowser::Refresh() {
   if (!crashed_uri_.empty()) {
-    LoadAddress(crashed_uri_);
-    return S_OK;
+    Ask([this, uri = crashed_uri_] { LoadAddress(uri); });
+  } else {
+    Ask([this] { Request(webkit_web_view_reload); });
   }
-  Request(webkit_web_view_reload);
   return S_OK;
 }
 

@@ -7,12 +7,14 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/com.h"
 
 typedef struct _WebKitWebView WebKitWebView;
+typedef struct _WebKitScriptDialog WebKitScriptDialog;
 class TCppWebBrowser;
 
 constexpr DISPID DISPID_APPLICATION = 200;
@@ -36,6 +38,10 @@ using TWebBrowserProgressChange =
 using TWebBrowserNavigateComplete2 =
     std::function<void(TCppWebBrowser* Sender, IDispatch* pDisp, Variant* URL)>;
 
+// A page cannot take its window hostage: a page whose process dies is
+// replaced by a notice of ours; a page that does not take the user's request
+// for another page up is ended; script dialogs show in a strip above the page;
+// one user action opens at most one window.
 class TCppWebBrowser : public Gtk::Box {
  public:
   // The component is created now; its engine view at the first operation,
@@ -47,6 +53,9 @@ class TCppWebBrowser : public Gtk::Box {
   // The home page of components created from now on (the engine has none).
   static void SetDefaultHomePage(std::string uri);
   static const std::string& DefaultHomePage();
+  // The engine ends a page whose process uses more than `megabytes`. Only
+  // views made after the call obey it: call it before the first component.
+  static void SetPageMemoryLimit(unsigned megabytes);
   void SetHomePage(std::string uri) { home_page_ = std::move(uri); }
   const std::string& HomePage() const { return home_page_; }
 
@@ -93,17 +102,32 @@ class TCppWebBrowser : public Gtk::Box {
 
  private:
   class AutomationObject;
+  class DialogBar;
   struct Signals;
 
   void MakeView();
   void ConnectSignals();
-  void LoadAddress(const std::string& uri);
+  void LoadAddress(std::string uri);
   void EndRequest(bool handed_over);
   void Request(const std::function<void(WebKitWebView*)>& call);
   void NoteAddress();
   void RaiseNavigateComplete();
   void RaiseProgress(long progress);
+  void ShowCrashNext(const std::string& notice);
   void ShowCrash();
+  // A user's request for another page; see Retry.
+  void Ask(std::function<void()> request);
+  bool Asking() const;
+  void ScheduleRetry();
+  void Retry();
+  void EndPage();
+  void WatchHungPage();
+  void EndHungPage();
+  // The page's script dialogs.
+  void TakeDialog(WebKitScriptDialog* dialog);
+  void AnswerDialog(bool ok, const std::string& text);
+  void BlockDialogs();
+  void CloseDialog();
 
   static constexpr std::size_t kEventCount = 32;
   std::array<std::function<void(void*)>, kEventCount> handlers_;
@@ -122,7 +146,21 @@ class TCppWebBrowser : public Gtk::Box {
   std::optional<NavigateCall> navigate_call_;
   std::optional<std::string> deferred_load_;  // see EndRequest
   std::string committed_uri_;
-  std::string crashed_uri_;
-  sigc::connection crash_idle_;  // the page to load again after a crash
+  std::string crashed_uri_;                    // the page to load again after a crash
+  const std::string* crash_notice_ = nullptr;  // the page shown in its place
+  sigc::connection crash_idle_;
+  // The user's last request until the page takes it up, and when it came.
+  std::function<void()> asked_;
+  gint64 asked_at_ = 0;
+  bool ending_ = false;  // the process is ended on purpose, a load follows
+  bool hung_ = false;    // the process is ended for not answering
+  sigc::connection retry_idle_;
+  sigc::connection hang_timer_;
+  WebKitScriptDialog* dialog_ = nullptr;  // on screen, waiting for the user
+  std::unique_ptr<DialogBar> bar_;
+  int dialog_run_ = 0;  // dialogs in a row, each soon after the last
+  gint64 dialog_closed_at_ = 0;
+  bool dialogs_blocked_ = false;
+  bool may_open_window_ = false;  // a user action in the page allows one
   friend struct Signals;
 };
