@@ -393,6 +393,10 @@ void TCppWebBrowser::MakeView() {
   // Our own reference: the view may be destroyed with its container before
   // this object is.
   view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(widget));
+  // Compositing on the GPU costs each page tens of megabytes in the web
+  // process, even where software stands in for the GPU; these pages are shops.
+  webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(view_),
+                                                   WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   gtk_box_pack_start(GTK_BOX(gobj()), widget, TRUE, TRUE, 0);
   gtk_widget_show(widget);
   ConnectSignals();

@@ -42,8 +42,10 @@ TEST_F(SoakTest, NavigationsAndClosedWindowsLevelOff) {
   const double after_500 = OwnPssMiB();
   RecordProperty("pss_after_50_mib", std::to_string(after_50));
   RecordProperty("pss_after_500_mib", std::to_string(after_500));
+#ifndef __SANITIZE_ADDRESS__  // its quarantine keeps freed memory on purpose
   EXPECT_LT(after_500 - after_50, 20.0)
       << after_50 << " MiB after 50, " << after_500 << " MiB after 500";
+#endif
 
   std::vector<TFormHTML*> closed;
   for (int i = 0; i < 50; ++i) {
