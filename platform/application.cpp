@@ -42,7 +42,7 @@ UINT ButtonMessage(const GdkEventButton& b, UINT left) {
   return left;
 }
 
-MSG PointerMessage(GdkEvent* event) {
+MSG NonKeyMessage(GdkEvent* event) {
   MSG msg;
   msg.hwnd = event->any.window != nullptr ? gdk_window_get_toplevel(event->any.window) : nullptr;
   for (const EventMessage& m : kEventMessages) {
@@ -52,9 +52,6 @@ MSG PointerMessage(GdkEvent* event) {
     msg.message = ButtonMessage(event->button, msg.message);
   }
   msg.time = gdk_event_get_time(event);
-  gdouble x = 0, y = 0;
-  if (gdk_event_get_root_coords(event, &x, &y))
-    msg.pt = {static_cast<LONG>(x), static_cast<LONG>(y)};
   return msg;
 }
 
@@ -132,8 +129,14 @@ void TApplication::ProcessEvent(GdkEvent* event) {
     }
     msg = GtkKeyboardServices::KeyEventToMessage(&event->key);
   } else {
-    msg = PointerMessage(event);
+    msg = NonKeyMessage(event);
   }
+  // Every message carries where the pointer was last seen.
+  gdouble x = 0, y = 0;
+  if (gdk_event_get_root_coords(event, &x, &y)) {
+    last_pointer_ = {static_cast<LONG>(x), static_cast<LONG>(y)};
+  }
+  msg.pt = last_pointer_;
   bool handled = false;
   if (on_message_) {
     try {

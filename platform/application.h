@@ -84,6 +84,7 @@ class TApplication {
   std::vector<TForm*> forms_;
   MessageHook on_message_;
   bool terminated_ = false;
+  POINT last_pointer_;  // root position from the last pointer event
   std::unique_ptr<GtkKeyboardServices> keyboard_;
 };
 

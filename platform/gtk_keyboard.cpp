@@ -225,20 +225,6 @@ GdkModifierType StateOf(bool shift, bool control, bool alt, bool num_lock, bool 
   return static_cast<GdkModifierType>(state);
 }
 
-POINT PointerPosition() {
-  POINT pt;
-  GdkDisplay* display = gdk_display_get_default();
-  if (display == nullptr) return pt;
-  GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(display));
-  if (pointer == nullptr) return pt;
-  gint x = 0;
-  gint y = 0;
-  gdk_device_get_position(pointer, nullptr, &x, &y);
-  pt.x = x;
-  pt.y = y;
-  return pt;
-}
-
 }  // namespace
 
 namespace gdkkeys {
@@ -536,7 +522,6 @@ MSG GtkKeyboardServices::KeyEventToMessage(const GdkEventKey* event) {
   msg.wParam = key.vk;
   msg.lParam = KeyLParam(keylayout::ScanCodeOf(key.vk), key.extended, press, false);
   msg.time = event->time;
-  msg.pt = PointerPosition();
   return msg;
 }
 

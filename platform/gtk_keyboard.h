@@ -53,6 +53,8 @@ class GtkKeyboardServices : public KeyboardServices {
   void NoteKeyEvent(const GdkEventKey* event);
 
   // The message record of a real key event (hwnd = its toplevel GdkWindow).
+  // A key event carries no position: `pt` is left for the caller, who has
+  // seen the pointer's events (asking the X server costs a round trip).
   static MSG KeyEventToMessage(const GdkEventKey* event);
 
   // Queues any message, key or not, behind those already queued.

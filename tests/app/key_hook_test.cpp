@@ -175,6 +175,22 @@ TEST_F(KeyHookTest, RequeuedKeyFromAnInputMethodIsNotReplayedAgain) {
   EXPECT_EQ(Log(form_), "down ArrowLeft ArrowLeft true false false");
 }
 
+TEST_F(KeyHookTest, KeyMessagesCarryWhereThePointerWasLastSeen) {
+  ASSERT_TRUE(FocusWindow(form_->gobj()));
+  int x = 0, y = 0;
+  form_->get_window()->get_origin(x, y);
+  testsupport::MovePointer(x + 300, y + 300);
+  RunFor(100);
+  std::vector<POINT> seen;
+  Application->SetOnMessage([&](const MSG& msg, bool&) {
+    if (msg.message == WM_KEYDOWN) seen.push_back(msg.pt);
+  });
+  Press(XK_a);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].x, x + 300);
+  EXPECT_EQ(seen[0].y, y + 300);
+}
+
 TEST_F(KeyHookTest, HookOutlivesTheWindowThatInstalledIt) {
   delete new TFormHTML(Application);  // its hook stays installed after it is gone
   FocusPage(form_);
