@@ -269,9 +269,12 @@ struct TCppWebBrowser::Signals {
     return handed ? GTK_WIDGET(target->view_) : nullptr;
   }
 
-  static void LoadChanged(WebKitWebView*, WebKitLoadEvent event, TCppWebBrowser* self) {
+  static void LoadChanged(WebKitWebView* view, WebKitLoadEvent event, TCppWebBrowser* self) {
     self->provisional_ = event == WEBKIT_LOAD_STARTED || event == WEBKIT_LOAD_REDIRECTED;
-    if (event == WEBKIT_LOAD_STARTED) self->asked_ = nullptr;  // the page took the request up
+    if (event == WEBKIT_LOAD_STARTED) {
+      self->asked_ = nullptr;  // the page took the request up
+      self->loading_uri_ = AddressOf(view);
+    }
     if (event == WEBKIT_LOAD_FINISHED) self->RaiseProgress(-1);
     if (event != WEBKIT_LOAD_COMMITTED) return;
     // A new page starts with its dialogs allowed.
@@ -280,10 +283,12 @@ struct TCppWebBrowser::Signals {
     self->RaiseNavigateComplete();
   }
 
-  static gboolean LoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*,
+  // The engine may report the failure of a load after a newer one has
+  // started; its error page would then replace the page the user went to.
+  static gboolean LoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* failing_uri, GError*,
                              TCppWebBrowser* self) {
     self->asked_ = nullptr;
-    return FALSE;
+    return failing_uri != nullptr && self->loading_uri_ != failing_uri;
   }
 
   // A load asked for that the page answers within the document ends without
@@ -599,6 +604,7 @@ void TCppWebBrowser::LoadAddress(std::string uri) {
     deferred_load_ = uri;
     return;
   }
+  loading_uri_ = uri;
   Request([&](WebKitWebView* view) { webkit_web_view_load_uri(view, uri.c_str()); });
 }
 

@@ -146,7 +146,9 @@ class TCppWebBrowser : public Gtk::Box {
   std::optional<NavigateCall> navigate_call_;
   std::optional<std::string> deferred_load_;  // see EndRequest
   std::string committed_uri_;
-  std::string crashed_uri_;                    // the page to load again after a crash
+  std::string crashed_uri_;
+  std::string loading_uri_;  // of the newest load asked for or started                    // the
+                             // page to load again after a crash
   const std::string* crash_notice_ = nullptr;  // the page shown in its place
   sigc::connection crash_idle_;
   // The user's last request until the page takes it up, and when it came.

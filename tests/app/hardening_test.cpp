@@ -171,7 +171,10 @@ TEST_F(HardeningTest, BadAddressesNeitherCrashNorHangNorSpoilTheWindow) {
     RunFor(200);
     form_->BitBtn3->clicked();  // Stop
     Go(form_, server_.Url("/b.html"));
-    ASSERT_TRUE(WaitForPage(form_, server_.Url("/b.html")));
+    WebKitWebView* view = form_->CppWebBrowser1->View();
+    ASSERT_TRUE(WaitForPage(form_, server_.Url("/b.html")))
+        << "shows " << (webkit_web_view_get_uri(view) ? webkit_web_view_get_uri(view) : "nothing")
+        << (webkit_web_view_is_loading(view) ? ", still loading" : "");
     EXPECT_EQ(form_->EditURL->get_text(), server_.Url("/b.html"));
     Go(form_, server_.Url("/a.html"));
     ASSERT_TRUE(WaitForPage(form_, server_.Url("/a.html")));
