@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "browser/script_dialog_bar.h"
 #include "platform/application.h"
 #include "platform/exception.h"
 
@@ -132,9 +133,6 @@ constexpr unsigned kHungPageGraceMs = 5000;
 constexpr gint64 kDialogRunGapUs = 1000000;
 // How long a user's request counts as waiting for the page to take it up.
 constexpr gint64 kAskedForUs = 10000000;
-// A hostile message must not push the page out of the window.
-constexpr int kDialogMessageLines = 6;
-constexpr long kDialogMessageChars = 2000;
 
 struct NavigateComplete2Args {
   IDispatch* pDisp;
@@ -152,70 +150,6 @@ class TCppWebBrowser::AutomationObject : public IDispatch {
  public:
   explicit AutomationObject(TCppWebBrowser* owner) : owner_(owner) {}
   TCppWebBrowser* owner_;
-};
-
-// A page's alert, confirm or prompt, in a strip above the page: the rest of
-// the window stays usable, so the user can always leave the page instead.
-class TCppWebBrowser::DialogBar : public Gtk::Box {
- public:
-  explicit DialogBar(TCppWebBrowser& owner) : owner_(owner) {
-    set_name("ScriptDialog");
-    set_spacing(6);
-    set_border_width(4);
-    set_no_show_all(true);  // shown only with a dialog
-    message_.set_line_wrap(true);
-    message_.set_lines(kDialogMessageLines);
-    message_.set_ellipsize(Pango::ELLIPSIZE_END);
-    message_.set_xalign(0);
-    message_.set_name("ScriptDialogMessage");
-    pack_start(message_, true, true);
-    const std::pair<Gtk::Widget*, const char*> named[] = {{&entry_, "ScriptDialogEntry"},
-                                                          {&ok_, "ScriptDialogOK"},
-                                                          {&cancel_, "ScriptDialogCancel"},
-                                                          {&block_, "ScriptDialogBlock"}};
-    for (auto [widget, name] : named) {
-      widget->set_name(name);
-      pack_start(*widget, false, false);
-    }
-    ok_.signal_clicked().connect([this] { owner_.AnswerDialog(true, entry_.get_text()); });
-    entry_.signal_activate().connect([this] { owner_.AnswerDialog(true, entry_.get_text()); });
-    cancel_.signal_clicked().connect([this] { owner_.AnswerDialog(false, ""); });
-    block_.signal_clicked().connect([this] { owner_.BlockDialogs(); });
-  }
-
-  void Show(WebKitScriptDialog* dialog, bool offer_block) {
-    const WebKitScriptDialogType type = webkit_script_dialog_get_dialog_type(dialog);
-    const gchar* text = webkit_script_dialog_get_message(dialog);
-    // g_utf8_substring reads as far as it is told, past a shorter text too.
-    gchar* message =
-        g_utf8_substring(text, 0, std::min(g_utf8_strlen(text, -1), kDialogMessageChars));
-    message_.set_text(message);
-    g_free(message);
-    const bool prompt = type == WEBKIT_SCRIPT_DIALOG_PROMPT;
-    const gchar* initial = prompt ? webkit_script_dialog_prompt_get_default_text(dialog) : nullptr;
-    entry_.set_text(initial != nullptr ? initial : "");
-    message_.show();
-    ok_.show();
-    entry_.set_visible(prompt);
-    cancel_.set_visible(type != WEBKIT_SCRIPT_DIALOG_ALERT);
-    block_.set_visible(offer_block);
-    show();
-    Gtk::Widget& first = prompt ? static_cast<Gtk::Widget&>(entry_) : ok_;
-    if (gtk_widget_has_focus(GTK_WIDGET(owner_.view_))) first.grab_focus();
-  }
-
-  void Close() {
-    if (get_focus_child() != nullptr) gtk_widget_grab_focus(GTK_WIDGET(owner_.view_));
-    hide();
-  }
-
- private:
-  TCppWebBrowser& owner_;
-  Gtk::Label message_;
-  Gtk::Entry entry_;
-  Gtk::Button ok_{"OK"};
-  Gtk::Button cancel_{"キャンセル"};
-  Gtk::Button block_{"このページのダイアログを今後表示しない"};
 };
 
 struct TCppWebBrowser::Signals {
@@ -541,7 +475,9 @@ void TCppWebBrowser::TakeDialog(WebKitScriptDialog* dialog) {
   CloseDialog();
   dialog_ = webkit_script_dialog_ref(dialog);
   if (!bar_) {  // made for the first dialog: most windows never need it
-    bar_ = std::make_unique<DialogBar>(*this);
+    bar_ = std::make_unique<TScriptDialogBar>(
+        view_, [this](bool ok, const std::string& text) { AnswerDialog(ok, text); },
+        [this] { BlockDialogs(); });
     pack_start(*bar_, false, false);
     reorder_child(*bar_, 0);
   }

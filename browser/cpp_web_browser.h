@@ -16,6 +16,7 @@
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitScriptDialog WebKitScriptDialog;
 class TCppWebBrowser;
+class TScriptDialogBar;
 
 constexpr DISPID DISPID_APPLICATION = 200;
 constexpr DISPID DISPID_LOCATIONURL = 211;
@@ -102,7 +103,6 @@ class TCppWebBrowser : public Gtk::Box {
 
  private:
   class AutomationObject;
-  class DialogBar;
   struct Signals;
 
   void MakeView();
@@ -158,9 +158,9 @@ class TCppWebBrowser : public Gtk::Box {
   bool hung_ = false;    // the process is ended for not answering
   sigc::connection retry_idle_;
   sigc::connection hang_timer_;
-  WebKitScriptDialog* dialog_ = nullptr;  // on screen, waiting for the user
-  std::unique_ptr<DialogBar> bar_;
-  int dialog_run_ = 0;  // dialogs in a row, each soon after the last
+  WebKitScriptDialog* dialog_ = nullptr;   // on screen, waiting for the user
+  std::unique_ptr<TScriptDialogBar> bar_;  // made for the first dialog
+  int dialog_run_ = 0;                     // dialogs in a row, each soon after the last
   gint64 dialog_closed_at_ = 0;
   bool dialogs_blocked_ = false;
   bool may_open_window_ = false;  // a user action in the page allows one
