@@ -132,7 +132,8 @@ std::vector<Gtk::Widget*> PlaceButtons(TFormHTML& form, Gtk::Fixed& parent, cons
 
 }  // namespace
 
-TFormHTML::TFormHTML(TApplication* Owner) : TForm(Owner) {
+TFormHTML::TFormHTML(TApplication* Owner, std::string StartAddress)
+    : TForm(Owner), start_address_(std::move(StartAddress)) {
   InstallStyle();
   set_name("FormHTML");
   set_title("Tavorinのお役立ちブラウザ");
@@ -215,4 +216,10 @@ void TFormHTML::BindBrowserEvents() {
   });
 }
 
-void TFormHTML::FormCreate() { CppWebBrowser1->GoHome(); }
+void TFormHTML::FormCreate() {
+  if (start_address_.empty()) {
+    CppWebBrowser1->GoHome();
+  } else {
+    NavigateTo(start_address_);
+  }
+}

@@ -14,7 +14,8 @@
 
 class TFormHTML : public TForm {
  public:
-  explicit TFormHTML(TApplication* Owner);
+  // The window loads `StartAddress` in place of its home page, if given.
+  explicit TFormHTML(TApplication* Owner, std::string StartAddress = {});
 
   // Layout, in declaration order. The window owns every control.
   TPanel* Panel1;
@@ -109,6 +110,8 @@ class TFormHTML : public TForm {
   void BindBrowserEvents();
   void SetTabOrder();
   void NavigateTo(const std::string& address);
+
+  std::string start_address_;
 };
 
 // The main window; null before it is built and after building it failed.

@@ -1,14 +1,31 @@
 #include <cstdio>
 
+#include "app/command_line.h"
+#include "app/settings.h"
+#include "app/single_instance.h"
 #include "app/startup.h"
 #include "platform/application.h"
 
-int main() {
+int main(int argc, char** argv) {
+  const TCommandLine command = ParseCommandLine(argc, argv);
+  if (command.exit_status) return *command.exit_status;
+  TSingleInstance instance;
+  switch (instance.Claim(command.addresses)) {
+    case TSingleInstance::Role::kFirst:
+      break;
+    case TSingleInstance::Role::kHandedOver:
+      return 0;
+    case TSingleInstance::Role::kUnanswered:
+      std::fprintf(stderr, "tavorin: 起動中の Tavorin が応答しません\n");
+      return 1;
+  }
   if (!TApplication::StartToolkit()) {
     std::fprintf(stderr, "tavorin: cannot open the display (is DISPLAY set?)\n");
     return 1;
   }
+  ApplySettings(LoadSettings());
   TApplication application;
   Application = &application;
-  return RunApplication();
+  instance.Serve(OpenWindows);
+  return RunApplication(command.addresses);
 }

@@ -3,15 +3,42 @@
 #include "app/form_html.h"
 #include "platform/exception.h"
 
-int RunApplication() {
+namespace {
+
+// Windows of one start are stepped so that none hides another completely.
+constexpr int kWindowStep = 20;
+
+TFormHTML* OpenWindow(const std::string& address, int step) {
+  auto* window = new TFormHTML(Application, address);
+  int left = 0, top = 0;
+  window->get_position(left, top);
+  window->move(left + step * kWindowStep, top + step * kWindowStep);
+  window->show();
+  return window;
+}
+
+}  // namespace
+
+int RunApplication(const std::vector<std::string>& addresses) {
   try {
     Application->Initialize();
     Application->SetTitle("Tavorin");
-    Application->CreateForm(FormHTML);
+    Application->CreateForm(FormHTML, addresses.empty() ? std::string() : addresses.front());
+    for (std::size_t i = 1; i < addresses.size(); ++i) OpenWindow(addresses[i], int(i));
     Application->Run();
   } catch (const Exception& e) {
     Application->ShowException(e);
   }
   Application->DestroyForms();
   return 0;
+}
+
+void OpenWindows(const std::vector<std::string>& addresses) {
+  try {
+    if (addresses.empty()) OpenWindow({}, 1)->present();
+    for (std::size_t i = 0; i < addresses.size(); ++i)
+      OpenWindow(addresses[i], int(i) + 1)->present();
+  } catch (...) {
+    Application->HandleException();
+  }
 }

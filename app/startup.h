@@ -1,6 +1,15 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 // Start-up on an application object that exists and is installed as
-// `Application`: initialise, title, main window, event loop. Errors that
-// escape are shown in the error box; the result is always 0.
-int RunApplication();
+// `Application`: initialise, title, main window, event loop. The main window
+// loads the first of `addresses` in place of its home page, and each further
+// one opens in a window of its own. Errors that escape are shown in the error
+// box; the result is always 0.
+int RunApplication(const std::vector<std::string>& addresses = {});
+
+// For a later start of the program: a new window with its home page when
+// `addresses` is empty, else a new window for each address.
+void OpenWindows(const std::vector<std::string>& addresses);

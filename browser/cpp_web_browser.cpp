@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "browser/script_dialog_bar.h"
+#include "browser/web_context.h"
 #include "platform/application.h"
 #include "platform/exception.h"
 
@@ -63,50 +64,6 @@ struct ProgressChangeArgs {
 };
 
 constexpr long kProgressMax = 10000;
-
-// Pages run in a sandbox where bubblewrap can start it; said if not.
-void EnableSandbox(WebKitWebContext* context) {
-  gchar* bwrap = g_find_program_in_path("bwrap");
-  if (bwrap != nullptr) {
-    webkit_web_context_set_sandbox_enabled(context, TRUE);
-  } else {
-    g_printerr("tavorin: bubblewrap not found; web pages run without the sandbox\n");
-  }
-  g_free(bwrap);
-}
-
-std::optional<unsigned>& PageMemoryLimit() {
-  static std::optional<unsigned> limit;
-  return limit;
-}
-
-// The memory limit can only be given to a context as it is made. It shares
-// the default context's data (cookies, cache, proxy settings).
-WebKitWebContext* ContextWithMemoryLimit(unsigned megabytes) {
-  WebKitMemoryPressureSettings* settings = webkit_memory_pressure_settings_new();
-  webkit_memory_pressure_settings_set_memory_limit(settings, megabytes);
-  webkit_memory_pressure_settings_set_kill_threshold(settings, 1.0);
-  // A runaway page grows by hundreds of megabytes a second.
-  webkit_memory_pressure_settings_set_poll_interval(settings, 0.5);
-  auto* context = WEBKIT_WEB_CONTEXT(g_object_new(
-      WEBKIT_TYPE_WEB_CONTEXT, "memory-pressure-settings", settings, "website-data-manager",
-      webkit_web_context_get_website_data_manager(webkit_web_context_get_default()), nullptr));
-  webkit_memory_pressure_settings_free(settings);
-  return context;
-}
-
-WebKitWebContext* MakePageContext() {
-  WebKitWebContext* context = PageMemoryLimit() ? ContextWithMemoryLimit(*PageMemoryLimit())
-                                                : webkit_web_context_get_default();
-  EnableSandbox(context);
-  return context;
-}
-
-// The context of every view that is not made for a page's request.
-WebKitWebContext* PageContext() {
-  static WebKitWebContext* context = MakePageContext();
-  return context;
-}
 
 std::string NoticePage(const char* heading, const char* reason) {
   return std::string(R"html(<!doctype html><meta charset="utf-8">
@@ -295,7 +252,7 @@ TCppWebBrowser::~TCppWebBrowser() {
 
 void TCppWebBrowser::SetDefaultHomePage(std::string uri) { DefaultHome() = std::move(uri); }
 
-void TCppWebBrowser::SetPageMemoryLimit(unsigned megabytes) { PageMemoryLimit() = megabytes; }
+void TCppWebBrowser::SetPageMemoryLimit(unsigned megabytes) { LimitPageMemory(megabytes); }
 
 const std::string& TCppWebBrowser::DefaultHomePage() { return DefaultHome(); }
 

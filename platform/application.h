@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/wintypes.h"
@@ -49,10 +50,11 @@ class TApplication {
   const std::string& Title() const { return title_; }
   void SetTitle(std::string title) { title_ = std::move(title); }
 
-  // Constructs a form with this application as owner. `reference` points at
-  // the form while it is built and is set back to null if building fails.
-  template <typename T>
-  void CreateForm(T*& reference);
+  // Constructs a form with this application as owner and `args`. `reference`
+  // points at the form while it is built and is set back to null if building
+  // fails.
+  template <typename T, typename... Args>
+  void CreateForm(T*& reference, Args&&... args);
 
   TForm* MainForm() const { return main_form_; }
   const std::vector<TForm*>& Forms() const { return forms_; }
@@ -95,12 +97,12 @@ std::string ErrorBoxText(const std::string& message);
 // The one application object, made by the entry point.
 extern TApplication* Application;
 
-template <typename T>
-void TApplication::CreateForm(T*& reference) {
+template <typename T, typename... Args>
+void TApplication::CreateForm(T*& reference, Args&&... args) {
   void* memory = ::operator new(sizeof(T));
   reference = static_cast<T*>(memory);
   try {
-    T* form = new (memory) T(this);
+    T* form = new (memory) T(this, std::forward<Args>(args)...);
     if (main_form_ == nullptr) main_form_ = form;
   } catch (...) {
     reference = nullptr;

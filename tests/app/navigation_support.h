@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "browser/web_context.h"
 #include "tests/app/form_fixture.h"
 #include "tests/support/x_input.h"  // last: the X headers define Button1 and more
 
@@ -93,7 +94,7 @@ class ProxyTrap {
 
  private:
   static WebKitWebsiteDataManager* Manager() {
-    return webkit_web_context_get_website_data_manager(webkit_web_context_get_default());
+    return webkit_web_context_get_website_data_manager(PageContext());
   }
   TestHttpServer trap_;
 };

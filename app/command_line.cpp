@@ -1,0 +1,65 @@
+#include "app/command_line.h"
+
+#include <glib.h>
+
+#include <cstdio>
+#include <string_view>
+
+#include "app/settings.h"
+#include "app/user_address.h"
+
+namespace {
+
+constexpr char kUsage[] = R"(使い方: tavorin [オプション] [アドレス...]
+
+最初のアドレスをメインウィンドウで、続くアドレスをそれぞれ別のウィンドウで開きます。
+アドレスがなければ、メインウィンドウでホームページを開きます。
+すでに起動している場合は、そのウィンドウで開きます。
+
+  -h, --help     この説明を表示して終了します
+  -v, --version  バージョンを表示して終了します
+
+設定ファイル: %s
+)";
+
+void PrintUsage() { std::printf(kUsage, SettingsFile().c_str()); }
+
+// Addresses reach the windows as UTF-8; a path in another encoding is
+// escaped on its way to a file:// address.
+void AddAddress(TCommandLine& command, const char* arg) {
+  std::string address = AddressFromUser(arg);
+  if (g_utf8_validate(address.c_str(), -1, nullptr)) {
+    command.addresses.push_back(std::move(address));
+  } else {
+    std::fprintf(stderr, "tavorin: アドレス %s は UTF-8 ではないため開きません\n", arg);
+  }
+}
+
+}  // namespace
+
+TCommandLine ParseCommandLine(int argc, const char* const* argv) {
+  TCommandLine command;
+  bool options = true;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (options && arg == "--") {
+      options = false;
+    } else if (options && (arg == "--help" || arg == "-h")) {
+      PrintUsage();
+      command.exit_status = 0;
+      return command;
+    } else if (options && (arg == "--version" || arg == "-v")) {
+      std::printf("tavorin %s\n", TAVORIN_VERSION);
+      command.exit_status = 0;
+      return command;
+    } else if (options && arg.size() > 1 && arg.starts_with('-')) {
+      std::fprintf(stderr, "tavorin: 不明なオプション %s (tavorin --help で使い方を表示します)\n",
+                   argv[i]);
+      command.exit_status = 2;
+      return command;
+    } else if (!arg.empty()) {
+      AddAddress(command, argv[i]);
+    }
+  }
+  return command;
+}

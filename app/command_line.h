@@ -1,0 +1,14 @@
+// The command line: tavorin [--help | --version] [URL...]
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct TCommandLine {
+  std::vector<std::string> addresses;  // loadable, in the order given
+  std::optional<int> exit_status;      // set when the program ends here
+};
+
+// Reads the arguments; help, the version and what was wrong are printed here.
+TCommandLine ParseCommandLine(int argc, const char* const* argv);

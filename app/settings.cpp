@@ -1,0 +1,149 @@
+#include "app/settings.h"
+
+#include <gio/gio.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "app/user_address.h"
+#include "browser/cpp_web_browser.h"
+
+namespace {
+
+constexpr char kGroup[] = "Tavorin";
+constexpr char kHomePage[] = "home-page";
+constexpr char kDownloadFolder[] = "download-folder";
+
+using KeyFile = std::unique_ptr<GKeyFile, decltype(&g_key_file_free)>;
+
+std::string Joined(const char* folder, const char* name) {
+  gchar* path = g_build_filename(folder, name, nullptr);
+  std::string joined = path;
+  g_free(path);
+  return joined;
+}
+
+// A settings file is a few lines; anything far bigger is not one.
+constexpr goffset kLargestFile = 1 << 20;
+
+// Why `path` cannot be read as a settings file, or empty when it can.
+std::string FileProblem(const std::string& path) {
+  GFile* file = g_file_new_for_path(path.c_str());
+  GError* error = nullptr;
+  GFileInfo* info =
+      g_file_query_info(file, G_FILE_ATTRIBUTE_STANDARD_TYPE "," G_FILE_ATTRIBUTE_STANDARD_SIZE,
+                        G_FILE_QUERY_INFO_NONE, nullptr, &error);
+  std::string problem;
+  if (info == nullptr) {
+    problem = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_FOUND)
+                  ? "ファイルがありません"
+                  : std::string("読めません (") + error->message + ")";
+  } else if (g_file_info_get_file_type(info) != G_FILE_TYPE_REGULAR) {
+    problem = "通常のファイルではありません";
+  } else if (g_file_info_get_size(info) > kLargestFile) {
+    problem = "大きすぎます";
+  }
+  g_clear_error(&error);
+  if (info != nullptr) g_object_unref(info);
+  g_object_unref(file);
+  return problem;
+}
+
+// Why the file gave nothing, or empty when it was read into `file`.
+std::string LoadProblem(GKeyFile* file, const std::string& path) {
+  std::string problem = FileProblem(path);
+  if (!problem.empty()) return problem;
+  gchar* text = nullptr;
+  gsize length = 0;
+  GError* error = nullptr;
+  if (!g_file_get_contents(path.c_str(), &text, &length, &error)) {
+    problem = std::string("読めません (") + error->message + ")";
+  } else if (length == 0) {
+    problem = "空です";
+  } else if (!g_key_file_load_from_data(file, text, length, G_KEY_FILE_NONE, &error)) {
+    problem = std::string("書式が正しくありません (") + error->message + ")";
+  } else if (!g_key_file_has_group(file, kGroup)) {
+    problem = std::string("[") + kGroup + "] グループがありません";
+  }
+  g_clear_error(&error);
+  g_free(text);
+  return problem;
+}
+
+// The value of `key`; nothing when it is missing or empty.
+std::string Value(GKeyFile* file, const char* key) {
+  gchar* value = g_key_file_get_string(file, kGroup, key, nullptr);
+  std::string text = value != nullptr ? g_strstrip(value) : "";
+  g_free(value);
+  return text;
+}
+
+// A folder as written: absolute, or under the home folder with "~/".
+std::string FolderFromUser(const std::string& text) {
+  if (text == "~") return g_get_home_dir();
+  if (text.starts_with("~/")) return Joined(g_get_home_dir(), text.c_str() + 2);
+  return text;
+}
+
+void ReadValues(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
+  const std::string home = Value(file, kHomePage);
+  if (!home.empty()) settings.home_page = AddressFromUser(home);
+  const std::string folder = FolderFromUser(Value(file, kDownloadFolder));
+  if (folder.empty()) return;
+  if (g_path_is_absolute(folder.c_str())) {
+    settings.download_folder = folder;
+  } else {
+    problems.push_back(std::string(kDownloadFolder) + " の値 \"" + folder +
+                       "\" が絶対パスではありません");
+  }
+}
+
+}  // namespace
+
+std::string DefaultDownloadFolder() {
+  const gchar* desktop = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD);
+  // xdg-user-dirs turns a folder off by setting it to the home folder.
+  if (desktop != nullptr && std::strcmp(desktop, g_get_home_dir()) != 0) return desktop;
+  return Joined(g_get_home_dir(), "Downloads");
+}
+
+TSettings DefaultSettings() { return TSettings{"about:blank", DefaultDownloadFolder()}; }
+
+std::string SettingsFile() {
+  gchar* path = g_build_filename(g_get_user_config_dir(), "tavorin", "tavorin.conf", nullptr);
+  std::string file = path;
+  g_free(path);
+  return file;
+}
+
+TSettings ReadSettings(const std::string& path, std::string& problem) {
+  TSettings settings = DefaultSettings();
+  KeyFile file(g_key_file_new(), g_key_file_free);
+  problem = LoadProblem(file.get(), path);
+  const char* fallback = "既定の設定を使います";
+  if (problem.empty()) {
+    std::vector<std::string> problems;
+    ReadValues(file.get(), settings, problems);
+    for (const std::string& p : problems) problem += (problem.empty() ? "" : "、") + p;
+    fallback = "その項目は既定の設定を使います";
+  }
+  if (!problem.empty()) problem = "設定ファイル " + path + ": " + problem + "。" + fallback;
+  return settings;
+}
+
+TSettings LoadSettings() {
+  std::string problem;
+  TSettings settings = ReadSettings(SettingsFile(), problem);
+  if (!problem.empty()) std::fprintf(stderr, "tavorin: %s\n", problem.c_str());
+  return settings;
+}
+
+void ApplySettings(const TSettings& settings) {
+  TCppWebBrowser::SetDefaultHomePage(settings.home_page);
+  ApplyDownloadFolder(settings.download_folder);
+}
+
+// The downloads code takes the folder from here (its SetDownloadFolder).
+void ApplyDownloadFolder(const std::string&) {}

@@ -1,0 +1,32 @@
+// The user's settings: a GLib key file, $XDG_CONFIG_HOME/tavorin/tavorin.conf.
+//
+//   [Tavorin]
+//   home-page=https://example.com/
+//   download-folder=~/Downloads
+#pragma once
+
+#include <string>
+
+struct TSettings {
+  std::string home_page;        // the address every window's Home loads
+  std::string download_folder;  // an absolute path
+};
+
+TSettings DefaultSettings();
+// The Downloads folder of the user's desktop; ~/Downloads when the desktop
+// names none (or names the home folder itself).
+std::string DefaultDownloadFolder();
+std::string SettingsFile();
+
+// The settings in the key file at `path`. Whatever is wrong with the file, or
+// with a value in it, gives the defaults for what it affects and is said in
+// `problem`, one line without an end of line; empty when nothing was wrong.
+TSettings ReadSettings(const std::string& path, std::string& problem);
+// The user's settings, with what was wrong with the file said on standard
+// error in one line.
+TSettings LoadSettings();
+
+// Puts the settings into effect for the windows made from now on.
+void ApplySettings(const TSettings& settings);
+// Where downloads go from now on.
+void ApplyDownloadFolder(const std::string& folder);

@@ -1,0 +1,199 @@
+#include "app/single_instance.h"
+
+#include <fcntl.h>
+#include <gio/gio.h>
+#include <gio/gunixsocketaddress.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "browser/profile.h"
+
+namespace {
+
+constexpr char kLockName[] = "lock";
+constexpr char kSocketName[] = "instance";
+// A copy that is starting has not listened yet; one that is ending still
+// holds the lock for a moment.
+constexpr gint64 kClaimForUs = 10 * G_USEC_PER_SEC;
+constexpr gulong kRetryAfterUs = 100 * 1000;
+constexpr guint kAnswerTimeoutS = 3;
+constexpr std::size_t kLargestMessage = 1 << 20;
+constexpr char kOpened[] = "OK";
+
+std::string InProfile(const char* name) {
+  gchar* path = g_build_filename(ProfileDataFolder().c_str(), name, nullptr);
+  std::string joined = path;
+  g_free(path);
+  return joined;
+}
+
+// Each address ends with a NUL; no address means a new window.
+std::string Message(const std::vector<std::string>& addresses) {
+  std::string message;
+  for (const std::string& a : addresses) message.append(a).push_back('\0');
+  return message;
+}
+
+std::vector<std::string> Addresses(const std::string& message) {
+  std::vector<std::string> addresses;
+  std::size_t start = 0;
+  for (std::size_t end; (end = message.find('\0', start)) != std::string::npos; start = end + 1) {
+    addresses.push_back(message.substr(start, end - start));
+  }
+  return addresses;
+}
+
+bool SendAll(GSocket* socket, const std::string& data) {
+  for (std::size_t sent = 0; sent < data.size();) {
+    const gssize n =
+        g_socket_send(socket, data.data() + sent, data.size() - sent, nullptr, nullptr);
+    if (n <= 0) return false;
+    sent += n;
+  }
+  return true;
+}
+
+std::string ReadAnswer(GSocket* socket) {
+  std::string answer;
+  char chunk[16];
+  gssize n;
+  while (answer.size() < sizeof kOpened &&
+         (n = g_socket_receive(socket, chunk, sizeof chunk, nullptr, nullptr)) > 0) {
+    answer.append(chunk, n);
+  }
+  return answer;
+}
+
+// True once the copy listening at `path` has said it opened `addresses`.
+bool HandOver(const std::string& path, const std::vector<std::string>& addresses) {
+  GSocket* socket =
+      g_socket_new(G_SOCKET_FAMILY_UNIX, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_DEFAULT, nullptr);
+  if (socket == nullptr) return false;
+  g_socket_set_timeout(socket, kAnswerTimeoutS);
+  GSocketAddress* address = g_unix_socket_address_new(path.c_str());
+  const bool opened =
+      g_socket_connect(socket, address, nullptr, nullptr) && SendAll(socket, Message(addresses)) &&
+      g_socket_shutdown(socket, FALSE, TRUE, nullptr) && ReadAnswer(socket) == kOpened;
+  g_object_unref(address);
+  g_object_unref(socket);
+  return opened;
+}
+
+}  // namespace
+
+// A later start's message, read as it comes.
+struct TSingleInstance::Incoming {
+  TSingleInstance* owner;
+  GSocketConnection* connection;
+  GCancellable* cancellable;
+  std::string message;
+  char chunk[4096];
+
+  // Every later start's connection is read to its end, then answered.
+  static gboolean Start(GSocketService*, GSocketConnection* connection, GObject*, gpointer data) {
+    auto* owner = static_cast<TSingleInstance*>(data);
+    auto* incoming = new Incoming{owner,
+                                  G_SOCKET_CONNECTION(g_object_ref(connection)),
+                                  G_CANCELLABLE(g_object_ref(owner->cancellable_)),
+                                  {},
+                                  {}};
+    incoming->ReadMore();
+    return TRUE;
+  }
+
+  ~Incoming() {
+    g_object_unref(connection);
+    g_object_unref(cancellable);
+  }
+
+  void ReadMore() {
+    g_input_stream_read_async(g_io_stream_get_input_stream(G_IO_STREAM(connection)), chunk,
+                              sizeof chunk, G_PRIORITY_DEFAULT, cancellable, &Incoming::Read, this);
+  }
+
+  static void Read(GObject* stream, GAsyncResult* result, gpointer data) {
+    auto* self = static_cast<Incoming*>(data);
+    const gssize n = g_input_stream_read_finish(G_INPUT_STREAM(stream), result, nullptr);
+    if (n > 0 && self->message.size() + n <= kLargestMessage) {
+      self->message.append(self->chunk, n);
+      self->ReadMore();
+      return;
+    }
+    if (n == 0 && !g_cancellable_is_cancelled(self->cancellable)) self->Open();
+    delete self;
+  }
+
+  // The answer goes back only after the windows are made: the later start
+  // ends on it.
+  void Open() {
+    owner->open_(Addresses(message));
+    g_output_stream_write_all(g_io_stream_get_output_stream(G_IO_STREAM(connection)), kOpened,
+                              std::strlen(kOpened), nullptr, nullptr, nullptr);
+    g_io_stream_close(G_IO_STREAM(connection), nullptr, nullptr);
+  }
+};
+
+TSingleInstance::TSingleInstance()
+    : lock_path_(InProfile(kLockName)), socket_path_(InProfile(kSocketName)) {}
+
+TSingleInstance::~TSingleInstance() {
+  if (service_ != nullptr) {
+    g_cancellable_cancel(cancellable_);
+    g_socket_service_stop(service_);
+    g_socket_listener_close(G_SOCKET_LISTENER(service_));
+    g_object_unref(service_);
+    g_object_unref(cancellable_);
+    unlink(socket_path_.c_str());  // still ours: the lock is held until the next line
+  }
+  if (lock_fd_ >= 0) close(lock_fd_);
+}
+
+TSingleInstance::Role TSingleInstance::Claim(const std::vector<std::string>& addresses) {
+  // Without a profile folder nothing is kept on disk, so there is nothing to share.
+  if (!MakePrivateFolder(ProfileDataFolder())) return Role::kFirst;
+  lock_fd_ = open(lock_path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
+  if (lock_fd_ < 0) {
+    std::fprintf(stderr, "tavorin: %s を開けません (%s)\n", lock_path_.c_str(),
+                 std::strerror(errno));
+    return Role::kFirst;
+  }
+  const gint64 give_up = g_get_monotonic_time() + kClaimForUs;
+  while (true) {
+    // The kernel lets the lock go with the process that held it, however it ended.
+    if (flock(lock_fd_, LOCK_EX | LOCK_NB) == 0) {
+      locked_ = true;
+      return Role::kFirst;
+    }
+    if (errno != EWOULDBLOCK) {
+      std::fprintf(stderr, "tavorin: %s をロックできません (%s)\n", lock_path_.c_str(),
+                   std::strerror(errno));
+      return Role::kFirst;
+    }
+    if (HandOver(socket_path_, addresses)) return Role::kHandedOver;
+    if (g_get_monotonic_time() > give_up) return Role::kUnanswered;
+    g_usleep(kRetryAfterUs);
+  }
+}
+
+void TSingleInstance::Serve(Opener open) {
+  if (!locked_) return;
+  open_ = std::move(open);
+  unlink(socket_path_.c_str());  // left by a copy that was killed
+  service_ = g_socket_service_new();
+  cancellable_ = g_cancellable_new();
+  GSocketAddress* address = g_unix_socket_address_new(socket_path_.c_str());
+  GError* error = nullptr;
+  if (!g_socket_listener_add_address(G_SOCKET_LISTENER(service_), address, G_SOCKET_TYPE_STREAM,
+                                     G_SOCKET_PROTOCOL_DEFAULT, nullptr, nullptr, &error)) {
+    std::fprintf(stderr, "tavorin: %s で待ち受けできません (%s); 次の起動は開けません\n",
+                 socket_path_.c_str(), error->message);
+    g_error_free(error);
+  }
+  g_object_unref(address);
+  g_signal_connect(service_, "incoming", G_CALLBACK(Incoming::Start), this);
+  g_socket_service_start(service_);
+}

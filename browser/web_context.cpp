@@ -1,0 +1,91 @@
+#include "browser/web_context.h"
+
+#include <webkit2/webkit2.h>
+
+#include <optional>
+#include <string>
+
+#include "browser/profile.h"
+
+namespace {
+
+std::optional<unsigned>& PageMemoryLimit() {
+  static std::optional<unsigned> limit;
+  return limit;
+}
+
+// Pages run in a sandbox where bubblewrap can start it; said if not.
+void EnableSandbox(WebKitWebContext* context) {
+  gchar* bwrap = g_find_program_in_path("bwrap");
+  if (bwrap != nullptr) {
+    webkit_web_context_set_sandbox_enabled(context, TRUE);
+  } else {
+    g_printerr("tavorin: bubblewrap not found; web pages run without the sandbox\n");
+  }
+  g_free(bwrap);
+}
+
+// Cookies go to an SQLite store that exists, only the user's, before the
+// engine opens it: the engine would make it readable by everyone.
+void KeepCookies(WebKitWebsiteDataManager* manager) {
+  const std::string store = ProfileCookieFile();
+  if (!MakePrivateFile(store)) {
+    g_printerr("tavorin: cannot use %s; cookies last only until the program ends\n", store.c_str());
+    return;
+  }
+  webkit_cookie_manager_set_persistent_storage(
+      webkit_website_data_manager_get_cookie_manager(manager), store.c_str(),
+      WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+}
+
+// What sites store goes to the program's profile. Without private folders
+// for it nothing is kept on disk at all.
+WebKitWebsiteDataManager* MakeDataManager() {
+  const std::string data = ProfileDataFolder();
+  const std::string cache = ProfileCacheFolder();
+  if (!MakePrivateFolder(data) || !MakePrivateFolder(cache)) {
+    g_printerr("tavorin: cannot make %s and %s private; nothing sites store is kept\n",
+               data.c_str(), cache.c_str());
+    return webkit_website_data_manager_new_ephemeral();
+  }
+  MakePrivateTree(data);
+  WebKitWebsiteDataManager* manager = webkit_website_data_manager_new(
+      "base-data-directory", data.c_str(), "base-cache-directory", cache.c_str(), nullptr);
+  KeepCookies(manager);
+  return manager;
+}
+
+// The memory limit can only be given to a context as it is made.
+WebKitWebContext* MakeContext(WebKitWebsiteDataManager* manager) {
+  if (!PageMemoryLimit()) return webkit_web_context_new_with_website_data_manager(manager);
+  WebKitMemoryPressureSettings* settings = webkit_memory_pressure_settings_new();
+  webkit_memory_pressure_settings_set_memory_limit(settings, *PageMemoryLimit());
+  webkit_memory_pressure_settings_set_kill_threshold(settings, 1.0);
+  // A runaway page grows by hundreds of megabytes a second.
+  webkit_memory_pressure_settings_set_poll_interval(settings, 0.5);
+  auto* context =
+      WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", manager,
+                                      "memory-pressure-settings", settings, nullptr));
+  webkit_memory_pressure_settings_free(settings);
+  return context;
+}
+
+// Everything a made context needs before its first view.
+void FinishContext(WebKitWebContext* context) { EnableSandbox(context); }
+
+WebKitWebContext* MakePageContext() {
+  WebKitWebsiteDataManager* manager = MakeDataManager();
+  WebKitWebContext* context = MakeContext(manager);
+  g_object_unref(manager);  // the context holds it
+  FinishContext(context);
+  return context;
+}
+
+}  // namespace
+
+WebKitWebContext* PageContext() {
+  static WebKitWebContext* context = MakePageContext();
+  return context;
+}
+
+void LimitPageMemory(unsigned megabytes) { PageMemoryLimit() = megabytes; }

@@ -1,0 +1,13 @@
+// The engine context every page runs in: the program's own profile (see
+// browser/profile.h), the sandbox and the memory limit of pages.
+#pragma once
+
+typedef struct _WebKitWebContext WebKitWebContext;
+
+// The context of every view that is not made for a page's request; made on
+// first use.
+WebKitWebContext* PageContext();
+
+// The engine ends a page whose process uses more than `megabytes`. Only a
+// context made after the call obeys it: call it before the first view.
+void LimitPageMemory(unsigned megabytes);
