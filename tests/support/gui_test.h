@@ -14,6 +14,7 @@
 
 #include "platform/application.h"
 #include "tests/support/main_loop.h"
+#include "tests/support/private_folders.h"
 
 // The engine's loads want a longer wait than the toolkit's own events.
 inline bool RunUntil(const std::function<bool()>& done, int timeout_ms = 10000) {
@@ -64,12 +65,20 @@ class GuiEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     g_setenv("NO_AT_BRIDGE", "1", TRUE);  // no accessibility bus to talk to
+    // What pages store goes to a profile of the binary's own, never the user's.
+    profile_root_ = testsupport::PrivateFolders();
     if (!TApplication::StartToolkit()) GTEST_FAIL() << "no display";
     Application = new TApplication();
     Application->Initialize();
     Application->SetTitle("Tavorin");
   }
-  void TearDown() override { delete Application; }
+  void TearDown() override {
+    delete Application;
+    testsupport::RemoveTree(profile_root_);
+  }
+
+ private:
+  std::string profile_root_;
 };
 
 // A main for GUI test binaries.

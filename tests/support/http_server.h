@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TestHttpServer {
@@ -15,8 +16,11 @@ class TestHttpServer {
     std::string body;
     std::string type = "text/html; charset=utf-8";
     int status = 200;
-    std::string location;  // for redirects
+    std::string location;                                      // for redirects
+    std::vector<std::pair<std::string, std::string>> headers;  // more response headers
   };
+  // A request's headers, names in lower case.
+  using Headers = std::map<std::string, std::string>;
 
   TestHttpServer() {
     server_ = soup_server_new(nullptr, nullptr);
@@ -46,6 +50,8 @@ class TestHttpServer {
   }
   // Paths with query, in the order they were asked for.
   const std::vector<std::string>& Requests() const { return requests_; }
+  // The headers of each request, in the order of Requests().
+  const std::vector<Headers>& RequestHeaders() const { return request_headers_; }
 
  private:
   static void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*,
@@ -54,6 +60,9 @@ class TestHttpServer {
     GUri* uri = soup_server_message_get_uri(msg);
     const char* query = g_uri_get_query(uri);
     self->requests_.push_back(std::string(path) + (query ? std::string("?") + query : ""));
+    Headers& headers = self->request_headers_.emplace_back();
+    soup_message_headers_foreach(soup_server_message_get_request_headers(msg), &NoteHeader,
+                                 &headers);
     auto it = self->pages_.find(path);
     if (it == self->pages_.end()) {
       soup_server_message_set_status(msg, 404, nullptr);
@@ -62,6 +71,10 @@ class TestHttpServer {
     }
     const Page& page = it->second;
     soup_server_message_set_status(msg, page.status, nullptr);
+    for (const auto& [name, value] : page.headers) {
+      soup_message_headers_append(soup_server_message_get_response_headers(msg), name.c_str(),
+                                  value.c_str());
+    }
     if (!page.location.empty()) {
       soup_message_headers_append(soup_server_message_get_response_headers(msg), "Location",
                                   page.location.c_str());
@@ -70,8 +83,16 @@ class TestHttpServer {
                                      page.body.size());
   }
 
+  static void NoteHeader(const char* name, const char* value, gpointer data) {
+    gchar* lower = g_ascii_strdown(name, -1);
+    std::string& kept = (*static_cast<Headers*>(data))[lower];
+    kept += (kept.empty() ? "" : ", ") + std::string(value);
+    g_free(lower);
+  }
+
   SoupServer* server_ = nullptr;
   int port_ = 0;
   std::map<std::string, Page> pages_;
   std::vector<std::string> requests_;
+  std::vector<Headers> request_headers_;
 };

@@ -1,0 +1,434 @@
+// The program itself, started as a process the way the desktop starts it, in
+// a private home with private XDG folders: what pages store lasts, the files
+// holding it stay the user's own, a second start hands over to the first, and
+// the command line and the settings file decide what the windows show. What
+// the program does is seen from the test's web server and the X server.
+#include <X11/Xatom.h>
+#include <gio/gio.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+
+#include "tests/support/gui_test.h"
+#include "tests/support/http_server.h"
+#include "tests/support/private_folders.h"
+#include "tests/support/x_input.h"
+
+namespace {
+
+constexpr char kTitle[] = "Tavorinのお役立ちブラウザ";
+constexpr int kProgramTimeoutMs = 30000;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+int Mode(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 ? int(status.st_mode & 07777) : -1;
+}
+
+// One run of the program; it is killed if it still runs at the end.
+class Program {
+ public:
+  Program(const std::string& root, const std::vector<std::string>& args, int serial) {
+    GSubprocessLauncher* launcher = g_subprocess_launcher_new(G_SUBPROCESS_FLAGS_NONE);
+    for (const auto& [name, folder] : {std::pair{"HOME", "home"},
+                                       {"XDG_DATA_HOME", "data"},
+                                       {"XDG_CACHE_HOME", "cache"},
+                                       {"XDG_CONFIG_HOME", "config"},
+                                       {"XDG_RUNTIME_DIR", "runtime"}}) {
+      g_subprocess_launcher_setenv(launcher, name, (root + "/" + folder).c_str(), TRUE);
+    }
+    out_ = root + "/out-" + std::to_string(serial);
+    err_ = root + "/err-" + std::to_string(serial);
+    g_subprocess_launcher_set_stdout_file_path(launcher, out_.c_str());
+    g_subprocess_launcher_set_stderr_file_path(launcher, err_.c_str());
+    std::vector<const char*> argv{TAVORIN_BINARY};
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    process_ = g_subprocess_launcher_spawnv(launcher, argv.data(), nullptr);
+    g_object_unref(launcher);
+    if (process_ == nullptr) {
+      *ended_ = true;
+      return;
+    }
+    g_subprocess_wait_async(process_, nullptr, &Program::Ended, new std::shared_ptr<bool>(ended_));
+  }
+  ~Program() {
+    if (process_ == nullptr) return;
+    if (!*ended_) g_subprocess_force_exit(process_);
+    RunUntil([&] { return *ended_; });
+    g_object_unref(process_);
+  }
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  bool Started() const { return process_ != nullptr; }
+  bool Running() const { return !*ended_; }
+  bool WaitForEnd() {
+    return RunUntil([&] { return *ended_; }, kProgramTimeoutMs);
+  }
+  // The exit status, or -1 when it did not exit by itself.
+  int ExitStatus() const {
+    return *ended_ && g_subprocess_get_if_exited(process_) ? g_subprocess_get_exit_status(process_)
+                                                           : -1;
+  }
+  bool Killed() const { return *ended_ && g_subprocess_get_if_signaled(process_); }
+  void Kill() { g_subprocess_send_signal(process_, SIGKILL); }
+  pid_t Pid() const { return static_cast<pid_t>(std::stol(g_subprocess_get_identifier(process_))); }
+  std::string Output() const { return ReadFile(out_); }
+  std::string Errors() const { return ReadFile(err_); }
+
+ private:
+  static void Ended(GObject*, GAsyncResult*, gpointer data) {
+    std::unique_ptr<std::shared_ptr<bool>> ended(static_cast<std::shared_ptr<bool>*>(data));
+    **ended = true;
+  }
+
+  GSubprocess* process_ = nullptr;
+  std::shared_ptr<bool> ended_ = std::make_shared<bool>(false);
+  std::string out_, err_;
+};
+
+// A property of `window` as text or number; empty or -1 when it has none.
+std::string TextProperty(Display* display, Window window, const char* name) {
+  Atom type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1024, False,
+                     AnyPropertyType, &type, &format, &count, &after, &data);
+  std::string text = data != nullptr && format == 8 ? std::string((char*)data, count) : "";
+  if (data != nullptr) XFree(data);
+  return text;
+}
+
+long NumberProperty(Display* display, Window window, const char* name) {
+  Atom type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1, False, XA_CARDINAL,
+                     &type, &format, &count, &after, &data);
+  const long number = data != nullptr && count == 1 ? *reinterpret_cast<long*>(data) : -1;
+  if (data != nullptr) XFree(data);
+  return number;
+}
+
+std::vector<Window> ShownWindowsOf(pid_t pid) {
+  Display* display = testsupport::DefaultXDisplay();
+  Window root, parent, *children = nullptr;
+  unsigned int count = 0;
+  std::vector<Window> shown;
+  if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+    return shown;
+  }
+  for (unsigned int i = 0; i < count; ++i) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, children[i], &attributes)) continue;
+    if (attributes.map_state != IsViewable) continue;
+    if (NumberProperty(display, children[i], "_NET_WM_PID") != pid) continue;
+    if (TextProperty(display, children[i], "_NET_WM_NAME") != kTitle) continue;
+    shown.push_back(children[i]);
+  }
+  if (children != nullptr) XFree(children);
+  return shown;
+}
+
+// The browser windows that `pid` shows on the screen. Windows of other
+// processes come and go meanwhile: their errors are ignored.
+std::vector<Window> WindowsOf(pid_t pid) {
+  GdkDisplay* gdk_display = gdk_display_get_default();
+  gdk_x11_display_error_trap_push(gdk_display);
+  std::vector<Window> shown = ShownWindowsOf(pid);
+  gdk_x11_display_error_trap_pop_ignored(gdk_display);
+  return shown;
+}
+
+// What the window manager sends when the user closes a window.
+void AskToClose(Window window) {
+  Display* display = testsupport::DefaultXDisplay();
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  gdk_x11_display_error_trap_push(gdk_display_get_default());  // it may be gone
+  XSendEvent(display, window, False, NoEventMask, &event);
+  XFlush(display);
+  gdk_x11_display_error_trap_pop_ignored(gdk_display_get_default());
+}
+
+// The processes started for `root` (the program's and the engine's own).
+std::vector<pid_t> ProcessesFor(const std::string& root) {
+  std::vector<pid_t> found;
+  const std::string marker = "XDG_DATA_HOME=" + root + "/data";
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const std::string environment = ReadFile(entry.path().string() + "/environ");
+    if (environment.find(marker + '\0') != std::string::npos) found.push_back(std::stoi(name));
+  }
+  return found;
+}
+
+// A page that stores a cookie lasting a day and a local storage item, then
+// tells the server it did.
+TestHttpServer::Page StoringPage(const std::string& cookie, const std::string& item) {
+  TestHttpServer::Page page;
+  page.body = "<title>store</title><script>localStorage.setItem('" + item +
+              "', 'kept'); fetch('/stored-" + item + "');</script>stored";
+  page.headers.push_back({"Set-Cookie", cookie + "; Max-Age=86400; Path=/"});
+  return page;
+}
+
+constexpr char kCheckingPage[] = R"html(<title>check</title><script>
+fetch('/report?' + Object.keys(localStorage).sort().map(k => k + '=' + localStorage[k]).join('&'));
+</script>checking)html";
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = testsupport::MakePrivateRoot();
+    server_.AddHtml("/home.html", "<title>home</title>home");
+    server_.AddHtml("/other.html", "<title>other</title>other");
+    server_.AddHtml("/check.html", kCheckingPage);
+    server_.Add("/store-a.html", StoringPage("a=1", "a"));
+    server_.Add("/store-b.html", StoringPage("b=2", "b"));
+  }
+  void TearDown() override {
+    programs_.clear();
+    WaitForEngineToEnd();
+    testsupport::RemoveTree(root_);
+  }
+
+  Program& Start(const std::vector<std::string>& args = {}) {
+    programs_.push_back(std::make_unique<Program>(root_, args, int(programs_.size())));
+    EXPECT_TRUE(programs_.back()->Started());
+    return *programs_.back();
+  }
+
+  // A run of the program that ended leaves no process on its profile behind.
+  void WaitForEngineToEnd() {
+    if (!RunUntil([&] { return ProcessesFor(root_).empty(); }, 15000)) {
+      for (pid_t pid : ProcessesFor(root_)) kill(pid, SIGKILL);
+      ADD_FAILURE() << "processes of the program outlived it";
+    }
+  }
+
+  void WriteSettings(const std::string& text) {
+    std::filesystem::create_directories(root_ + "/config/tavorin");
+    std::ofstream(root_ + "/config/tavorin/tavorin.conf") << text;
+  }
+  void SetHomePage() { WriteSettings("[Tavorin]\nhome-page=" + server_.Url("/home.html") + "\n"); }
+
+  int Asked(const std::string& path) const {
+    return int(std::count(server_.Requests().begin(), server_.Requests().end(), path));
+  }
+  bool WaitUntilAsked(const std::string& path, int times = 1) {
+    return RunUntil([&] { return Asked(path) >= times; }, kProgramTimeoutMs);
+  }
+  // The Cookie header of the last request for `path`.
+  std::string CookiesSentWith(const std::string& path) const {
+    for (std::size_t i = server_.Requests().size(); i-- > 0;) {
+      if (server_.Requests()[i] != path) continue;
+      auto cookie = server_.RequestHeaders()[i].find("cookie");
+      return cookie != server_.RequestHeaders()[i].end() ? cookie->second : "";
+    }
+    return "";
+  }
+  // What a fresh run finds of the stored items, as the checking page reports it.
+  std::string ReportedStorage() {
+    for (const std::string& r : server_.Requests()) {
+      if (r.starts_with("/report?")) return r.substr(8);
+    }
+    return "<no report>";
+  }
+  bool WaitForWindows(const Program& program, std::size_t count) {
+    return RunUntil([&] { return WindowsOf(program.Pid()).size() == count; }, kProgramTimeoutMs);
+  }
+  // Closes every window as the user would; closing the main one ends the program.
+  bool Close(Program& program) {
+    for (Window w : WindowsOf(program.Pid())) AskToClose(w);
+    return program.WaitForEnd() && program.ExitStatus() == 0;
+  }
+
+  std::string Data(const std::string& name = "") const { return root_ + "/data/tavorin/" + name; }
+
+  std::string root_;
+  TestHttpServer server_;
+  std::vector<std::unique_ptr<Program>> programs_;
+};
+
+// Whether the first run ends by the user closing it or by SIGKILL.
+class LastingDataTest : public ProgramTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(LastingDataTest, ACookieAndLocalStorageAreThereInTheNextRun) {
+  const bool kill = GetParam();
+  Program& first = Start({server_.Url("/store-a.html")});
+  ASSERT_TRUE(WaitUntilAsked("/stored-a"));
+  RunFor(1000);
+  if (kill) {
+    first.Kill();
+    ASSERT_TRUE(first.WaitForEnd());
+    EXPECT_TRUE(first.Killed());
+  } else {
+    ASSERT_TRUE(Close(first));
+  }
+  WaitForEngineToEnd();
+  // A killed run leaves its socket behind; the next one must not take it for a live copy.
+  Program& second = Start({server_.Url("/check.html")});
+  ASSERT_TRUE(RunUntil([&] { return ReportedStorage() != "<no report>"; }, kProgramTimeoutMs));
+  EXPECT_EQ(CookiesSentWith("/check.html"), "a=1");
+  EXPECT_EQ(ReportedStorage(), "a=kept");
+  EXPECT_TRUE(Close(second));
+}
+
+INSTANTIATE_TEST_SUITE_P(EndedBy, LastingDataTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Kill" : "Close"; });
+
+TEST_F(ProgramTest, TheProfileIsTheUsersOwnAndLooseModesAreNarrowed) {
+  // Left open to others by an earlier version, or by hand.
+  std::filesystem::create_directories(Data("localstorage"));
+  std::ofstream(Data("localstorage/old.localstorage")) << "token";
+  chmod(Data().c_str(), 0755);
+  chmod(Data("localstorage").c_str(), 0755);
+  chmod(Data("localstorage/old.localstorage").c_str(), 0644);
+  Program& program = Start({server_.Url("/store-a.html")});
+  ASSERT_TRUE(WaitUntilAsked("/stored-a"));
+  EXPECT_EQ(Mode(Data()), 0700);
+  EXPECT_EQ(Mode(root_ + "/cache/tavorin"), 0700);
+  EXPECT_EQ(Mode(Data("cookies.sqlite")), 0600);
+  EXPECT_EQ(Mode(Data("lock")), 0600);
+  EXPECT_EQ(Mode(Data("localstorage")), 0700);
+  EXPECT_EQ(Mode(Data("localstorage/old.localstorage")), 0600);
+  ASSERT_TRUE(Close(program));
+  WaitForEngineToEnd();
+  EXPECT_EQ(Mode(Data("cookies.sqlite")), 0600);  // after the engine wrote to it
+  EXPECT_NE(ReadFile(Data("cookies.sqlite")).find("a"), std::string::npos);
+}
+
+TEST_F(ProgramTest, ASecondStartHandsOverToTheFirstAndNoCookieIsLost) {
+  SetHomePage();
+  Program& first = Start({server_.Url("/store-a.html")});
+  ASSERT_TRUE(WaitUntilAsked("/stored-a"));
+  ASSERT_TRUE(WaitForWindows(first, 1));
+  Program& second = Start({server_.Url("/store-b.html")});
+  ASSERT_TRUE(second.WaitForEnd());
+  EXPECT_EQ(second.ExitStatus(), 0);
+  EXPECT_TRUE(WaitUntilAsked("/stored-b"));  // loaded by the first copy
+  EXPECT_TRUE(WaitForWindows(first, 2));
+  // Started with no address: a new window with the home page.
+  Program& third = Start();
+  ASSERT_TRUE(third.WaitForEnd());
+  EXPECT_EQ(third.ExitStatus(), 0);
+  EXPECT_TRUE(WaitUntilAsked("/home.html"));
+  EXPECT_TRUE(WaitForWindows(first, 3));
+  EXPECT_EQ(Asked("/home.html"), 1);
+  ASSERT_TRUE(Close(first));
+  WaitForEngineToEnd();
+  Program& last = Start({server_.Url("/check.html")});
+  ASSERT_TRUE(RunUntil([&] { return ReportedStorage() != "<no report>"; }, kProgramTimeoutMs));
+  EXPECT_EQ(CookiesSentWith("/check.html"), "a=1; b=2");
+  EXPECT_EQ(ReportedStorage(), "a=kept&b=kept");
+  EXPECT_TRUE(Close(last));
+}
+
+TEST_F(ProgramTest, WithNoAddressTheMainWindowShowsTheHomePageOfTheSettings) {
+  SetHomePage();
+  Program& program = Start();
+  ASSERT_TRUE(WaitUntilAsked("/home.html"));
+  ASSERT_TRUE(WaitForWindows(program, 1));
+  RunFor(500);
+  EXPECT_EQ(WindowsOf(program.Pid()).size(), 1u);
+  EXPECT_EQ(program.Errors().find("tavorin: 設定ファイル"), std::string::npos);
+  EXPECT_TRUE(Close(program));
+}
+
+TEST_F(ProgramTest, AnAddressLoadsInPlaceOfTheHomePageAndEachFurtherOneInAWindowOfItsOwn) {
+  SetHomePage();
+  struct Case {
+    std::vector<std::string> paths;
+  };
+  for (const Case& c : {Case{{"/other.html"}}, Case{{"/other.html", "/check.html"}}}) {
+    std::vector<std::string> addresses;
+    for (const std::string& path : c.paths) addresses.push_back(server_.Url(path));
+    Program& program = Start(addresses);
+    for (const std::string& path : c.paths) ASSERT_TRUE(WaitUntilAsked(path));
+    EXPECT_TRUE(WaitForWindows(program, c.paths.size()));
+    RunFor(500);
+    EXPECT_EQ(WindowsOf(program.Pid()).size(), c.paths.size());
+    EXPECT_EQ(Asked("/home.html"), 0);
+    ASSERT_TRUE(Close(program));
+    WaitForEngineToEnd();
+  }
+}
+
+TEST_F(ProgramTest, HelpAndVersionArePrintedAndTheProgramEnds) {
+  struct Case {
+    const char* option;
+    std::string output;
+    int status;
+  };
+  const Case cases[] = {
+      {"--help", "使い方: tavorin [オプション] [アドレス...]\n", 0},
+      {"--version", std::string("tavorin ") + TAVORIN_VERSION + "\n", 0},
+      {"--no-such-option", "", 2},
+  };
+  for (const Case& c : cases) {
+    Program& program = Start({c.option});
+    ASSERT_TRUE(program.WaitForEnd()) << c.option;
+    EXPECT_EQ(program.ExitStatus(), c.status) << c.option;
+    EXPECT_EQ(program.Output().substr(0, c.output.size()), c.output) << c.option;
+    if (c.status != 0) {
+      EXPECT_NE(program.Errors().find(c.option), std::string::npos);
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(Data()));  // none of them touched the profile
+}
+
+// The lines of `text` that start with `start`.
+int LinesStartingWith(const std::string& text, const std::string& start) {
+  int count = 0;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) count += line.starts_with(start);
+  return count;
+}
+
+TEST_F(ProgramTest, AFaultySettingsFileIsSaidInOneLineAndTheProgramStarts) {
+  struct Case {
+    const char* name;
+    std::function<void()> make;
+  };
+  const std::string file = root_ + "/config/tavorin/tavorin.conf";
+  const Case cases[] = {
+      {"missing", [] {}},
+      {"empty", [&] { WriteSettings(""); }},
+      {"malformed", [&] { WriteSettings("[Tavorin\nhome-page\n"); }},
+      {"unreadable", [&] { std::filesystem::create_directories(file); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(root_ + "/config/tavorin");
+    c.make();
+    Program& program = Start();
+    ASSERT_TRUE(WaitForWindows(program, 1));
+    EXPECT_EQ(LinesStartingWith(program.Errors(), "tavorin: 設定ファイル " + file + ": "), 1);
+    ASSERT_TRUE(Close(program));
+    WaitForEngineToEnd();
+  }
+}
+
+}  // namespace
