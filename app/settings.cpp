@@ -72,9 +72,14 @@ std::string LoadProblem(GKeyFile* file, const std::string& path) {
   return problem;
 }
 
-// The value of `key`; nothing when it is missing or empty.
-std::string Value(GKeyFile* file, const char* key) {
-  gchar* value = g_key_file_get_string(file, kGroup, key, nullptr);
+// The value of `key`; nothing when it is missing, empty or unusable.
+std::string Value(GKeyFile* file, const char* key, std::vector<std::string>& problems) {
+  GError* error = nullptr;
+  gchar* value = g_key_file_get_string(file, kGroup, key, &error);
+  if (g_error_matches(error, G_KEY_FILE_ERROR, G_KEY_FILE_ERROR_UNKNOWN_ENCODING)) {
+    problems.push_back(std::string(key) + " の値が UTF-8 ではありません");
+  }
+  g_clear_error(&error);
   std::string text = value != nullptr ? g_strstrip(value) : "";
   g_free(value);
   return text;
@@ -88,9 +93,9 @@ std::string FolderFromUser(const std::string& text) {
 }
 
 void ReadValues(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
-  const std::string home = Value(file, kHomePage);
+  const std::string home = Value(file, kHomePage, problems);
   if (!home.empty()) settings.home_page = AddressFromUser(home);
-  const std::string folder = FolderFromUser(Value(file, kDownloadFolder));
+  const std::string folder = FolderFromUser(Value(file, kDownloadFolder, problems));
   if (folder.empty()) return;
   if (g_path_is_absolute(folder.c_str())) {
     settings.download_folder = folder;

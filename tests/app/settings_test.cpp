@@ -1,0 +1,155 @@
+// The settings file and the addresses a person writes.
+#include "app/settings.h"
+
+#include <glib/gstdio.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "app/form_html.h"
+#include "app/user_address.h"
+#include "tests/support/gui_test.h"
+#include "tests/support/http_server.h"
+#include "tests/support/private_folders.h"
+
+namespace {
+
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = testsupport::MakePrivateRoot();
+    file_ = root_ + "/tavorin.conf";
+  }
+  void TearDown() override { testsupport::RemoveTree(root_); }
+
+  std::string Write(const std::string& text) {
+    std::ofstream(file_, std::ios::binary) << text;
+    return file_;
+  }
+
+  std::string root_;
+  std::string file_;
+};
+
+TEST_F(SettingsFileTest, WhatIsWrongGivesTheDefaultsForWhatItAffectsAndIsSaid) {
+  const std::string home = g_get_home_dir();
+  const TSettings defaults = DefaultSettings();
+  struct Case {
+    const char* name;
+    const char* text;  // null: no file; "/": a folder in its place
+    std::string home_page, download_folder;
+    const char* problem;  // a part of the line; null: none
+  };
+  const Case cases[] = {
+      {"missing", nullptr, "about:blank", defaults.download_folder, ": ファイルがありません。"},
+      {"empty", "", "about:blank", defaults.download_folder, ": 空です。"},
+      {"unreadable", "/", "about:blank", defaults.download_folder,
+       ": 通常のファイルではありません"},
+      {"malformed", "[Tavorin\nhome-page=http://a/\n", "about:blank", defaults.download_folder,
+       ": 書式が正しくありません ("},
+      {"not UTF-8", "[Tavorin]\nhome-page=http://a/\xff\n", "about:blank", defaults.download_folder,
+       ": home-page の値が UTF-8 ではありません。その項目は既定の設定を使います"},
+      {"other group", "[Other]\nhome-page=http://a/\n", "about:blank", defaults.download_folder,
+       ": [Tavorin] グループがありません。既定の設定を使います"},
+      {"both set", "[Tavorin]\nhome-page=http://a/b\ndownload-folder=/srv/dl\n", "http://a/b",
+       "/srv/dl", nullptr},
+      {"home-relative folder, bare host", "[Tavorin]\nhome-page=a.example\ndownload-folder=~/dl\n",
+       "http://a.example", home + "/dl", nullptr},
+      {"empty values", "[Tavorin]\nhome-page=\ndownload-folder=\n", "about:blank",
+       defaults.download_folder, nullptr},
+      {"relative folder", "[Tavorin]\nhome-page=http://a/\ndownload-folder=dl\n", "http://a/",
+       defaults.download_folder,
+       ": download-folder の値 \"dl\" が絶対パスではありません。その項目は既定の設定を使います"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(file_);
+    if (c.text != nullptr && std::string(c.text) == "/") {
+      std::filesystem::create_directory(file_);
+    } else if (c.text != nullptr) {
+      Write(c.text);
+    }
+    std::string problem = "not cleared";
+    const TSettings settings = ReadSettings(file_, problem);
+    EXPECT_EQ(settings.home_page, c.home_page);
+    EXPECT_EQ(settings.download_folder, c.download_folder);
+    if (c.problem == nullptr) {
+      EXPECT_EQ(problem, "");
+    } else {
+      EXPECT_TRUE(problem.starts_with("設定ファイル " + file_ + ": ")) << problem;
+      EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
+      EXPECT_EQ(problem.find('\n'), std::string::npos) << problem;
+    }
+  }
+}
+
+TEST(DefaultDownloadFolder, IsAnAbsolutePathOtherThanTheHomeFolder) {
+  const std::string folder = DefaultDownloadFolder();
+  EXPECT_TRUE(g_path_is_absolute(folder.c_str()));
+  EXPECT_NE(folder, g_get_home_dir());
+}
+
+std::string FileUri(const std::string& path) {
+  gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+  std::string text = uri;
+  g_free(uri);
+  return text;
+}
+
+TEST(AddressFromUser, SchemesAreKeptPathsBecomeFileAddressesAndHostsGetHttp) {
+  const std::string root = testsupport::MakePrivateRoot();
+  std::ofstream(root + "/page one.html") << "page";
+  struct Case {
+    std::string written, address;
+  };
+  const Case cases[] = {
+      {"", ""},
+      {"http://127.0.0.1:8080/a?b#c", "http://127.0.0.1:8080/a?b#c"},
+      {"https://例え.jp/", "https://例え.jp/"},
+      {"about:blank", "about:blank"},
+      {"data:text/html,<p>x", "data:text/html,<p>x"},
+      {"file:///tmp/x.html", "file:///tmp/x.html"},
+      {"www.example.com", "http://www.example.com"},
+      {"localhost:8080/x", "http://localhost:8080/x"},
+      {"javascript:alert(1)", "http://javascript:alert(1)"},  // never run from outside
+      {"/no/such/page one.html", "file:///no/such/page%20one.html"},
+      {"./no-such.html", FileUri(root + "/no-such.html")},
+      {"page one.html", FileUri(root + "/page one.html")},  // an existing file
+      {"no-such.html", "http://no-such.html"},
+  };
+  gchar* cwd = g_get_current_dir();
+  ASSERT_EQ(g_chdir(root.c_str()), 0);
+  for (const Case& c : cases) EXPECT_EQ(AddressFromUser(c.written), c.address) << c.written;
+  g_chdir(cwd);
+  g_free(cwd);
+  testsupport::RemoveTree(root);
+}
+
+TEST(SettingsHomePage, LoadsWhenTheWindowOpensAndOnHome) {
+  TestHttpServer server;
+  server.AddHtml("/mine.html", "<title>mine</title>mine");
+  server.AddHtml("/other.html", "<title>other</title>other");
+  const std::string root = testsupport::MakePrivateRoot();
+  const std::string file = root + "/tavorin.conf";
+  std::ofstream(file) << "[Tavorin]\nhome-page=" << server.Url("/mine.html") << "\n";
+  std::string problem;
+  ApplySettings(ReadSettings(file, problem));
+  EXPECT_EQ(problem, "");
+  Application->CreateForm(FormHTML);
+  FormHTML->show();
+  WebKitWebView* view = FormHTML->CppWebBrowser1->View();
+  EXPECT_TRUE(WaitForLoad(view, server.Url("/mine.html")));
+  FormHTML->EditURL->set_text(server.Url("/other.html"));
+  FormHTML->ButtonOpen->clicked();
+  EXPECT_TRUE(WaitForLoad(view, server.Url("/other.html")));
+  FormHTML->BitBtn1->clicked();
+  EXPECT_TRUE(WaitForLoad(view, server.Url("/mine.html")));
+  EXPECT_EQ(std::count(server.Requests().begin(), server.Requests().end(), "/mine.html"), 2);
+  Application->DestroyForms();
+  FormHTML = nullptr;
+  TCppWebBrowser::SetDefaultHomePage("about:blank");
+  testsupport::RemoveTree(root);
+}
+
+}  // namespace
