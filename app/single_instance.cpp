@@ -31,20 +31,23 @@ std::string InProfile(const char* name) {
   return joined;
 }
 
-// Each address ends with a NUL; no address means a new window.
+// The desktop's startup notification of this start, then the addresses; each
+// ends with a NUL. No address means a new window.
 std::string Message(const std::vector<std::string>& addresses) {
-  std::string message;
+  const char* startup_id = g_getenv("DESKTOP_STARTUP_ID");
+  std::string message = startup_id != nullptr ? startup_id : "";
+  message.push_back('\0');
   for (const std::string& a : addresses) message.append(a).push_back('\0');
   return message;
 }
 
-std::vector<std::string> Addresses(const std::string& message) {
-  std::vector<std::string> addresses;
+std::vector<std::string> Fields(const std::string& message) {
+  std::vector<std::string> fields;
   std::size_t start = 0;
   for (std::size_t end; (end = message.find('\0', start)) != std::string::npos; start = end + 1) {
-    addresses.push_back(message.substr(start, end - start));
+    fields.push_back(message.substr(start, end - start));
   }
-  return addresses;
+  return fields;
 }
 
 bool SendAll(GSocket* socket, const std::string& data) {
@@ -130,7 +133,10 @@ struct TSingleInstance::Incoming {
   // The answer goes back only after the windows are made: the later start
   // ends on it.
   void Open() {
-    owner->open_(Addresses(message));
+    std::vector<std::string> fields = Fields(message);
+    const std::string startup_id = fields.empty() ? "" : fields.front();
+    if (!fields.empty()) fields.erase(fields.begin());
+    owner->open_(fields, startup_id);
     g_output_stream_write_all(g_io_stream_get_output_stream(G_IO_STREAM(connection)), kOpened,
                               std::strlen(kOpened), nullptr, nullptr, nullptr);
     g_io_stream_close(G_IO_STREAM(connection), nullptr, nullptr);

@@ -12,7 +12,9 @@ typedef struct _GCancellable GCancellable;
 
 class TSingleInstance {
  public:
-  using Opener = std::function<void(const std::vector<std::string>& addresses)>;
+  // `startup_id` is the later start's desktop startup notification, if any.
+  using Opener =
+      std::function<void(const std::vector<std::string>& addresses, const std::string& startup_id)>;
   enum class Role {
     kFirst,       // this copy has the profile
     kHandedOver,  // the copy that runs has opened the addresses

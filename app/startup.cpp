@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include <algorithm>
+
 #include "app/form_html.h"
 #include "platform/exception.h"
 
@@ -33,11 +35,18 @@ int RunApplication(const std::vector<std::string>& addresses) {
   return 0;
 }
 
-void OpenWindows(const std::vector<std::string>& addresses) {
+void OpenWindows(const std::vector<std::string>& addresses, const std::string& startup_id) {
   try {
-    if (addresses.empty()) OpenWindow({}, 1)->present();
-    for (std::size_t i = 0; i < addresses.size(); ++i)
-      OpenWindow(addresses[i], int(i) + 1)->present();
+    TFormHTML* last = nullptr;
+    const std::size_t count = std::max<std::size_t>(addresses.size(), 1);
+    for (std::size_t i = 0; i < count; ++i) {
+      last = OpenWindow(i < addresses.size() ? addresses[i] : std::string(), int(i) + 1);
+    }
+    if (startup_id.empty()) {
+      last->present();
+    } else {
+      gtk_window_set_startup_id(last->gobj(), startup_id.c_str());  // presents it too
+    }
   } catch (...) {
     Application->HandleException();
   }

@@ -11,5 +11,6 @@
 int RunApplication(const std::vector<std::string>& addresses = {});
 
 // For a later start of the program: a new window with its home page when
-// `addresses` is empty, else a new window for each address.
-void OpenWindows(const std::vector<std::string>& addresses);
+// `addresses` is empty, else a new window for each address. The last one
+// completes the desktop's startup notification `startup_id`, if given.
+void OpenWindows(const std::vector<std::string>& addresses, const std::string& startup_id);

@@ -25,9 +25,11 @@ for f in usr/bin/tavorin usr/share/applications/tavorin.desktop usr/share/icons/
 done
 if ldd "$work/root/usr/bin/tavorin" | grep -q "not found"; then fail "unresolved libraries"; fi
 
-# Started from the package, it must still be running after a few seconds.
+# Started from the package, it must still be running after a few seconds. It
+# gets a home of its own: with the user's, a running copy would take it over.
 set +e
-timeout 5 "$work/root/usr/bin/tavorin"
+HOME=$work/home XDG_DATA_HOME=$work/home/data XDG_CACHE_HOME=$work/home/cache \
+  XDG_CONFIG_HOME=$work/home/config timeout 5 "$work/root/usr/bin/tavorin"
 status=$?
 set -e
 [ "$status" -eq 124 ] || fail "the packaged browser ended early with status $status"
