@@ -1,3 +1,6 @@
+#include <glib-unix.h>
+
+#include <csignal>
 #include <cstdio>
 
 #include "app/command_line.h"
@@ -5,6 +8,17 @@
 #include "app/single_instance.h"
 #include "app/startup.h"
 #include "platform/application.h"
+
+namespace {
+
+// Ended from outside (the session ends, kill): closed as the user closes it,
+// so that nothing of this run stays behind for the next one.
+gboolean EndRun(gpointer) {
+  Application->Terminate();
+  return G_SOURCE_CONTINUE;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   const TCommandLine command = ParseCommandLine(argc, argv);
@@ -27,5 +41,6 @@ int main(int argc, char** argv) {
   TApplication application;
   Application = &application;
   instance.Serve(OpenWindows);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) g_unix_signal_add(signal, EndRun, nullptr);
   return RunApplication(command.addresses);
 }

@@ -3,6 +3,8 @@
 # same local page, under a private X server; prints medians and the ratio
 # ours/MiniBrowser.
 #   bench/startup.sh [BUILD_DIR] [RUNS]
+# With TAVORIN_BENCH_PROFILE=DIR ours starts on that profile (bench/profile_fill.py
+# fills one), else on an empty one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}

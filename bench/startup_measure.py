@@ -10,6 +10,9 @@ size of the browser and all its descendants (the engine's processes) is
 summed from /proc/<pid>/smaps_rollup. Runs alternate between the browsers.
 
     python3 startup_measure.py STARTUP_BENCH RUNS
+
+Ours runs on the profile in $TAVORIN_BENCH_PROFILE (see profile_fill.py), else
+on an empty one of its own.
 """
 
 import http.server
@@ -18,6 +21,7 @@ import signal
 import statistics
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 
@@ -126,10 +130,15 @@ def stop(proc):
             pass
 
 
-def run(command, key, stay):
+def profile_environment(profile):
+    return dict(os.environ, XDG_DATA_HOME=os.path.join(profile, "data"),
+                XDG_CACHE_HOME=os.path.join(profile, "cache"))
+
+
+def run(command, key, stay, env=None):
     start = time.monotonic()
     proc = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                            start_new_session=True)
+                            start_new_session=True, env=env)
     load_s = wait_loaded(key, proc) - start
     if not stay:
         proc.wait(TIMEOUT_S)
@@ -152,6 +161,8 @@ def main():
         mini = [MINIBROWSER, "--enable-sandbox"] + ([] if stay else ["--exit-after-load"]) + [url]
         return {"ours": ours, "MiniBrowser": mini}
 
+    empty_profile = tempfile.TemporaryDirectory(prefix="tavorin-bench-")
+    ours_env = profile_environment(os.environ.get("TAVORIN_BENCH_PROFILE", empty_profile.name))
     results = {name: {"load": [], "exit": [], "pss": []} for name in ("ours", "MiniBrowser")}
     counter = 0
     for stay in (False, True):
@@ -159,7 +170,8 @@ def main():
             for name in results:
                 counter += 1
                 key = f"run={counter}"
-                load_s, exit_s, pss = run(commands(f"{base}?{key}", stay)[name], key, stay)
+                load_s, exit_s, pss = run(commands(f"{base}?{key}", stay)[name], key, stay,
+                                          ours_env if name == "ours" else None)
                 if i == 0:
                     continue
                 results[name]["load"].append(load_s)

@@ -272,23 +272,40 @@ class ProgramTest : public ::testing::Test {
   std::vector<std::unique_ptr<Program>> programs_;
 };
 
-// Whether the first run ends by the user closing it or by SIGKILL.
-class LastingDataTest : public ProgramTest, public ::testing::WithParamInterface<bool> {};
+// How the first run ends: the user closes it, the session ends it (SIGTERM),
+// or it is killed.
+enum class Ending { kClose, kTerminate, kKill };
+
+class LastingDataTest : public ProgramTest, public ::testing::WithParamInterface<Ending> {
+ protected:
+  void End(Program& program) {
+    switch (GetParam()) {
+      case Ending::kClose:
+        ASSERT_TRUE(Close(program));
+        break;
+      case Ending::kTerminate:
+        kill(program.Pid(), SIGTERM);
+        ASSERT_TRUE(program.WaitForEnd());
+        EXPECT_EQ(program.ExitStatus(), 0);
+        break;
+      case Ending::kKill:
+        program.Kill();
+        ASSERT_TRUE(program.WaitForEnd());
+        EXPECT_TRUE(program.Killed());
+        break;
+    }
+  }
+};
 
 TEST_P(LastingDataTest, ACookieAndLocalStorageAreThereInTheNextRun) {
-  const bool kill = GetParam();
   Program& first = Start({server_.Url("/store-a.html")});
   ASSERT_TRUE(WaitUntilAsked("/stored-a"));
   RunFor(1000);
-  if (kill) {
-    first.Kill();
-    ASSERT_TRUE(first.WaitForEnd());
-    EXPECT_TRUE(first.Killed());
-  } else {
-    ASSERT_TRUE(Close(first));
-  }
+  End(first);
   WaitForEngineToEnd();
-  // A killed run leaves its socket behind; the next one must not take it for a live copy.
+  // Only a killed run leaves its socket behind; the next run must not take
+  // it for a live copy.
+  EXPECT_EQ(std::filesystem::exists(Data("instance")), GetParam() == Ending::kKill);
   Program& second = Start({server_.Url("/check.html")});
   ASSERT_TRUE(RunUntil([&] { return ReportedStorage() != "<no report>"; }, kProgramTimeoutMs));
   EXPECT_EQ(CookiesSentWith("/check.html"), "a=1");
@@ -296,8 +313,14 @@ TEST_P(LastingDataTest, ACookieAndLocalStorageAreThereInTheNextRun) {
   EXPECT_TRUE(Close(second));
 }
 
-INSTANTIATE_TEST_SUITE_P(EndedBy, LastingDataTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Kill" : "Close"; });
+std::string EndingName(const ::testing::TestParamInfo<Ending>& info) {
+  constexpr const char* kNames[] = {"Close", "Terminate", "Kill"};
+  return kNames[int(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(EndedBy, LastingDataTest,
+                         ::testing::Values(Ending::kClose, Ending::kTerminate, Ending::kKill),
+                         EndingName);
 
 TEST_F(ProgramTest, TheProfileIsTheUsersOwnAndLooseModesAreNarrowed) {
   // Left open to others by an earlier version, or by hand.
