@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "browser/download_routing.h"
 #include "browser/script_dialog_bar.h"
 #include "platform/application.h"
 #include "platform/exception.h"
@@ -99,6 +100,7 @@ WebKitWebContext* MakePageContext() {
   WebKitWebContext* context = PageMemoryLimit() ? ContextWithMemoryLimit(*PageMemoryLimit())
                                                 : webkit_web_context_get_default();
   EnableSandbox(context);
+  WatchDownloads(context);
   return context;
 }
 
@@ -356,6 +358,7 @@ void TCppWebBrowser::ConnectSignals() {
   g_signal_connect(view_, "script-dialog", G_CALLBACK(Signals::ScriptDialog), this);
   g_signal_connect(view_, "button-press-event", G_CALLBACK(Signals::UserAction), this);
   g_signal_connect(view_, "key-press-event", G_CALLBACK(Signals::UserAction), this);
+  WatchResponses(view_);
 }
 
 // A same-document change of the page's address. While a load is asked for or

@@ -5,8 +5,11 @@
 
 #include <libsoup/soup.h>
 
+#include <algorithm>
 #include <map>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TestHttpServer {
@@ -16,6 +19,11 @@ class TestHttpServer {
     std::string type = "text/html; charset=utf-8";
     int status = 200;
     std::string location;  // for redirects
+    std::vector<std::pair<std::string, std::string>> headers;  // more response headers
+    // The connection ends after this many bytes of the body, although the
+    // headers announce all of it; with `hold`, it stays open instead.
+    std::optional<std::size_t> cut_after;
+    bool hold = false;
   };
 
   TestHttpServer() {
@@ -29,6 +37,10 @@ class TestHttpServer {
     g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
   }
   ~TestHttpServer() {
+    for (GIOStream* held : held_) {
+      g_io_stream_close(held, nullptr, nullptr);
+      g_object_unref(held);
+    }
     soup_server_disconnect(server_);
     g_object_unref(server_);
   }
@@ -61,7 +73,15 @@ class TestHttpServer {
       return;
     }
     const Page& page = it->second;
+    if (page.cut_after) {
+      self->SendCut(msg, page);
+      return;
+    }
     soup_server_message_set_status(msg, page.status, nullptr);
+    for (const auto& [name, value] : page.headers) {
+      soup_message_headers_append(soup_server_message_get_response_headers(msg), name.c_str(),
+                                  value.c_str());
+    }
     if (!page.location.empty()) {
       soup_message_headers_append(soup_server_message_get_response_headers(msg), "Location",
                                   page.location.c_str());
@@ -70,7 +90,26 @@ class TestHttpServer {
                                      page.body.size());
   }
 
+  // Writes the response by hand on the connection taken from the server.
+  void SendCut(SoupServerMessage* msg, const Page& page) {
+    std::string head = "HTTP/1.1 200 OK\r\nContent-Type: " + page.type +
+                       "\r\nContent-Length: " + std::to_string(page.body.size()) + "\r\n";
+    for (const auto& [name, value] : page.headers) head += name + ": " + value + "\r\n";
+    const std::string data =
+        head + "\r\n" + page.body.substr(0, std::min(*page.cut_after, page.body.size()));
+    GIOStream* stream = soup_server_message_steal_connection(msg);
+    g_output_stream_write_all(g_io_stream_get_output_stream(stream), data.data(), data.size(),
+                              nullptr, nullptr, nullptr);
+    if (page.hold) {
+      held_.push_back(stream);
+      return;
+    }
+    g_io_stream_close(stream, nullptr, nullptr);
+    g_object_unref(stream);
+  }
+
   SoupServer* server_ = nullptr;
+  std::vector<GIOStream*> held_;
   int port_ = 0;
   std::map<std::string, Page> pages_;
   std::vector<std::string> requests_;
