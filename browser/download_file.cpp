@@ -57,28 +57,21 @@ bool DownloadFile::Reserve(const std::string& folder) {
   folder_ = folder;
   for (int i = 0; i < kReserveTries; ++i) {
     const std::string path = folder + "/" + TemporaryName();
-    // The engine replaces whatever has its partial data's name: that is ours too.
-    if (!CreateNew(path)) {
-      if (errno == EEXIST) continue;
-      error_ = Reason(errno);
-      return false;
+    struct stat info;
+    // The engine replaces whatever has its partial data's name.
+    if (lstat((path + kEngineSuffix).c_str(), &info) == 0) continue;
+    if (CreateNew(path)) {
+      temporary_ = path;
+      return true;
     }
-    if (!CreateNew(path + kEngineSuffix)) {
-      const int error = errno;
-      unlink(path.c_str());
-      if (error == EEXIST) continue;
-      error_ = Reason(error);
-      return false;
-    }
-    temporary_ = path;
-    return true;
+    if (errno != EEXIST) break;
   }
-  error_ = Reason(EEXIST);
+  error_ = Reason(errno);
   return false;
 }
 
 std::string DownloadFile::Commit(const std::string& name) {
-  Remove(temporary_.empty() ? "" : temporary_ + kEngineSuffix);
+  RemoveEngineFiles();
   for (unsigned n = 0; n <= kMaxNumber; ++n) {
     const std::string path = folder_ + "/" + download_name::Numbered(name, n);
     const int error = RenameNoReplace(temporary_, path);
@@ -97,9 +90,15 @@ std::string DownloadFile::Commit(const std::string& name) {
 
 void DownloadFile::Discard() {
   if (temporary_.empty()) return;
-  Remove(temporary_ + kEngineSuffix);
+  RemoveEngineFiles();
   Remove(temporary_);
   temporary_.clear();
+}
+
+void DownloadFile::RemoveEngineFiles() {
+  if (temporary_.empty()) return;
+  Remove(temporary_ + kEngineSuffix);
+  Remove(temporary_ + kEngineSuffix + "~");  // its backup, should it have replaced one
 }
 
 bool MakeFolder(const std::string& folder, std::string* error) {

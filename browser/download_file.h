@@ -23,6 +23,8 @@ class DownloadFile {
   static constexpr char kEngineSuffix[] = ".wkdownload";
 
  private:
+  void RemoveEngineFiles();
+
   std::string folder_;
   std::string temporary_;
   std::string error_;
