@@ -253,6 +253,105 @@ TEST_F(DownloadTest, HostileNamesLandSafelyInTheDownloadsFolder) {
   EXPECT_EQ(Names(folder_), expected);
 }
 
+TEST_F(DownloadTest, ATargetBlankLinkToAFileLeavesNoEmptyWindow) {
+  server_.AddHtml("/links.html",
+                  R"(<a id="blank" href="/report.csv" target="_blank"
+                     style="display:block;height:40px">report</a>)");
+  Open(form_, "/links.html");
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/links.html")));
+  ASSERT_TRUE(navtest::ClickElement(form_, "blank"));
+  ASSERT_TRUE(Ended(form_, 1)) << "the download shows where the link was clicked";
+  ASSERT_EQ(Application->Forms().size(), 2u);
+  auto* opened = dynamic_cast<TFormHTML*>(Application->Forms().back());
+  EXPECT_TRUE(RunUntil([&] { return !opened->get_visible(); }));
+  EXPECT_TRUE(Rows(opened).empty());
+  EXPECT_TRUE(form_->get_visible());
+  EXPECT_EQ(Read(folder_ / "report.csv"), "new,data\n");
+}
+
+TEST_F(DownloadTest, AWindowThatShowedAPageStaysForItsDownload) {
+  server_.AddHtml("/links.html",
+                  R"(<a id="blank" href="/later.html" target="_blank"
+                     style="display:block;height:40px">later</a>)");
+  server_.AddHtml("/later.html", "<script>onload = () => location = '/report.csv'</script>");
+  Open(form_, "/links.html");
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/links.html")));
+  ASSERT_TRUE(navtest::ClickElement(form_, "blank"));
+  ASSERT_TRUE(RunUntil([&] { return Application->Forms().size() == 2; }));
+  auto* opened = dynamic_cast<TFormHTML*>(Application->Forms().back());
+  ASSERT_TRUE(Ended(opened, 1));
+  RunFor(200);
+  EXPECT_TRUE(opened->get_visible());
+  EXPECT_TRUE(Rows(form_).empty());
+}
+
+// Tab from the last button above the page reaches the strip.
+void TabIntoStrip(TFormHTML* form) {
+  ASSERT_TRUE(testsupport::FocusWindow(form->gobj()));
+  form->BitBtn5->grab_focus();
+  testsupport::FakeKey(XK_Tab, true);
+  testsupport::FakeKey(XK_Tab, false);
+  RunFor(100);
+}
+
+void Press(guint keysym) {
+  testsupport::FakeKey(keysym, true);
+  testsupport::FakeKey(keysym, false);
+  RunFor(150);
+}
+
+TEST_F(DownloadTest, TheStripIsAnnouncedAndWorksFromTheKeyboard) {
+  Open(form_, "/report.csv");
+  ASSERT_TRUE(Ended(form_, 1));
+  TDownloadRow* row = Rows(form_)[0];
+  AtkObject* accessible = gtk_widget_get_accessible(GTK_WIDGET(row->gobj()));
+  EXPECT_EQ(atk_object_get_role(accessible), ATK_ROLE_NOTIFICATION);
+  EXPECT_EQ(std::string(atk_object_get_name(accessible)), "report.csv: 完了しました（9 B）");
+  const std::pair<const char*, const char*> names[] = {{"DownloadCancel", "キャンセル"},
+                                                       {"DownloadOpen", "開く"},
+                                                       {"DownloadFolder", "フォルダを開く"},
+                                                       {"DownloadClose", "閉じる"}};
+  for (auto [part, name] : names) {
+    Gtk::Widget& button = Part<Gtk::Button>(*row, part);
+    EXPECT_EQ(std::string(atk_object_get_name(gtk_widget_get_accessible(button.gobj()))), name);
+  }
+  TabIntoStrip(form_);
+  EXPECT_TRUE(Part<Gtk::Button>(*row, "DownloadOpen").has_focus());
+  Press(XK_Tab);
+  ASSERT_TRUE(Part<Gtk::Button>(*row, "DownloadFolder").has_focus());
+  EXPECT_TRUE(launched_.empty());
+  Press(XK_space);
+  EXPECT_EQ(launched_, std::vector<std::string>{"file://" + folder_.string()});
+  Press(XK_Escape);
+  EXPECT_TRUE(RunUntil([&] { return Rows(form_).empty() && !Bar(form_)->get_visible(); }));
+  EXPECT_TRUE(RunUntil([&] { return Bar(form_)->get_children().empty(); }));
+}
+
+TEST_F(DownloadTest, OpenHandsTheSavedFileToTheDesktop) {
+  Open(form_, "/report.csv");
+  ASSERT_TRUE(Ended(form_, 1));
+  Part<Gtk::Button>(*Rows(form_)[0], "DownloadOpen").clicked();
+  EXPECT_EQ(launched_, std::vector<std::string>{"file://" + (folder_ / "report.csv").string()});
+}
+
+TEST_F(DownloadTest, EscapeLeavesARunningDownloadAlone) {
+  TestHttpServer::Page page = Attachment(std::string(200000, 'a'), "attachment; filename=slow.csv");
+  page.cut_after = 50000;
+  page.hold = true;
+  server_.Add("/slow.csv", page);
+  Open(form_, "/slow.csv");
+  ASSERT_TRUE(RunUntil([&] { return Rows(form_).size() == 1; }));
+  TabIntoStrip(form_);
+  TDownloadRow* row = Rows(form_)[0];
+  ASSERT_TRUE(Part<Gtk::Button>(*row, "DownloadCancel").has_focus());
+  Press(XK_Escape);
+  EXPECT_EQ(Rows(form_).size(), 1u);
+  EXPECT_EQ(row->Download().state(), TDownload::State::kActive);
+  Press(XK_Return);
+  ASSERT_TRUE(Ended(form_, 1));
+  EXPECT_EQ(row->Download().state(), TDownload::State::kCancelled);
+}
+
 }  // namespace
 
 TAVORIN_GUI_TEST_MAIN()
