@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "browser/download_routing.h"
+#include "browser/permission_request.h"
 #include "browser/script_dialog_bar.h"
 #include "platform/application.h"
 #include "platform/exception.h"
@@ -359,6 +360,7 @@ void TCppWebBrowser::ConnectSignals() {
   g_signal_connect(view_, "button-press-event", G_CALLBACK(Signals::UserAction), this);
   g_signal_connect(view_, "key-press-event", G_CALLBACK(Signals::UserAction), this);
   WatchResponses(view_);
+  WatchPermissions(view_, this);
 }
 
 // A same-document change of the page's address. While a load is asked for or

@@ -143,6 +143,7 @@ bool TDownloadBar::Launch(const std::string& uri, std::string* error) {
 TDownloadBar::TDownloadBar() : Gtk::Box(Gtk::ORIENTATION_VERTICAL, 2) {
   set_name("DownloadBar");
   set_border_width(4);
+  set_no_show_all(true);  // shown with its first row
 }
 
 void TDownloadBar::Add(WebKitDownload* download) {
