@@ -19,7 +19,8 @@ class TestHttpServer {
     std::string type = "text/html; charset=utf-8";
     int status = 200;
     std::string location;  // for redirects
-    std::vector<std::pair<std::string, std::string>> headers;  // more response headers
+    // More response headers.
+    std::vector<std::pair<std::string, std::string>> headers;
     // The connection ends after this many bytes of the body, although the
     // headers announce all of it; with `hold`, it stays open instead.
     std::optional<std::size_t> cut_after;
