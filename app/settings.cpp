@@ -9,6 +9,7 @@
 
 #include "app/user_address.h"
 #include "browser/cpp_web_browser.h"
+#include "browser/download_folder.h"
 
 namespace {
 
@@ -150,5 +151,4 @@ void ApplySettings(const TSettings& settings) {
   ApplyDownloadFolder(settings.download_folder);
 }
 
-// The downloads code takes the folder from here (its SetDownloadFolder).
-void ApplyDownloadFolder(const std::string&) {}
+void ApplyDownloadFolder(const std::string& folder) { SetDownloadFolder(folder); }

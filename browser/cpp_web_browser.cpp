@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "browser/download_routing.h"
+#include "browser/permission_request.h"
 #include "browser/script_dialog_bar.h"
 #include "browser/web_context.h"
 #include "platform/application.h"
@@ -313,6 +315,8 @@ void TCppWebBrowser::ConnectSignals() {
   g_signal_connect(view_, "script-dialog", G_CALLBACK(Signals::ScriptDialog), this);
   g_signal_connect(view_, "button-press-event", G_CALLBACK(Signals::UserAction), this);
   g_signal_connect(view_, "key-press-event", G_CALLBACK(Signals::UserAction), this);
+  WatchResponses(view_);
+  WatchPermissions(view_, this);
 }
 
 // A same-document change of the page's address. While a load is asked for or

@@ -92,6 +92,8 @@ class TCppWebBrowser : public Gtk::Box {
 
   // The engine view, made on first use.
   WebKitWebView* View();
+  // The view of the page that asked for this window; null for a window of the user's.
+  WebKitWebView* Opener() const { return related_; }
   // The component whose automation object `object` is, or null.
   static TCppWebBrowser* FromDispatch(IDispatch* object);
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "browser/download_routing.h"
 #include "browser/profile.h"
 
 namespace {
@@ -71,7 +72,10 @@ WebKitWebContext* MakeContext(WebKitWebsiteDataManager* manager) {
 }
 
 // Everything a made context needs before its first view.
-void FinishContext(WebKitWebContext* context) { EnableSandbox(context); }
+void FinishContext(WebKitWebContext* context) {
+  EnableSandbox(context);
+  WatchDownloads(context);
+}
 
 WebKitWebContext* MakePageContext() {
   WebKitWebsiteDataManager* manager = MakeDataManager();

@@ -5,7 +5,9 @@
 
 #include <libsoup/soup.h>
 
+#include <algorithm>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,8 +18,13 @@ class TestHttpServer {
     std::string body;
     std::string type = "text/html; charset=utf-8";
     int status = 200;
-    std::string location;                                      // for redirects
-    std::vector<std::pair<std::string, std::string>> headers;  // more response headers
+    std::string location;  // for redirects
+    // More response headers.
+    std::vector<std::pair<std::string, std::string>> headers;
+    // The connection ends after this many bytes of the body, although the
+    // headers announce all of it; with `hold`, it stays open instead.
+    std::optional<std::size_t> cut_after;
+    bool hold = false;
   };
   // A request's headers, names in lower case.
   using Headers = std::map<std::string, std::string>;
@@ -33,6 +40,10 @@ class TestHttpServer {
     g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
   }
   ~TestHttpServer() {
+    for (GIOStream* held : held_) {
+      g_io_stream_close(held, nullptr, nullptr);
+      g_object_unref(held);
+    }
     soup_server_disconnect(server_);
     g_object_unref(server_);
   }
@@ -70,6 +81,10 @@ class TestHttpServer {
       return;
     }
     const Page& page = it->second;
+    if (page.cut_after) {
+      self->SendCut(msg, page);
+      return;
+    }
     soup_server_message_set_status(msg, page.status, nullptr);
     for (const auto& [name, value] : page.headers) {
       soup_message_headers_append(soup_server_message_get_response_headers(msg), name.c_str(),
@@ -90,7 +105,26 @@ class TestHttpServer {
     g_free(lower);
   }
 
+  // Writes the response by hand on the connection taken from the server.
+  void SendCut(SoupServerMessage* msg, const Page& page) {
+    std::string head = "HTTP/1.1 200 OK\r\nContent-Type: " + page.type +
+                       "\r\nContent-Length: " + std::to_string(page.body.size()) + "\r\n";
+    for (const auto& [name, value] : page.headers) head += name + ": " + value + "\r\n";
+    const std::string data =
+        head + "\r\n" + page.body.substr(0, std::min(*page.cut_after, page.body.size()));
+    GIOStream* stream = soup_server_message_steal_connection(msg);
+    g_output_stream_write_all(g_io_stream_get_output_stream(stream), data.data(), data.size(),
+                              nullptr, nullptr, nullptr);
+    if (page.hold) {
+      held_.push_back(stream);
+      return;
+    }
+    g_io_stream_close(stream, nullptr, nullptr);
+    g_object_unref(stream);
+  }
+
   SoupServer* server_ = nullptr;
+  std::vector<GIOStream*> held_;
   int port_ = 0;
   std::map<std::string, Page> pages_;
   std::vector<std::string> requests_;

@@ -1,0 +1,60 @@
+#include "browser/download_routing.h"
+
+#include <gtkmm/window.h>
+#include <webkit2/webkit2.h>
+
+#include "browser/cpp_web_browser.h"
+#include "browser/download_bar.h"
+
+namespace {
+
+// The component whose view `view` is: the view's parent box.
+TCppWebBrowser* BrowserOf(WebKitWebView* view) {
+  GtkWidget* parent = view != nullptr ? gtk_widget_get_parent(GTK_WIDGET(view)) : nullptr;
+  if (parent == nullptr) return nullptr;
+  return dynamic_cast<TCppWebBrowser*>(Glib::ObjectBase::_get_current_wrapper(G_OBJECT(parent)));
+}
+
+bool NeverShowedPage(WebKitWebView* view) {
+  return webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(view)) ==
+         nullptr;
+}
+
+// The window a download shows in; an empty window opened for it is closed
+// the way the user closes it.
+TCppWebBrowser* ShowIn(TCppWebBrowser* browser) {
+  TCppWebBrowser* opener = BrowserOf(browser->Opener());
+  if (opener == nullptr || !NeverShowedPage(browser->View())) return browser;
+  if (auto* window = dynamic_cast<Gtk::Window*>(browser->get_toplevel())) {
+    gtk_window_close(window->gobj());
+  }
+  return opener;
+}
+
+void Started(WebKitWebContext*, WebKitDownload* download, gpointer) {
+  TCppWebBrowser* browser = BrowserOf(webkit_download_get_web_view(download));
+  if (browser == nullptr) {  // nowhere to show it: the user would never know
+    webkit_download_cancel(download);
+    return;
+  }
+  TDownloadBar::Of(*ShowIn(browser)).Add(download);
+}
+
+gboolean DecideResponse(WebKitWebView*, WebKitPolicyDecision* decision,
+                        WebKitPolicyDecisionType type, gpointer) {
+  if (type != WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+  auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+  if (webkit_response_policy_decision_is_mime_type_supported(response)) return FALSE;
+  webkit_policy_decision_download(decision);
+  return TRUE;
+}
+
+}  // namespace
+
+void WatchDownloads(WebKitWebContext* context) {
+  g_signal_connect(context, "download-started", G_CALLBACK(Started), nullptr);
+}
+
+void WatchResponses(WebKitWebView* view) {
+  g_signal_connect(view, "decide-policy", G_CALLBACK(DecideResponse), nullptr);
+}

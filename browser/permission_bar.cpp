@@ -1,0 +1,97 @@
+#include "browser/permission_bar.h"
+
+#include <gdk/gdkkeysyms.h>
+#include <webkit2/webkit2.h>
+
+#include "browser/announce.h"
+
+TPermissionBar& TPermissionBar::Of(Gtk::Box& browser) {
+  for (Gtk::Widget* child : browser.get_children()) {
+    if (auto* bar = dynamic_cast<TPermissionBar*>(child)) return *bar;
+  }
+  auto* bar = Gtk::manage(new TPermissionBar());
+  browser.pack_start(*bar, false, false);
+  browser.reorder_child(*bar, 0);
+  // A hidden window's question can be neither seen nor answered.
+  browser.signal_unmap().connect(sigc::mem_fun(*bar, &TPermissionBar::DenyAll));
+  return *bar;
+}
+
+TPermissionBar::TPermissionBar() : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 6) {
+  set_name("PermissionBar");
+  set_border_width(4);
+  set_no_show_all(true);
+  message_.set_name("PermissionMessage");
+  message_.set_xalign(0);
+  message_.set_line_wrap(true);
+  pack_start(message_, true, true);
+  const std::pair<Gtk::Button*, const char*> buttons[] = {
+      {&allow_, "PermissionAllow"}, {&deny_, "PermissionDeny"}, {&close_, "PermissionClose"}};
+  for (auto [button, name] : buttons) {
+    button->set_name(name);
+    pack_start(*button, false, false);
+  }
+  NameButton(close_, "閉じる");
+  allow_.signal_clicked().connect([this] { Answer(true, true); });
+  deny_.signal_clicked().connect([this] { Answer(false, true); });
+  close_.signal_clicked().connect([this] { Answer(false, false); });
+  show_all_children();
+}
+
+TPermissionBar::~TPermissionBar() { DenyWaiting(); }
+
+void TPermissionBar::Ask(WebKitPermissionRequest* request, std::string key, std::string question,
+                         Remember remember) {
+  waiting_.push_back({WEBKIT_PERMISSION_REQUEST(g_object_ref(request)), std::move(key),
+                      std::move(question), std::move(remember)});
+  if (waiting_.size() == 1) ShowFirst();
+}
+
+void TPermissionBar::DenyAll() {
+  DenyWaiting();
+  ShowFirst();
+}
+
+void TPermissionBar::DenyWaiting() {
+  for (Waiting& waiting : waiting_) {
+    webkit_permission_request_deny(waiting.request);
+    g_object_unref(waiting.request);
+  }
+  waiting_.clear();
+}
+
+// Answers the first request and those of the same site and kind.
+void TPermissionBar::Answer(bool allow, bool remember) {
+  if (waiting_.empty()) return;
+  const Waiting first = waiting_.front();
+  if (remember) first.remember(allow);
+  std::erase_if(waiting_, [&](const Waiting& waiting) {
+    if (waiting.key != first.key) return false;
+    if (allow) {
+      webkit_permission_request_allow(waiting.request);
+    } else {
+      webkit_permission_request_deny(waiting.request);
+    }
+    g_object_unref(waiting.request);
+    return true;
+  });
+  ShowFirst();
+}
+
+void TPermissionBar::ShowFirst() {
+  if (waiting_.empty()) {
+    const bool had_focus = get_focus_child() != nullptr;
+    hide();
+    if (had_focus && get_parent() != nullptr) get_parent()->child_focus(Gtk::DIR_TAB_FORWARD);
+    return;
+  }
+  message_.set_text(waiting_.front().question);
+  Announce(*this, ATK_ROLE_ALERT, waiting_.front().question);
+  show();
+}
+
+bool TPermissionBar::on_key_press_event(GdkEventKey* event) {
+  if (event->keyval != GDK_KEY_Escape) return Gtk::Box::on_key_press_event(event);
+  Answer(false, false);
+  return true;
+}

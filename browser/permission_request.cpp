@@ -1,0 +1,106 @@
+#include "browser/permission_request.h"
+
+#include <webkit2/webkit2.h>
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "browser/permission_bar.h"
+
+namespace {
+
+struct Kind {
+  const char* name;      // as the page's permission queries call it
+  const char* question;  // follows the site
+};
+
+constexpr Kind kLocation{"geolocation", " が位置情報の使用を求めています。"};
+constexpr Kind kNotifications{"notifications", " が通知の表示を求めています。"};
+
+const Kind* KindOf(WebKitPermissionRequest* request) {
+  if (WEBKIT_IS_GEOLOCATION_PERMISSION_REQUEST(request)) return &kLocation;
+  if (WEBKIT_IS_NOTIFICATION_PERMISSION_REQUEST(request)) return &kNotifications;
+  return nullptr;
+}
+
+// The user's answers by site and kind, for as long as the program runs.
+std::map<std::string, bool>& Answers() {
+  static std::map<std::string, bool> answers;
+  return answers;
+}
+
+struct Site {
+  std::string origin;  // what the answer is kept for
+  std::string host;    // what the user is shown
+};
+
+// The site of the page in `view`, which answers for its frames.
+std::optional<Site> SiteOf(WebKitWebView* view) {
+  const gchar* uri = webkit_web_view_get_uri(view);
+  WebKitSecurityOrigin* origin = uri != nullptr ? webkit_security_origin_new_for_uri(uri) : nullptr;
+  if (origin == nullptr) return std::nullopt;
+  std::optional<Site> site;
+  gchar* text = webkit_security_origin_to_string(origin);
+  const gchar* host = webkit_security_origin_get_host(origin);
+  if (text != nullptr && host != nullptr && *host != '\0') {
+    const guint16 port = webkit_security_origin_get_port(origin);
+    site = Site{text, port != 0 ? std::string(host) + ":" + std::to_string(port) : host};
+  }
+  g_free(text);
+  webkit_security_origin_unref(origin);
+  return site;
+}
+
+std::string Key(const Site& site, const Kind& kind) { return site.origin + " " + kind.name; }
+
+gboolean Request(WebKitWebView* view, WebKitPermissionRequest* request, Gtk::Box* browser) {
+  const Kind* kind = KindOf(request);
+  if (kind == nullptr) return FALSE;  // the engine denies it
+  const std::optional<Site> site = SiteOf(view);
+  if (!site || !browser->get_mapped()) {
+    webkit_permission_request_deny(request);
+    return TRUE;
+  }
+  const std::string key = Key(*site, *kind);
+  const auto known = Answers().find(key);
+  if (known != Answers().end()) {
+    if (known->second) {
+      webkit_permission_request_allow(request);
+    } else {
+      webkit_permission_request_deny(request);
+    }
+    return TRUE;
+  }
+  TPermissionBar::Of(*browser).Ask(request, key, site->host + kind->question,
+                                   [key](bool allowed) { Answers()[key] = allowed; });
+  return TRUE;
+}
+
+// A page asking what it may do is told what the user answered for its site.
+gboolean QueryState(WebKitWebView* view, WebKitPermissionStateQuery* query, gpointer) {
+  const std::optional<Site> site = SiteOf(view);
+  const gchar* name = webkit_permission_state_query_get_name(query);
+  if (!site || name == nullptr) return FALSE;
+  const auto known = Answers().find(site->origin + " " + name);
+  if (known == Answers().end()) return FALSE;
+  webkit_permission_state_query_finish(
+      query, known->second ? WEBKIT_PERMISSION_STATE_GRANTED : WEBKIT_PERMISSION_STATE_DENIED);
+  return TRUE;
+}
+
+// Leaving the page denies what it asked.
+void LoadChanged(WebKitWebView*, WebKitLoadEvent event, Gtk::Box* browser) {
+  if (event != WEBKIT_LOAD_COMMITTED) return;
+  for (Gtk::Widget* child : browser->get_children()) {
+    if (auto* bar = dynamic_cast<TPermissionBar*>(child)) bar->DenyAll();
+  }
+}
+
+}  // namespace
+
+void WatchPermissions(WebKitWebView* view, Gtk::Box* browser) {
+  g_signal_connect(view, "permission-request", G_CALLBACK(Request), browser);
+  g_signal_connect(view, "query-permission-state", G_CALLBACK(QueryState), browser);
+  g_signal_connect(view, "load-changed", G_CALLBACK(LoadChanged), browser);
+}

@@ -1,0 +1,361 @@
+// Downloads in a real window: where they are saved, what is never lost, and
+// the strip that shows them. Pages are served on 127.0.0.1; each test has a
+// Downloads folder of its own.
+#include <glib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "browser/download_bar.h"
+#include "browser/download_folder.h"
+#include "tests/app/navigation_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::set<std::string> Names(const fs::path& folder) {
+  std::set<std::string> names;
+  if (!fs::exists(folder)) return names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+TestHttpServer::Page Attachment(std::string body, const std::string& disposition) {
+  TestHttpServer::Page page;
+  page.body = std::move(body);
+  page.type = "text/csv";
+  page.headers = {{"Content-Disposition", disposition}};
+  return page;
+}
+
+std::vector<TDownloadRow*> Rows(TFormHTML* form) {
+  std::vector<TDownloadRow*> rows;
+  for (Gtk::Widget* child : form->CppWebBrowser1->get_children()) {
+    auto* bar = dynamic_cast<TDownloadBar*>(child);
+    if (bar == nullptr) continue;
+    for (Gtk::Widget* row : bar->get_children()) {
+      if (row->get_visible()) rows.push_back(dynamic_cast<TDownloadRow*>(row));
+    }
+  }
+  return rows;
+}
+
+TDownloadBar* Bar(TFormHTML* form) {
+  for (Gtk::Widget* child : form->CppWebBrowser1->get_children()) {
+    if (auto* bar = dynamic_cast<TDownloadBar*>(child)) return bar;
+  }
+  return nullptr;
+}
+
+// A part of `row` by its widget name.
+template <typename T>
+T& Part(Gtk::Widget& row, const std::string& name) {
+  for (Gtk::Widget* child : dynamic_cast<Gtk::Container&>(row).get_children()) {
+    if (child->get_name() == name) return dynamic_cast<T&>(*child);
+  }
+  throw std::runtime_error("no " + name);
+}
+
+std::string RowStatus(TDownloadRow* row) {
+  return Part<Gtk::Label>(*row, "DownloadStatus").get_text();
+}
+
+class DownloadTest : public FormTest {
+ protected:
+  void SetUp() override {
+    gchar* dir = g_dir_make_tmp("tavorin-home-XXXXXX", nullptr);
+    home_ = dir;
+    g_free(dir);
+    folder_ = home_ / "Downloads";
+    fs::create_directory(folder_);
+    SetDownloadFolder(folder_);
+    TDownloadBar::SetLauncher([this](const std::string& uri, std::string*) {
+      launched_.push_back(uri);
+      return true;
+    });
+    FormTest::SetUp();
+    server_.Add("/report.csv", Attachment("new,data\n", "attachment; filename=\"report.csv\""));
+  }
+  void TearDown() override {
+    FormTest::TearDown();
+    TDownloadBar::SetLauncher(nullptr);
+    SetDownloadFolder("");
+    fs::remove_all(home_);
+  }
+
+  void Open(TFormHTML* form, const std::string& path) {
+    form->EditURL->set_text(server_.Url(path));
+    form->ButtonOpen->clicked();
+  }
+
+  // Waits until `form` shows `count` downloads that have all ended.
+  bool Ended(TFormHTML* form, std::size_t count) {
+    return RunUntil([&] {
+      std::vector<TDownloadRow*> rows = Rows(form);
+      return rows.size() == count &&
+             std::all_of(rows.begin(), rows.end(), [](TDownloadRow* row) { return row->Ended(); });
+    });
+  }
+
+  fs::path home_;
+  fs::path folder_;
+  std::vector<std::string> launched_;
+};
+
+TEST_F(DownloadTest, TheSameNameTwiceKeepsTheUsersFileAndNumbersTheNewOne) {
+  std::ofstream(folder_ / "report.csv") << "the user's own\n";
+  Open(form_, "/report.csv");
+  ASSERT_TRUE(Ended(form_, 1));
+  Open(form_, "/report.csv");
+  ASSERT_TRUE(Ended(form_, 2));
+  RunFor(200);
+  EXPECT_EQ(Read(folder_ / "report.csv"), "the user's own\n");
+  EXPECT_EQ(Read(folder_ / "report (1).csv"), "new,data\n");
+  EXPECT_EQ(Read(folder_ / "report (2).csv"), "new,data\n");
+  EXPECT_EQ(Names(folder_),
+            (std::set<std::string>{"report.csv", "report (1).csv", "report (2).csv"}));
+  EXPECT_EQ(Names(home_), std::set<std::string>{"Downloads"});
+  std::vector<TDownloadRow*> rows = Rows(form_);
+  EXPECT_EQ(rows[0]->Download().state(), TDownload::State::kDone);
+  EXPECT_EQ(Part<Gtk::Label>(*rows[0], "DownloadName").get_text(), "report (1).csv");
+  EXPECT_EQ(Part<Gtk::Label>(*rows[1], "DownloadName").get_text(), "report (2).csv");
+  EXPECT_EQ(RowStatus(rows[0]), "完了しました（9 B）");
+  EXPECT_EQ(webkit_web_view_get_uri(form_->CppWebBrowser1->View()), server_.Url("/home.html"))
+      << "the page stays";
+  EXPECT_TRUE(launched_.empty()) << "nothing is opened without a click";
+}
+
+TEST_F(DownloadTest, ADownloadLinkSavesUnderTheNameItGives) {
+  std::ofstream(folder_ / "note.txt") << "mine";
+  server_.AddHtml(
+      "/page.html",
+      R"(<a id="dl" href="/data" download="note.txt" style="display:block;height:40px">get</a>)");
+  server_.AddHtml("/data", "downloaded note");
+  Open(form_, "/page.html");
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/page.html")));
+  ASSERT_TRUE(navtest::ClickElement(form_, "dl"));
+  ASSERT_TRUE(Ended(form_, 1));
+  EXPECT_EQ(Read(folder_ / "note.txt"), "mine");
+  EXPECT_EQ(Read(folder_ / "note (1).txt"), "downloaded note");
+  EXPECT_EQ(Names(folder_), (std::set<std::string>{"note.txt", "note (1).txt"}));
+}
+
+TEST_F(DownloadTest, AResponseThePageCannotShowIsSaved) {
+  TestHttpServer::Page page;
+  page.body = std::string(3000, 'z');
+  page.type = "application/x-tavorin-test";
+  server_.Add("/files/archive.bin", page);
+  Open(form_, "/files/archive.bin");
+  ASSERT_TRUE(Ended(form_, 1));
+  EXPECT_EQ(Read(folder_ / "archive.bin"), page.body);
+}
+
+TEST_F(DownloadTest, ADownloadCutOffHalfwayLeavesNothing) {
+  TestHttpServer::Page page = Attachment(std::string(200000, 'a'), "attachment; filename=cut.csv");
+  page.cut_after = 100000;
+  server_.Add("/cut.csv", page);
+  Open(form_, "/cut.csv");
+  ASSERT_TRUE(Ended(form_, 1));
+  TDownloadRow* row = Rows(form_)[0];
+  EXPECT_EQ(row->Download().state(), TDownload::State::kFailed);
+  EXPECT_EQ(RowStatus(row), "失敗しました: 接続が途中で切れました");
+  RunFor(300);
+  EXPECT_EQ(Names(folder_), std::set<std::string>{});
+  EXPECT_FALSE(Part<Gtk::Button>(*row, "DownloadOpen").get_visible());
+  EXPECT_TRUE(Part<Gtk::Button>(*row, "DownloadClose").get_visible());
+}
+
+TEST_F(DownloadTest, ADownloadCancelledFromTheStripLeavesNothing) {
+  TestHttpServer::Page page = Attachment(std::string(200000, 'a'), "attachment; filename=slow.csv");
+  page.cut_after = 50000;
+  page.hold = true;
+  server_.Add("/slow.csv", page);
+  Open(form_, "/slow.csv");
+  ASSERT_TRUE(RunUntil(
+      [&] { return Rows(form_).size() == 1 && Rows(form_)[0]->Download().Received() > 0; }));
+  TDownloadRow* row = Rows(form_)[0];
+  EXPECT_NE(RowStatus(row).find("ダウンロード中"), std::string::npos) << RowStatus(row);
+  EXPECT_NE(RowStatus(row).find("%"), std::string::npos) << "the size is known: " << RowStatus(row);
+  EXPECT_FALSE(Names(folder_).empty()) << "the data is on its way";
+  Gtk::Button& cancel = Part<Gtk::Button>(*row, "DownloadCancel");
+  ASSERT_TRUE(RunUntil([&] { return cancel.get_mapped(); }));
+  // A click on a busy machine can come before the button has seen the pointer.
+  for (int i = 0; i < 3 && !row->Ended(); ++i) {
+    ASSERT_TRUE(testsupport::FocusWindow(form_->gobj()));
+    navtest::ClickWidget(cancel);
+    RunUntil([&] { return row->Ended(); }, 3000);
+  }
+  ASSERT_TRUE(Ended(form_, 1));
+  EXPECT_EQ(row->Download().state(), TDownload::State::kCancelled);
+  EXPECT_EQ(RowStatus(row), "キャンセルしました");
+  RunFor(300);
+  EXPECT_EQ(Names(folder_), std::set<std::string>{});
+}
+
+TEST_F(DownloadTest, AMissingDownloadsFolderIsMade) {
+  const fs::path folder = home_ / "new" / "ダウンロード";
+  SetDownloadFolder(folder);
+  Open(form_, "/report.csv");
+  ASSERT_TRUE(Ended(form_, 1));
+  EXPECT_EQ(Read(folder / "report.csv"), "new,data\n");
+  struct stat info {};
+  ASSERT_EQ(stat(folder.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST_F(DownloadTest, AFolderThatCannotBeMadeIsSaidInTheStrip) {
+  std::ofstream(home_ / "blocker") << "a file where the folder would go";
+  SetDownloadFolder(home_ / "blocker" / "Downloads");
+  Open(form_, "/report.csv");
+  ASSERT_TRUE(Ended(form_, 1));
+  TDownloadRow* row = Rows(form_)[0];
+  EXPECT_EQ(row->Download().state(), TDownload::State::kFailed);
+  EXPECT_TRUE(RowStatus(row).starts_with("失敗しました: 保存先のフォルダ")) << RowStatus(row);
+  EXPECT_EQ(Names(home_), (std::set<std::string>{"Downloads", "blocker"}));
+}
+
+struct HostileName {
+  const char* disposition;
+  const char* saved_as;
+};
+
+TEST_F(DownloadTest, HostileNamesLandSafelyInTheDownloadsFolder) {
+  // The engine makes some of them safe itself, and adds the type's extension.
+  const HostileName cases[] = {
+      {"attachment; filename=\"../../.bashrc\"", "bashrc.csv"},
+      {"attachment; filename*=UTF-8''..%2F..%2F.bashrc", "bashrc (1).csv"},
+      {"attachment; filename=\"a/b.txt\"", "b.txt"},
+      {"attachment; filename=\".hidden\"", "hidden.csv"},
+      {"attachment; filename*=UTF-8''evil%01%0A%1B.txt", "evil___.txt"},
+      {"attachment; filename*=UTF-8''%E2%80%AEfdp.exe", "_fdp.exe"},
+  };
+  std::size_t n = 0;
+  std::set<std::string> expected;
+  for (const HostileName& c : cases) {
+    const std::string path = "/hostile" + std::to_string(n++);
+    server_.Add(path, Attachment("x", c.disposition));
+    Open(form_, path);
+    ASSERT_TRUE(Ended(form_, n)) << c.disposition;
+    EXPECT_EQ(Rows(form_).back()->Download().Name(), c.saved_as) << c.disposition;
+    expected.insert(c.saved_as);
+    EXPECT_EQ(Names(home_), std::set<std::string>{"Downloads"}) << c.disposition;
+  }
+  RunFor(200);
+  EXPECT_EQ(Names(folder_), expected);
+}
+
+TEST_F(DownloadTest, ATargetBlankLinkToAFileLeavesNoEmptyWindow) {
+  server_.AddHtml("/links.html",
+                  R"(<a id="blank" href="/report.csv" target="_blank"
+                     style="display:block;height:40px">report</a>)");
+  Open(form_, "/links.html");
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/links.html")));
+  ASSERT_TRUE(navtest::ClickElement(form_, "blank"));
+  ASSERT_TRUE(Ended(form_, 1)) << "the download shows where the link was clicked";
+  ASSERT_EQ(Application->Forms().size(), 2u);
+  auto* opened = dynamic_cast<TFormHTML*>(Application->Forms().back());
+  EXPECT_TRUE(RunUntil([&] { return !opened->get_visible(); }));
+  EXPECT_TRUE(Rows(opened).empty());
+  EXPECT_TRUE(form_->get_visible());
+  EXPECT_EQ(Read(folder_ / "report.csv"), "new,data\n");
+}
+
+TEST_F(DownloadTest, AWindowThatShowedAPageStaysForItsDownload) {
+  server_.AddHtml("/links.html",
+                  R"(<a id="blank" href="/later.html" target="_blank"
+                     style="display:block;height:40px">later</a>)");
+  server_.AddHtml("/later.html", "<script>onload = () => location = '/report.csv'</script>");
+  Open(form_, "/links.html");
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/links.html")));
+  ASSERT_TRUE(navtest::ClickElement(form_, "blank"));
+  ASSERT_TRUE(RunUntil([&] { return Application->Forms().size() == 2; }));
+  auto* opened = dynamic_cast<TFormHTML*>(Application->Forms().back());
+  ASSERT_TRUE(Ended(opened, 1));
+  RunFor(200);
+  EXPECT_TRUE(opened->get_visible());
+  EXPECT_TRUE(Rows(form_).empty());
+}
+
+// Tab from the last button above the page reaches the strip.
+void TabIntoStrip(TFormHTML* form) {
+  ASSERT_TRUE(testsupport::FocusWindow(form->gobj()));
+  form->BitBtn5->grab_focus();
+  testsupport::FakeKey(XK_Tab, true);
+  testsupport::FakeKey(XK_Tab, false);
+  RunFor(100);
+}
+
+void Press(guint keysym) {
+  testsupport::FakeKey(keysym, true);
+  testsupport::FakeKey(keysym, false);
+  RunFor(150);
+}
+
+TEST_F(DownloadTest, TheStripIsAnnouncedAndWorksFromTheKeyboard) {
+  Open(form_, "/report.csv");
+  ASSERT_TRUE(Ended(form_, 1));
+  TDownloadRow* row = Rows(form_)[0];
+  AtkObject* accessible = gtk_widget_get_accessible(GTK_WIDGET(row->gobj()));
+  EXPECT_EQ(atk_object_get_role(accessible), ATK_ROLE_NOTIFICATION);
+  EXPECT_EQ(std::string(atk_object_get_name(accessible)), "report.csv: 完了しました（9 B）");
+  const std::pair<const char*, const char*> names[] = {{"DownloadCancel", "キャンセル"},
+                                                       {"DownloadOpen", "開く"},
+                                                       {"DownloadFolder", "フォルダを開く"},
+                                                       {"DownloadClose", "閉じる"}};
+  for (auto [part, name] : names) {
+    Gtk::Widget& button = Part<Gtk::Button>(*row, part);
+    EXPECT_EQ(std::string(atk_object_get_name(gtk_widget_get_accessible(button.gobj()))), name);
+  }
+  TabIntoStrip(form_);
+  EXPECT_TRUE(Part<Gtk::Button>(*row, "DownloadOpen").has_focus());
+  Press(XK_Tab);
+  ASSERT_TRUE(Part<Gtk::Button>(*row, "DownloadFolder").has_focus());
+  EXPECT_TRUE(launched_.empty());
+  Press(XK_space);
+  EXPECT_EQ(launched_, std::vector<std::string>{"file://" + folder_.string()});
+  Press(XK_Escape);
+  EXPECT_TRUE(RunUntil([&] { return Rows(form_).empty() && !Bar(form_)->get_visible(); }));
+  EXPECT_TRUE(RunUntil([&] { return Bar(form_)->get_children().empty(); }));
+}
+
+TEST_F(DownloadTest, OpenHandsTheSavedFileToTheDesktop) {
+  Open(form_, "/report.csv");
+  ASSERT_TRUE(Ended(form_, 1));
+  Part<Gtk::Button>(*Rows(form_)[0], "DownloadOpen").clicked();
+  EXPECT_EQ(launched_, std::vector<std::string>{"file://" + (folder_ / "report.csv").string()});
+}
+
+TEST_F(DownloadTest, EscapeLeavesARunningDownloadAlone) {
+  TestHttpServer::Page page = Attachment(std::string(200000, 'a'), "attachment; filename=slow.csv");
+  page.cut_after = 50000;
+  page.hold = true;
+  server_.Add("/slow.csv", page);
+  Open(form_, "/slow.csv");
+  ASSERT_TRUE(RunUntil([&] { return Rows(form_).size() == 1; }));
+  TabIntoStrip(form_);
+  TDownloadRow* row = Rows(form_)[0];
+  ASSERT_TRUE(Part<Gtk::Button>(*row, "DownloadCancel").has_focus());
+  Press(XK_Escape);
+  EXPECT_EQ(Rows(form_).size(), 1u);
+  EXPECT_EQ(row->Download().state(), TDownload::State::kActive);
+  Press(XK_Return);
+  ASSERT_TRUE(Ended(form_, 1));
+  EXPECT_EQ(row->Download().state(), TDownload::State::kCancelled);
+}
+
+}  // namespace
+
+TAVORIN_GUI_TEST_MAIN()
