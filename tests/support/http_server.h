@@ -15,7 +15,8 @@ class TestHttpServer {
     std::string body;
     std::string type = "text/html; charset=utf-8";
     int status = 200;
-    std::string location;  // for redirects
+    std::string location;   // for redirects
+    unsigned delay_ms = 0;  // the answer waits this long: a load under way
   };
 
   TestHttpServer() {
@@ -30,6 +31,10 @@ class TestHttpServer {
   }
   ~TestHttpServer() {
     soup_server_disconnect(server_);
+    for (GSource* source : delayed_) {
+      g_source_destroy(source);
+      g_source_unref(source);
+    }
     g_object_unref(server_);
   }
   TestHttpServer(const TestHttpServer&) = delete;
@@ -46,6 +51,13 @@ class TestHttpServer {
   }
   // Paths with query, in the order they were asked for.
   const std::vector<std::string>& Requests() const { return requests_; }
+  // A header of the request Requests()[index], by name in any case; empty
+  // when the request had none.
+  std::string RequestHeader(std::size_t index, const std::string& name) const {
+    const Headers& headers = request_headers_.at(index);
+    auto it = headers.find(Lower(name));
+    return it != headers.end() ? it->second : "";
+  }
 
  private:
   static void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*,
@@ -54,6 +66,7 @@ class TestHttpServer {
     GUri* uri = soup_server_message_get_uri(msg);
     const char* query = g_uri_get_query(uri);
     self->requests_.push_back(std::string(path) + (query ? std::string("?") + query : ""));
+    self->request_headers_.push_back(HeadersOf(msg));
     auto it = self->pages_.find(path);
     if (it == self->pages_.end()) {
       soup_server_message_set_status(msg, 404, nullptr);
@@ -68,10 +81,49 @@ class TestHttpServer {
     }
     soup_server_message_set_response(msg, page.type.c_str(), SOUP_MEMORY_COPY, page.body.data(),
                                      page.body.size());
+    if (page.delay_ms > 0) self->Delay(msg, page.delay_ms);
+  }
+
+  using Headers = std::map<std::string, std::string>;
+
+  static std::string Lower(std::string text) {
+    for (char& c : text) c = g_ascii_tolower(c);
+    return text;
+  }
+
+  static Headers HeadersOf(SoupServerMessage* msg) {
+    Headers headers;
+    soup_message_headers_foreach(
+        soup_server_message_get_request_headers(msg),
+        [](const char* name, const char* value, gpointer data) {
+          (*static_cast<Headers*>(data))[Lower(name)] = value;
+        },
+        &headers);
+    return headers;
+  }
+
+  // Holds the answer back; a client that gives up first ends the wait.
+  void Delay(SoupServerMessage* msg, unsigned ms) {
+    soup_server_message_pause(msg);
+    GSource* source = g_timeout_source_new(ms);
+    g_source_set_callback(
+        source,
+        [](gpointer m) {
+          soup_server_message_unpause(static_cast<SoupServerMessage*>(m));
+          return G_SOURCE_REMOVE;
+        },
+        g_object_ref(msg), g_object_unref);
+    g_source_attach(source, nullptr);
+    g_signal_connect(msg, "disconnected",
+                     G_CALLBACK(+[](SoupServerMessage*, GSource* s) { g_source_destroy(s); }),
+                     source);
+    delayed_.push_back(source);
   }
 
   SoupServer* server_ = nullptr;
   int port_ = 0;
   std::map<std::string, Page> pages_;
   std::vector<std::string> requests_;
+  std::vector<Headers> request_headers_;
+  std::vector<GSource*> delayed_;
 };
