@@ -25,7 +25,7 @@ void Name(Gtk::Widget& widget, const char* name, const char* accessible) {
 TFindBar::TFindBar(WebKitWebView* view)
     : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL),
       view_(WEBKIT_WEB_VIEW(g_object_ref(view))),
-      finder_(webkit_web_view_get_find_controller(view)) {
+      finder_(WEBKIT_FIND_CONTROLLER(g_object_ref(webkit_web_view_get_find_controller(view)))) {
   set_name("FindBar");
   set_spacing(6);
   set_border_width(4);
@@ -41,14 +41,10 @@ TFindBar::TFindBar(WebKitWebView* view)
   atk_object_add_relationship(gtk_widget_get_accessible(GTK_WIDGET(entry_.gobj())),
                               ATK_RELATION_DESCRIBED_BY, status);
   caption_.set_mnemonic_widget(entry_);
-  for (Gtk::Widget* w : {static_cast<Gtk::Widget*>(&caption_), static_cast<Gtk::Widget*>(&entry_),
-                         static_cast<Gtk::Widget*>(&status_)}) {
-    pack_start(*w, false, false);
-    w->show();
-  }
-  for (Gtk::Button* b : {&previous_, &next_, &close_}) {
-    pack_start(*b, false, false);
-    b->show();
+  Gtk::Widget* const parts[] = {&caption_, &entry_, &status_, &previous_, &next_, &close_};
+  for (Gtk::Widget* part : parts) {
+    pack_start(*part, false, false);
+    part->show();
   }
   entry_.signal_changed().connect([this] { Search(); });
   entry_.signal_activate().connect([this] { Next(); });
@@ -56,11 +52,12 @@ TFindBar::TFindBar(WebKitWebView* view)
   next_.signal_clicked().connect([this] { Next(); });
   close_.signal_clicked().connect([this] { Close(); });
   signal_key_press_event().connect([this](GdkEventKey* key) { return KeyPressed(key); });
-  counted_handler_ = g_signal_connect(finder_, "counted-matches", G_CALLBACK(OnCounted), this);
+  g_signal_connect(finder_, "counted-matches", G_CALLBACK(OnCounted), this);
 }
 
 TFindBar::~TFindBar() {
-  g_signal_handler_disconnect(finder_, counted_handler_);
+  g_signal_handlers_disconnect_by_data(finder_, this);
+  g_object_unref(finder_);
   g_object_unref(view_);
 }
 
@@ -78,11 +75,11 @@ void TFindBar::Close() {
   hide();
 }
 
-bool TFindBar::Focused() const {
-  const Gtk::Window* window = dynamic_cast<const Gtk::Window*>(get_toplevel());
+bool TFindBar::Focused() {
+  auto* window = dynamic_cast<Gtk::Window*>(get_toplevel());
   if (window == nullptr || !get_visible()) return false;
-  const Gtk::Widget* focus = window->get_focus();
-  return focus != nullptr && focus->is_ancestor(const_cast<TFindBar&>(*this));
+  Gtk::Widget* focus = window->get_focus();
+  return focus != nullptr && focus->is_ancestor(*this);
 }
 
 void TFindBar::Search() {
@@ -105,17 +102,22 @@ void TFindBar::Counted(unsigned count) {
   ShowStatus();
 }
 
+// F3 and the like with the strip closed open it and search again.
+bool TFindBar::Opened() {
+  if (get_visible() && !entry_.get_text().empty()) return true;
+  Open();
+  return false;
+}
+
 void TFindBar::Next() {
-  if (entry_.get_text().empty()) return Open();
-  if (count_ == 0) return;
+  if (!Opened() || count_ == 0) return;
   webkit_find_controller_search_next(finder_);
   current_ = current_ % count_ + 1;
   ShowStatus();
 }
 
 void TFindBar::Previous() {
-  if (entry_.get_text().empty()) return Open();
-  if (count_ == 0) return;
+  if (!Opened() || count_ == 0) return;
   webkit_find_controller_search_previous(finder_);
   current_ = current_ > 1 ? current_ - 1 : count_;
   ShowStatus();

@@ -24,13 +24,14 @@ class TFindBar : public Gtk::Box {
   void Next();
   void Previous();
   // Whether the keyboard focus is in the strip.
-  bool Focused() const;
+  bool Focused();
 
   Gtk::Entry& Entry() { return entry_; }
   std::string StatusText() const { return status_.get_text(); }
 
  private:
   void Search();
+  bool Opened();
   void Counted(unsigned count);
   static void OnCounted(WebKitFindController*, unsigned count, TFindBar* bar) {
     bar->Counted(count);
@@ -38,8 +39,8 @@ class TFindBar : public Gtk::Box {
   void ShowStatus();
   bool KeyPressed(GdkEventKey* key);
 
-  WebKitWebView* view_;  // a reference of our own
-  WebKitFindController* finder_;
+  WebKitWebView* view_;           // a reference of our own
+  WebKitFindController* finder_;  // a reference of our own
   Gtk::Label caption_{"ページ内検索:"};
   Gtk::Entry entry_;
   Gtk::Label status_;
@@ -48,5 +49,4 @@ class TFindBar : public Gtk::Box {
   Gtk::Button close_{"閉じる"};
   unsigned count_ = 0;    // matches on the page
   unsigned current_ = 0;  // 1-based; the engine does not say, so it is kept here
-  unsigned long counted_handler_ = 0;
 };

@@ -105,15 +105,6 @@ class ShortcutTest : public FormTest {
     RunFor(150);
   }
 
-  void Click(std::initializer_list<guint> modifiers, unsigned button) {
-    for (guint k : modifiers) FakeKey(k, true);
-    XTestFakeButtonEvent(DefaultXDisplay(), button, True, CurrentTime);
-    XTestFakeButtonEvent(DefaultXDisplay(), button, False, CurrentTime);
-    XSync(DefaultXDisplay(), False);
-    for (guint k : modifiers) FakeKey(k, false);
-    RunFor(150);
-  }
-
   std::string KeyDowns(TFormHTML* form) {
     return RunScript(View(form), "sessionStorage.log || '[]'").value_or("?");
   }
@@ -129,289 +120,159 @@ class ShortcutTest : public FormTest {
   }
 };
 
-// One row per input: what is pressed, what it does, and whether the page
-// still gets the keydown.
-struct Effect {
-  TFormHTML* form;
-  ShortcutTest* test;
-  std::size_t requests;  // of /keys.html before the key
-  int inner_width;       // before the key
-};
-
-struct Case {
-  const char* name;
-  std::vector<guint> keys;  // modifiers first
-  unsigned button;          // a mouse button pressed with the modifiers instead, or 0
-  const char* keydown;      // the page's name for the key; see reaches_page
-  bool reaches_page;
-  std::function<void(TFormHTML*, ShortcutTest&)> before;
-  std::function<bool(const Effect&)> done;
+struct Before {
+  std::size_t requests;  // of /keys.html
+  int inner_width;
 };
 
 class ShortcutTableTest : public ShortcutTest, public ::testing::WithParamInterface<bool> {
  public:
-  void Run(TFormHTML* form, const Case& c);
-  std::string LastRequestHeader(const char* name) {
-    return server_.RequestHeader(server_.Requests().size() - 1, name);
-  }
-  std::string Address(TFormHTML* form) { return webkit_web_view_get_uri(View(form)); }
   bool Loaded(TFormHTML* form, const std::string& path) {
-    return Address(form) == server_.Url(path) && !webkit_web_view_is_loading(View(form));
+    return webkit_web_view_get_uri(View(form)) == server_.Url(path) &&
+           !webkit_web_view_is_loading(View(form));
+  }
+  bool Reloaded(TFormHTML* form, const Before& before, bool bypassing_cache) {
+    const std::string cache = server_.RequestHeader(server_.Requests().size() - 1, "Cache-Control");
+    return RequestsFor("/keys.html") == before.requests + 1 && Loaded(form, "/keys.html") &&
+           (cache == "no-cache") == bypassing_cache;
+  }
+  bool Zoomed(TFormHTML* form, const Before& before, int percent) {
+    const int width = InnerWidth(form);
+    return form->CppWebBrowser1->Zoom().Percent() == percent &&
+           (percent > 100 ? width < before.inner_width : width > before.inner_width);
   }
   bool AddressSelected(TFormHTML* form) {
     int start = 0, end = 0;
     return form->EditURL->has_focus() && form->EditURL->get_selection_bounds(start, end) &&
            start == 0 && end == form->EditURL->get_text_length();
   }
-  std::string Server(const std::string& path) { return server_.Url(path); }
+  void StartSlowLoad(TFormHTML* form) {
+    form->EditURL->set_text(server_.Url("/slow.html"));
+    form->ButtonOpenClick();
+    RunUntil([form] { return form->CppWebBrowser1->Loading(); });
+  }
+
   PrintDialogCloser print_closer_;
 };
 
-void ShortcutTableTest::Run(TFormHTML* form, const Case& c) {
-  SCOPED_TRACE(c.name);
-  Open(form, "/a.html");
-  Open(form, "/keys.html");
-  if (c.before) c.before(form, *this);
-  FocusPage(form);
-  RunScript(View(form), "log.length = 0; sessionStorage.log = '[]'");
-  const Effect effect{form, this, RequestsFor("/keys.html"), InnerWidth(form)};
-  if (c.button != 0) {
-    std::vector<guint> mods = c.keys;
-    for (guint k : mods) FakeKey(k, true);
-    XTestFakeButtonEvent(DefaultXDisplay(), c.button, True, CurrentTime);
-    XTestFakeButtonEvent(DefaultXDisplay(), c.button, False, CurrentTime);
-    XSync(DefaultXDisplay(), False);
-    for (guint k : mods) FakeKey(k, false);
-  } else {
-    for (guint k : c.keys) FakeKey(k, true);
-    for (auto k = c.keys.rbegin(); k != c.keys.rend(); ++k) FakeKey(*k, false);
-  }
-  EXPECT_TRUE(RunUntil([&] { return c.done(effect); }));
-  RunFor(150);
-  const std::string keydown = std::string("\"") + c.keydown + "\"";
-  if (c.reaches_page) {
-    EXPECT_NE(KeyDowns(form).find(keydown), std::string::npos) << KeyDowns(form);
-  } else {
-    EXPECT_EQ(KeyDowns(form).find(keydown), std::string::npos) << KeyDowns(form);
-  }
-  // A fresh zoom and no find strip for the next row.
-  form->CppWebBrowser1->Zoom().Reset();
-  form->CppWebBrowser1->FindBar().Close();
-}
+using T = ShortcutTableTest;
 
-bool Reloaded(const Effect& e, const char* cache_control) {
-  auto* t = static_cast<ShortcutTableTest*>(e.test);
-  return t->RequestsFor("/keys.html") == e.requests + 1 && t->Loaded(e.form, "/keys.html") &&
-         (t->LastRequestHeader("Cache-Control") == "no-cache") == (cache_control != nullptr);
-}
+// One row per input: what is pressed, what it does, and whether the page
+// still gets the keydown.
+struct Case {
+  const char* name;
+  std::vector<guint> keys;  // modifiers first
+  unsigned button;          // a mouse button pressed with the modifiers instead, or 0
+  const char* keydown;      // the page's name for the key
+  bool reaches_page;
+  void (*before)(T&, TFormHTML*);  // or null
+  bool (*done)(T&, TFormHTML*, const Before&);
+};
 
-bool Zoomed(const Effect& e, int percent) {
-  const int width = static_cast<ShortcutTableTest*>(e.test)->InnerWidth(e.form);
-  const int now = e.form->CppWebBrowser1->Zoom().Percent();
-  return now == percent && (percent > 100 ? width < e.inner_width : width > e.inner_width);
-}
-
-void GoBackFirst(TFormHTML* form, ShortcutTest&) {
+void GoBackFirst(T& t, TFormHTML* form) {
   form->CppWebBrowser1->GoBack();
-  RunUntil([form] { return !webkit_web_view_is_loading(form->CppWebBrowser1->View()); });
-  RunFor(100);
+  RunUntil([&] { return t.Loaded(form, "/a.html"); });
 }
 
-void ZoomFirst(TFormHTML* form, ShortcutTest&) {
-  form->CppWebBrowser1->Zoom().In();
-  form->CppWebBrowser1->Zoom().In();
-}
+void ZoomFirst(T&, TFormHTML* form) { form->CppWebBrowser1->Zoom().In(); }
+void SlowLoadFirst(T& t, TFormHTML* form) { t.StartSlowLoad(form); }
 
-void StartSlowLoad(TFormHTML* form, ShortcutTest& t) {
-  form->EditURL->set_text(static_cast<ShortcutTableTest&>(t).Server("/slow.html"));
-  form->ButtonOpenClick();
-  RunUntil([form] { return form->CppWebBrowser1->Loading(); });
-}
+constexpr auto kReloaded = [](T& t, TFormHTML* f, const Before& b) {
+  return t.Reloaded(f, b, false);
+};
+constexpr auto kReloadedFresh = [](T& t, TFormHTML* f, const Before& b) {
+  return t.Reloaded(f, b, true);
+};
+constexpr auto kBack = [](T& t, TFormHTML* f, const Before&) { return t.Loaded(f, "/a.html"); };
+constexpr auto kForward = [](T& t, TFormHTML* f, const Before&) {
+  return t.Loaded(f, "/keys.html");
+};
+constexpr auto kAddress = [](T& t, TFormHTML* f, const Before&) { return t.AddressSelected(f); };
+constexpr auto kZoomIn = [](T& t, TFormHTML* f, const Before& b) { return t.Zoomed(f, b, 110); };
+constexpr auto kZoomOut = [](T& t, TFormHTML* f, const Before& b) { return t.Zoomed(f, b, 90); };
+constexpr auto kNothing = [](T&, TFormHTML*, const Before&) { return true; };
 
 const Case kCases[] = {
-    {"F5", {XK_F5}, 0, "F5", false, nullptr, [](const Effect& e) { return Reloaded(e, nullptr); }},
-    {"Ctrl+R",
-     {XK_Control_L, XK_r},
-     0,
-     "r",
-     false,
-     nullptr,
-     [](const Effect& e) { return Reloaded(e, nullptr); }},
-    {"Shift+F5",
-     {XK_Shift_L, XK_F5},
-     0,
-     "F5",
-     false,
-     nullptr,
-     [](const Effect& e) { return Reloaded(e, "no-cache"); }},
-    {"Ctrl+Shift+R",
-     {XK_Control_L, XK_Shift_L, XK_r},
-     0,
-     "R",
-     false,
-     nullptr,
-     [](const Effect& e) { return Reloaded(e, "no-cache"); }},
-    {"Alt+Left",
-     {XK_Alt_L, XK_Left},
-     0,
-     "ArrowLeft",
-     false,
-     nullptr,
-     [](const Effect& e) {
-       return static_cast<ShortcutTableTest*>(e.test)->Loaded(e.form, "/a.html");
-     }},
-    {"Alt+Right",
-     {XK_Alt_L, XK_Right},
-     0,
-     "ArrowRight",
-     false,
-     GoBackFirst,
-     [](const Effect& e) {
-       return static_cast<ShortcutTableTest*>(e.test)->Loaded(e.form, "/keys.html");
-     }},
-    {"mouse back",
-     {},
-     8,
-     "-",
-     false,
-     nullptr,
-     [](const Effect& e) {
-       return static_cast<ShortcutTableTest*>(e.test)->Loaded(e.form, "/a.html");
-     }},
-    {"mouse forward",
-     {},
-     9,
-     "-",
-     false,
-     GoBackFirst,
-     [](const Effect& e) {
-       return static_cast<ShortcutTableTest*>(e.test)->Loaded(e.form, "/keys.html");
-     }},
+    {"F5", {XK_F5}, 0, "F5", false, nullptr, kReloaded},
+    {"Ctrl+R", {XK_Control_L, XK_r}, 0, "r", false, nullptr, kReloaded},
+    {"Shift+F5", {XK_Shift_L, XK_F5}, 0, "F5", false, nullptr, kReloadedFresh},
+    {"Ctrl+Shift+R", {XK_Control_L, XK_Shift_L, XK_r}, 0, "R", false, nullptr, kReloadedFresh},
+    {"Alt+Left", {XK_Alt_L, XK_Left}, 0, "ArrowLeft", false, nullptr, kBack},
+    {"Alt+Right", {XK_Alt_L, XK_Right}, 0, "ArrowRight", false, GoBackFirst, kForward},
+    {"mouse back", {}, 8, "", false, nullptr, kBack},
+    {"mouse forward", {}, 9, "", false, GoBackFirst, kForward},
     {"Alt+Home",
      {XK_Alt_L, XK_Home},
      0,
      "Home",
      false,
      nullptr,
-     [](const Effect& e) {
-       return static_cast<ShortcutTableTest*>(e.test)->Loaded(e.form, "/home.html");
-     }},
-    {"Ctrl+L",
-     {XK_Control_L, XK_l},
-     0,
-     "l",
-     false,
-     nullptr,
-     [](const Effect& e) {
-       return static_cast<ShortcutTableTest*>(e.test)->AddressSelected(e.form);
-     }},
-    {"F6",
-     {XK_F6},
-     0,
-     "F6",
-     false,
-     nullptr,
-     [](const Effect& e) {
-       return static_cast<ShortcutTableTest*>(e.test)->AddressSelected(e.form);
-     }},
-    {"Alt+D",
-     {XK_Alt_L, XK_d},
-     0,
-     "d",
-     false,
-     nullptr,
-     [](const Effect& e) {
-       return static_cast<ShortcutTableTest*>(e.test)->AddressSelected(e.form);
-     }},
-    {"Escape stops a load",
-     {XK_Escape},
-     0,
-     "Escape",
-     false,
-     StartSlowLoad,
-     [](const Effect& e) {
-       return static_cast<ShortcutTableTest*>(e.test)->Loaded(e.form, "/keys.html");
-     }},
-    {"Escape with nothing loading",
-     {XK_Escape},
-     0,
-     "Escape",
-     true,
-     nullptr,
-     [](const Effect&) { return true; }},
-    {"a key the window does not use",
-     {XK_Control_L, XK_b},
-     0,
-     "b",
-     true,
-     nullptr,
-     [](const Effect&) { return true; }},
+     [](T& t, TFormHTML* f, const Before&) { return t.Loaded(f, "/home.html"); }},
+    {"Ctrl+L", {XK_Control_L, XK_l}, 0, "l", false, nullptr, kAddress},
+    {"F6", {XK_F6}, 0, "F6", false, nullptr, kAddress},
+    {"Alt+D", {XK_Alt_L, XK_d}, 0, "d", false, nullptr, kAddress},
+    {"Escape stops a load", {XK_Escape}, 0, "Escape", false, SlowLoadFirst, kForward},
+    {"Escape with nothing loading", {XK_Escape}, 0, "Escape", true, nullptr, kNothing},
+    {"a key the window does not use", {XK_Control_L, XK_b}, 0, "b", true, nullptr, kNothing},
     {"Ctrl+F",
      {XK_Control_L, XK_f},
      0,
      "f",
      false,
      nullptr,
-     [](const Effect& e) {
-       TFindBar& bar = e.form->CppWebBrowser1->FindBar();
+     [](T&, TFormHTML* f, const Before&) {
+       TFindBar& bar = f->CppWebBrowser1->FindBar();
        return bar.get_visible() && bar.Entry().has_focus();
      }},
-    {"Ctrl+plus",
-     {XK_Control_L, XK_Shift_L, XK_plus},
-     0,
-     "+",
-     false,
-     nullptr,
-     [](const Effect& e) { return Zoomed(e, 110); }},
-    {"Ctrl+=",
-     {XK_Control_L, XK_equal},
-     0,
-     "=",
-     false,
-     nullptr,
-     [](const Effect& e) { return Zoomed(e, 110); }},
-    {"Ctrl+minus",
-     {XK_Control_L, XK_minus},
-     0,
-     "-",
-     false,
-     nullptr,
-     [](const Effect& e) { return Zoomed(e, 90); }},
+    {"Ctrl+plus", {XK_Control_L, XK_Shift_L, XK_plus}, 0, "+", false, nullptr, kZoomIn},
+    {"Ctrl+=", {XK_Control_L, XK_equal}, 0, "=", false, nullptr, kZoomIn},
+    {"Ctrl+minus", {XK_Control_L, XK_minus}, 0, "-", false, nullptr, kZoomOut},
     {"Ctrl+0",
      {XK_Control_L, XK_0},
      0,
      "0",
      false,
      ZoomFirst,
-     [](const Effect& e) { return Zoomed(e, 100); }},
-    {"Ctrl+wheel up",
-     {XK_Control_L},
-     4,
-     "-",
-     false,
-     nullptr,
-     [](const Effect& e) { return Zoomed(e, 110); }},
-    {"Ctrl+wheel down",
-     {XK_Control_L},
-     5,
-     "-",
-     false,
-     nullptr,
-     [](const Effect& e) { return Zoomed(e, 90); }},
+     [](T& t, TFormHTML* f, const Before& b) { return t.Zoomed(f, b, 100); }},
+    {"Ctrl+wheel up", {XK_Control_L}, 4, "", false, nullptr, kZoomIn},
+    {"Ctrl+wheel down", {XK_Control_L}, 5, "", false, nullptr, kZoomOut},
     {"Ctrl+P",
      {XK_Control_L, XK_p},
      0,
      "p",
      false,
      nullptr,
-     [](const Effect& e) {
-       return static_cast<ShortcutTableTest*>(e.test)->print_closer_.seen() == 1;
-     }},
+     [](T& t, TFormHTML*, const Before&) { return t.print_closer_.seen() == 1; }},
 };
+
+void Input(const Case& c) {
+  for (guint k : c.keys) FakeKey(k, true);
+  if (c.button != 0) {
+    XTestFakeButtonEvent(DefaultXDisplay(), c.button, True, CurrentTime);
+    XTestFakeButtonEvent(DefaultXDisplay(), c.button, False, CurrentTime);
+    XSync(DefaultXDisplay(), False);
+  }
+  for (auto k = c.keys.rbegin(); k != c.keys.rend(); ++k) FakeKey(*k, false);
+}
 
 TEST_P(ShortcutTableTest, EachShortcutActsOnItsOwnWindow) {
   TFormHTML* form = GetParam() ? SecondWindow() : form_;
-  for (const Case& c : kCases) Run(form, c);
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Open(form, "/a.html");
+    Open(form, "/keys.html");
+    if (c.before != nullptr) c.before(*this, form);
+    FocusPage(form);
+    RunScript(View(form), "log.length = 0; sessionStorage.log = '[]'");
+    const Before before{RequestsFor("/keys.html"), InnerWidth(form)};
+    Input(c);
+    EXPECT_TRUE(RunUntil([&] { return c.done(*this, form, before); }));
+    RunFor(150);
+    const std::string keydown = std::string("\"") + c.keydown + "\"";
+    EXPECT_EQ(KeyDowns(form).find(keydown) != std::string::npos, c.reaches_page) << KeyDowns(form);
+    form->CppWebBrowser1->Zoom().Reset();  // for the next row
+    form->CppWebBrowser1->FindBar().Close();
+  }
 }
 
 TEST_P(ShortcutTableTest, CtrlWClosesTheWindowAsItsCloseButtonDoes) {
