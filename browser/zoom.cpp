@@ -21,12 +21,9 @@ constexpr unsigned kShowLevelMs = 1500;
 // Ctrl with the wheel zooms instead of scrolling the page.
 gboolean Scrolled(GtkWidget*, GdkEventScroll* event, TZoom* zoom) {
   if ((event->state & GDK_CONTROL_MASK) == 0) return FALSE;
-  double dy = 0;
-  if (event->direction == GDK_SCROLL_UP) dy = -1;
-  if (event->direction == GDK_SCROLL_DOWN) dy = 1;
-  if (event->direction == GDK_SCROLL_SMOOTH) dy = event->delta_y;
-  if (dy < 0) zoom->In();
-  if (dy > 0) zoom->Out();
+  if (event->direction == GDK_SCROLL_UP) zoom->Wheel(-1);
+  if (event->direction == GDK_SCROLL_DOWN) zoom->Wheel(1);
+  if (event->direction == GDK_SCROLL_SMOOTH) zoom->Wheel(event->delta_y);
   return TRUE;
 }
 
@@ -79,6 +76,19 @@ void TZoom::Out() {
 }
 
 void TZoom::Reset() { Set(kNormal); }
+
+// A touchpad scrolls in small deltas: a step per notch's worth.
+void TZoom::Wheel(double delta) {
+  wheel_ += delta;
+  while (wheel_ <= -1) {
+    wheel_ += 1;
+    In();
+  }
+  while (wheel_ >= 1) {
+    wheel_ -= 1;
+    Out();
+  }
+}
 
 void TZoom::Set(int percent) {
   webkit_web_view_set_zoom_level(view_, percent / 100.0);

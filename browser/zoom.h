@@ -19,6 +19,8 @@ class TZoom {
   void In();
   void Out();
   void Reset();
+  // Ctrl+wheel: up (negative) zooms in, one step a notch.
+  void Wheel(double delta);
   // The level in percent, as the engine has it.
   int Percent() const;
   // The brief display of the level; visible while it is on screen.
@@ -35,4 +37,5 @@ class TZoom {
   Gtk::Overlay* area_;
   Gtk::Label* label_;
   sigc::connection hide_timer_;
+  double wheel_ = 0;  // turned but not yet a whole notch
 };
