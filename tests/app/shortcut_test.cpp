@@ -300,6 +300,13 @@ TEST_P(ShortcutTableTest, CtrlWClosesTheWindowAsItsCloseButtonDoes) {
 INSTANTIATE_TEST_SUITE_P(Windows, ShortcutTableTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Secondary" : "Main"; });
 
+TEST_F(ShortcutTest, PagesPrintThroughTheSameDialog) {
+  PrintDialogCloser closer;
+  Open(form_, "/keys.html");
+  RunScript(View(form_), "setTimeout(() => print(), 0); 1");
+  EXPECT_TRUE(RunUntil([&] { return closer.seen() == 1; }));
+}
+
 TEST_F(ShortcutTest, ZoomLevelShowsBrieflyWhileNotNormal) {
   Open(form_, "/keys.html");
   TZoom& zoom = form_->CppWebBrowser1->Zoom();
