@@ -3,6 +3,7 @@
 #include <gtkmm/cssprovider.h>
 #include <gtkmm/stylecontext.h>
 
+#include "app/shortcuts.h"
 #include "keys/sndkey32.h"
 
 TFormHTML* FormHTML = nullptr;
@@ -160,6 +161,7 @@ TFormHTML::TFormHTML(TApplication* Owner, std::string StartAddress)
   BindBrowserEvents();
   column->show_all();
   ButtonGoHome->grab_focus();
+  BindShortcuts(*this);
 
   Owner->SetOnMessage(&TFormHTML::ApplicationMessage);
   FormCreate();
@@ -188,6 +190,9 @@ void TFormHTML::BuildPanel2() {
   EditURL->set_text("http://www.tavorin.jp/");
   EditURL->set_width_chars(1);
   Place(*Panel2, *EditURL, 55, 8, 425, 23);
+  // Enter in the box loads its address like "GO"; the Enter that commits an
+  // input method's conversion is the input method's and activates nothing.
+  EditURL->signal_activate().connect([this] { ButtonOpenClick(); });
   ButtonOpen = Gtk::manage(new TButton("ButtonOpen", "GO"));
   ButtonOpen->set_tooltip_text("進むボタン");
   Place(*Panel2, *ButtonOpen, 489, 5, 30, 30);

@@ -10,9 +10,12 @@
 #include <utility>
 
 #include "browser/download_routing.h"
+#include "browser/find_bar.h"
 #include "browser/permission_request.h"
+#include "browser/returned_key.h"
 #include "browser/script_dialog_bar.h"
 #include "browser/web_context.h"
+#include "browser/zoom.h"
 #include "platform/application.h"
 #include "platform/exception.h"
 
@@ -295,8 +298,10 @@ void TCppWebBrowser::MakeView() {
   // process, even where software stands in for the GPU; these pages are shops.
   webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(view_),
                                                    WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-  gtk_box_pack_start(GTK_BOX(gobj()), widget, TRUE, TRUE, 0);
   gtk_widget_show(widget);
+  zoom_ = std::make_unique<TZoom>(view_);  // the view goes in with the zoom level over it
+  pack_start(zoom_->Area(), true, true);
+  returned_key_ = std::make_unique<TReturnedKey>(view_);
   ConnectSignals();
 }
 
@@ -547,6 +552,16 @@ HRESULT TCppWebBrowser::Refresh() {
   }
   return S_OK;
 }
+
+void TCppWebBrowser::RefreshBypassingCache() {
+  if (!crashed_uri_.empty()) {  // a crash notice is ours, not from a cache
+    Refresh();
+    return;
+  }
+  Ask([this] { Request(webkit_web_view_reload_bypass_cache); });
+}
+
+bool TCppWebBrowser::Loading() { return webkit_web_view_is_loading(View()); }
 
 Variant TCppWebBrowser::GetProperty(DISPID id) {
   MakeView();

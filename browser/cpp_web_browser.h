@@ -17,6 +17,9 @@ typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitScriptDialog WebKitScriptDialog;
 class TCppWebBrowser;
 class TScriptDialogBar;
+class TFindBar;
+class TZoom;
+class TReturnedKey;
 
 constexpr DISPID DISPID_APPLICATION = 200;
 constexpr DISPID DISPID_LOCATIONURL = 211;
@@ -67,6 +70,14 @@ class TCppWebBrowser : public Gtk::Box {
   HRESULT GoHome();
   HRESULT Stop();
   HRESULT Refresh();
+  // Everyday page controls; the last three live in files of their own.
+  void RefreshBypassingCache();
+  bool Loading();
+  TZoom& Zoom();
+  TFindBar& FindBar();
+  void Print();
+  // See returned_key.h; true when `key` was the view's after all.
+  bool RedeliverReturnedKey(GdkEventKey* key);
 
   // Property access by dispatch id; failures raise EOleSysError.
   Variant GetProperty(DISPID id);
@@ -166,5 +177,8 @@ class TCppWebBrowser : public Gtk::Box {
   gint64 dialog_closed_at_ = 0;
   bool dialogs_blocked_ = false;
   bool may_open_window_ = false;  // a user action in the page allows one
+  std::unique_ptr<TZoom> zoom_;
+  std::unique_ptr<TFindBar> find_bar_;
+  std::unique_ptr<TReturnedKey> returned_key_;
   friend struct Signals;
 };

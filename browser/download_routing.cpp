@@ -8,11 +8,15 @@
 
 namespace {
 
-// The component whose view `view` is: the view's parent box.
+// The component whose view `view` is: the nearest component around it.
 TCppWebBrowser* BrowserOf(WebKitWebView* view) {
-  GtkWidget* parent = view != nullptr ? gtk_widget_get_parent(GTK_WIDGET(view)) : nullptr;
-  if (parent == nullptr) return nullptr;
-  return dynamic_cast<TCppWebBrowser*>(Glib::ObjectBase::_get_current_wrapper(G_OBJECT(parent)));
+  for (GtkWidget* w = view != nullptr ? GTK_WIDGET(view) : nullptr; w != nullptr;
+       w = gtk_widget_get_parent(w)) {
+    auto* browser =
+        dynamic_cast<TCppWebBrowser*>(Glib::ObjectBase::_get_current_wrapper(G_OBJECT(w)));
+    if (browser != nullptr) return browser;
+  }
+  return nullptr;
 }
 
 bool NeverShowedPage(WebKitWebView* view) {

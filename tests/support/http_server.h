@@ -25,6 +25,7 @@ class TestHttpServer {
     // headers announce all of it; with `hold`, it stays open instead.
     std::optional<std::size_t> cut_after;
     bool hold = false;
+    unsigned delay_ms = 0;  // the answer waits this long: a load under way
   };
   // A request's headers, names in lower case.
   using Headers = std::map<std::string, std::string>;
@@ -45,6 +46,10 @@ class TestHttpServer {
       g_object_unref(held);
     }
     soup_server_disconnect(server_);
+    for (GSource* source : delayed_) {
+      g_source_destroy(source);
+      g_source_unref(source);
+    }
     g_object_unref(server_);
   }
   TestHttpServer(const TestHttpServer&) = delete;
@@ -63,6 +68,13 @@ class TestHttpServer {
   const std::vector<std::string>& Requests() const { return requests_; }
   // The headers of each request, in the order of Requests().
   const std::vector<Headers>& RequestHeaders() const { return request_headers_; }
+  // A header of the request Requests()[index], by name in any case; empty
+  // when the request had none.
+  std::string RequestHeader(std::size_t index, const std::string& name) const {
+    const Headers& headers = request_headers_.at(index);
+    auto it = headers.find(Lower(name));
+    return it != headers.end() ? it->second : "";
+  }
 
  private:
   static void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*,
@@ -96,6 +108,30 @@ class TestHttpServer {
     }
     soup_server_message_set_response(msg, page.type.c_str(), SOUP_MEMORY_COPY, page.body.data(),
                                      page.body.size());
+    if (page.delay_ms > 0) self->Delay(msg, page.delay_ms);
+  }
+
+  static std::string Lower(std::string text) {
+    for (char& c : text) c = g_ascii_tolower(c);
+    return text;
+  }
+
+  // Holds the answer back; a client that gives up first ends the wait.
+  void Delay(SoupServerMessage* msg, unsigned ms) {
+    soup_server_message_pause(msg);
+    GSource* source = g_timeout_source_new(ms);
+    g_source_set_callback(
+        source,
+        [](gpointer m) {
+          soup_server_message_unpause(static_cast<SoupServerMessage*>(m));
+          return G_SOURCE_REMOVE;
+        },
+        g_object_ref(msg), g_object_unref);
+    g_source_attach(source, nullptr);
+    g_signal_connect(msg, "disconnected",
+                     G_CALLBACK(+[](SoupServerMessage*, GSource* s) { g_source_destroy(s); }),
+                     source);
+    delayed_.push_back(source);
   }
 
   static void NoteHeader(const char* name, const char* value, gpointer data) {
@@ -129,4 +165,5 @@ class TestHttpServer {
   std::map<std::string, Page> pages_;
   std::vector<std::string> requests_;
   std::vector<Headers> request_headers_;
+  std::vector<GSource*> delayed_;
 };
