@@ -180,12 +180,19 @@ TEST_F(AccessibilityTest, EveryButtonAndEntryHasItsName) {
   EXPECT_EQ(named, expected);
 }
 
-TEST_F(AccessibilityTest, AddressBoxIsLabelledByItsCaptionAndGoSaysWhatItDoes) {
+TEST_F(AccessibilityTest, CaptionsLabelTheAddressBoxAndTheGroupsAndGoSaysWhatItDoes) {
   GtkWidget* box = GTK_WIDGET(form_->EditURL->gobj());
   EXPECT_EQ(Related(box, ATK_RELATION_LABELLED_BY), std::vector<std::string>{"アドレス"});
   EXPECT_EQ(Targets(GTK_WIDGET(form_->Label1->gobj()), ATK_RELATION_LABEL_FOR),
             std::vector<AtkObject*>{gtk_widget_get_accessible(box)});
   EXPECT_EQ(form_->Label1->get_mnemonic_keyval(), GDK_KEY_VoidSymbol);  // no shortcut appears
+  for (auto [group, caption] :
+       {std::pair<TGroupBox*, std::string>{form_->GroupBox1, "ショップ リスト"},
+        {form_->GroupBox2, "検索など"}}) {
+    EXPECT_EQ(Name(GTK_WIDGET(group->gobj())), caption);
+    EXPECT_EQ(Related(GTK_WIDGET(group->gobj()), ATK_RELATION_LABELLED_BY),
+              std::vector<std::string>{caption});
+  }
   const gchar* description =
       atk_object_get_description(gtk_widget_get_accessible(GTK_WIDGET(form_->ButtonOpen->gobj())));
   EXPECT_STREQ(description, "アドレス欄のページを開きます");
