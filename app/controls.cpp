@@ -59,6 +59,9 @@ TGroupBox::TGroupBox(const char* name, const char* caption, int width, int heigh
   set_size_request(width, height);
   caption_.set_name("GroupBoxCaption");
   put(caption_, 8, 0);
+  // Entering the group, a screen reader says which group it is.
+  get_accessible()->set_name(caption);
+  get_accessible()->add_relationship(Atk::RELATION_LABELLED_BY, caption_.get_accessible());
 }
 
 bool TGroupBox::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {

@@ -70,10 +70,12 @@ struct ProgressChangeArgs {
 
 constexpr long kProgressMax = 10000;
 
+// An alert, so that a screen reader announces the notice when it shows.
 std::string NoticePage(const char* heading, const char* reason) {
   return std::string(R"html(<!doctype html><meta charset="utf-8">
-<body style="font-family: sans-serif; margin: 2em"><h2>)html") +
-         heading + "</h2><p>" + reason + "</p><p>「更新」ボタンで再度読み込みます。</p></body>";
+<body style="font-family: sans-serif; margin: 2em"><div role="alert"><h2>)html") +
+         heading + "</h2><p>" + reason +
+         "</p><p>「更新」ボタンで再度読み込みます。</p></div></body>";
 }
 
 constexpr char kCrashed[] = "このページはクラッシュしました";

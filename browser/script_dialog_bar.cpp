@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "browser/strip_accessibility.h"
+
 namespace {
 
 // A hostile message must not push the page out of the window.
@@ -36,6 +38,9 @@ TScriptDialogBar::TScriptDialogBar(WebKitWebView* view, Answer answer, std::func
   entry_.signal_activate().connect([this] { answer_(true, entry_.get_text()); });
   cancel_.signal_clicked().connect([this] { answer_(false, ""); });
   block_.signal_clicked().connect([block = std::move(block)] { block(); });
+  // Escape dismisses: an alert has nothing else to answer, the others are refused.
+  MakeAnnouncedStrip(*this, Atk::ROLE_ALERT, [this] { answer_(alert_, ""); });
+  entry_.get_accessible()->add_relationship(Atk::RELATION_LABELLED_BY, message_.get_accessible());
 }
 
 void TScriptDialogBar::Show(WebKitScriptDialog* dialog, bool offer_block) {
@@ -45,14 +50,17 @@ void TScriptDialogBar::Show(WebKitScriptDialog* dialog, bool offer_block) {
   gchar* message =
       g_utf8_substring(text, 0, std::min(g_utf8_strlen(text, -1), kDialogMessageChars));
   message_.set_text(message);
+  SetStripText(*this, message);
+  entry_.get_accessible()->set_name(message);
   g_free(message);
+  alert_ = type == WEBKIT_SCRIPT_DIALOG_ALERT;
   const bool prompt = type == WEBKIT_SCRIPT_DIALOG_PROMPT;
   const gchar* initial = prompt ? webkit_script_dialog_prompt_get_default_text(dialog) : nullptr;
   entry_.set_text(initial != nullptr ? initial : "");
   message_.show();
   ok_.show();
   entry_.set_visible(prompt);
-  cancel_.set_visible(type != WEBKIT_SCRIPT_DIALOG_ALERT);
+  cancel_.set_visible(!alert_);
   block_.set_visible(offer_block);
   show();
   Gtk::Widget& first = prompt ? static_cast<Gtk::Widget&>(entry_) : ok_;

@@ -21,12 +21,14 @@ class TScriptDialogBar : public Gtk::Box {
   TScriptDialogBar(WebKitWebView* view, Answer answer, std::function<void()> block);
 
   // Shows `dialog`; `offer_block` adds the button that blocks the page's dialogs.
+  // Escape inside the strip answers as OK for an alert and as Cancel otherwise.
   void Show(WebKitScriptDialog* dialog, bool offer_block);
   void Close();
 
  private:
   WebKitWebView* view_;  // the page, which gets the focus back
   Answer answer_;
+  bool alert_ = false;  // the dialog on show has OK only
   Gtk::Label message_;
   Gtk::Entry entry_;
   Gtk::Button ok_{"OK"};
