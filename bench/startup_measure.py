@@ -43,6 +43,8 @@ addEventListener('load', () => {
 <table>""" + b"".join(b"<tr><td>row %d</td><td>value %d</td></tr>" % (i, i * i) for i in range(50)) + b"""
 </table></body></html>"""
 
+# Served pages by path; other scripts add theirs.
+PAGES = {"/page.html": PAGE}
 loaded_at = {}
 loaded = threading.Condition()
 
@@ -54,7 +56,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with loaded:
                 loaded_at.setdefault(query, time.monotonic())
                 loaded.notify_all()
-        body = PAGE if path == "/page.html" else b""
+        body = PAGES.get(path, b"")
         self.send_response(200)
         self.send_header("Content-Type", "text/html; charset=utf-8")
         self.send_header("Cache-Control", "no-store")
@@ -120,14 +122,21 @@ class MapWatch:
     def _read(self):
         for line in self.proc.stdout:
             with self.cond:
-                self.times.append(float(line.split()[0]))
+                when, window = line.split()
+                self.times.append((float(when), window))
                 self.cond.notify_all()
 
     def first_after(self, start, proc):
+        return self._first(start, proc)[0]
+
+    def first_window_after(self, start, proc):
+        return self._first(start, proc)[1]
+
+    def _first(self, start, proc):
         deadline = time.monotonic() + TIMEOUT_S
         with self.cond:
             while True:
-                later = [t for t in self.times if t >= start]
+                later = [m for m in self.times if m[0] >= start]
                 if later:
                     return min(later)
                 if proc.poll() is not None or time.monotonic() > deadline:
