@@ -1,9 +1,11 @@
 #include "platform/application.h"
 
+#include <fontconfig/fontconfig.h>
 #include <glibmm/exceptionhandler.h>
 #include <gtkmm/main.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "platform/com.h"
 #include "platform/exception.h"
@@ -75,7 +77,18 @@ bool TForm::on_delete_event(GdkEventAny*) {
 }
 
 bool TApplication::StartToolkit() {
-  if (!gtk_init_check(nullptr, nullptr)) return false;
+  // Nothing here draws with OpenGL (pages are composited in software), yet
+  // GDK would load and probe the GL driver as it opens the display: the
+  // largest single cost of start-up. A user's own setting is kept, and the
+  // engine's processes do not inherit ours.
+  const bool gl_set_here = g_getenv("GDK_GL") == nullptr;
+  if (gl_set_here) g_setenv("GDK_GL", "disable", TRUE);
+  // The font configuration is read while the toolkit starts, on the other core.
+  std::thread fonts([] { FcInit(); });
+  const bool started = gtk_init_check(nullptr, nullptr);
+  fonts.join();
+  if (gl_set_here) g_unsetenv("GDK_GL");
+  if (!started) return false;
   Gtk::Main::init_gtkmm_internals();
   return true;
 }
