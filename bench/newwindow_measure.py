@@ -10,8 +10,12 @@ like the start-up page's. Runs alternate between the browsers; each starts
 afresh, so that both open their first new window.
 
     python3 newwindow_measure.py STARTUP_BENCH MAP_WATCH X_CLICK RUNS
+
+With STARTUP_BASELINE set to another build's startup_bench, that build runs
+in the same rounds.
 """
 
+import os
 import statistics
 import subprocess
 import sys
@@ -63,6 +67,9 @@ def main():
         "ours": lambda url: [bench, url, "-1"],
         "MiniBrowser": lambda url: [sm.MINIBROWSER, "--enable-sandbox", url],
     }
+    baseline = os.environ.get("STARTUP_BASELINE")  # another build of startup_bench
+    if baseline:
+        commands["baseline"] = lambda url: [baseline, url, "-1"]
     times = {name: [] for name in commands}
     counter = 0
     for i in range(runs + 1):  # the first round warms the caches and is not counted
@@ -74,12 +81,14 @@ def main():
                 times[name].append(t)
     server.shutdown()
     watch.close()
-    ours, mini = (statistics.median(times[n]) * 1000 for n in commands)
+    med = {n: statistics.median(t) * 1000 for n, t in times.items()}
     print(f"new window by a click on a target=_blank link, to its page loaded; "
           f"medians of {runs} alternating runs")
-    print(f"  ours         {ours:8.1f} ms")
-    print(f"  MiniBrowser  {mini:8.1f} ms")
-    print(f"  ours / MiniBrowser (goal <= 1.0)  {ours / mini:6.2f}")
+    for name, ms in med.items():
+        print(f"  {name:12} {ms:8.1f} ms")
+    print(f"  ours / MiniBrowser (goal <= 1.0)  {med['ours'] / med['MiniBrowser']:6.2f}")
+    if baseline:
+        print(f"  ours / baseline                   {med['ours'] / med['baseline']:6.2f}")
 
 
 if __name__ == "__main__":

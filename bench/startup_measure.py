@@ -13,6 +13,9 @@ size of the browser and all its descendants (the engine's processes) is
 summed from /proc/<pid>/smaps_rollup. Runs alternate between the browsers.
 
     python3 startup_measure.py STARTUP_BENCH RUNS [FLOOR_BENCH MAP_WATCH]
+
+With STARTUP_BASELINE set to another build's startup_bench, that build runs
+in the same rounds, for a before/after comparison.
 """
 
 import http.server
@@ -179,8 +182,9 @@ def stop(proc):
 class Program:
     """How to start one program; `load` is False for one that reports no load."""
 
-    def __init__(self, name, command, load=True, exits=False):
+    def __init__(self, name, command, load=True, exits=False, env=None):
         self.name, self.command, self.load, self.exits = name, command, load, exits
+        self.env = dict(os.environ, **env) if env else None
 
 
 def run(program, url, key, watch, stay):
@@ -188,7 +192,7 @@ def run(program, url, key, watch, stay):
     out = {}
     start = time.monotonic()
     proc = subprocess.Popen(program.command(url, stay), stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL, start_new_session=True)
+                            stderr=subprocess.DEVNULL, start_new_session=True, env=program.env)
     if watch is not None:
         out["map"] = watch.first_after(start, proc) - start
     if program.load:
@@ -209,8 +213,15 @@ def programs(bench, floor):
     mini = Program("MiniBrowser", lambda url, stay: [MINIBROWSER, "--enable-sandbox"] +
                    ([] if stay else ["--exit-after-load"]) + [url], exits=True)
     found = [ours, mini]
+    baseline = os.environ.get("STARTUP_BASELINE")  # another build of startup_bench
+    if baseline:
+        found.append(Program("baseline", lambda url, stay: [baseline, url, "-1" if stay else "0"],
+                             exits=True))
     if floor:
-        found.append(Program("floor", lambda url, stay: [floor, "about:blank", "-1"], load=False))
+        blank = lambda url, stay: [floor, "about:blank", "-1"]
+        found.append(Program("floor", blank, load=False))
+        # The floor again without GDK's GL probe, which our program skips.
+        found.append(Program("floor-noGL", blank, load=False, env={"GDK_GL": "disable"}))
     if SURF:
         found.append(Program("surf", lambda url, stay: [SURF, url]))
     else:
@@ -231,7 +242,7 @@ def main():
     for stay in (False, True):
         for i in range(runs + 1):  # the first round warms the caches and is not counted
             for p in progs:
-                if stay and p.name not in ("ours", "MiniBrowser"):
+                if stay and p.name not in ("ours", "MiniBrowser", "baseline"):
                     continue
                 counter += 1
                 key = f"run={counter}"
@@ -251,7 +262,7 @@ def report(results, runs):
     names = list(med)
     print(f"start-up under Xvfb; medians of {runs} alternating runs that end after the load")
     print(f"(the floor: after its window maps) and {runs} that stay up (PSS, once settled)")
-    print("".join([f"{'':36}"] + [f"{n:>13}" for n in names]))
+    print("".join([f"{'':38}"] + [f"{n:>13}" for n in names]))
     rows = [
         ("start to top-level window mapped [ms]", "map", 1000),
         ("start to first load complete [ms]", "load", 1000),
@@ -260,15 +271,19 @@ def report(results, runs):
     ]
     for label, key, scale in rows:
         cells = [f"{med[n][key] * scale:13.1f}" if key in med[n] else f"{'-':>13}" for n in names]
-        print(f"{label:36}" + "".join(cells))
+        print(f"{label:38}" + "".join(cells))
     print("ratios (goal):")
     ratios = [
         ("window mapped, ours / floor (<= 1.15)", "map", "floor"),
+        ("window mapped, ours / floor-noGL", "map", "floor-noGL"),
         ("window mapped, ours / MiniBrowser", "map", "MiniBrowser"),
         ("window mapped, ours / surf", "map", "surf"),
         ("first load, ours / MiniBrowser (<= 0.9)", "load", "MiniBrowser"),
         ("first load, ours / surf", "load", "surf"),
         ("PSS, ours / MiniBrowser (<= 0.8)", "pss", "MiniBrowser"),
+        ("window mapped, ours / baseline", "map", "baseline"),
+        ("first load, ours / baseline", "load", "baseline"),
+        ("PSS, ours / baseline", "pss", "baseline"),
     ]
     for label, key, other in ratios:
         if key in med["ours"] and other in med and key in med[other]:
