@@ -98,13 +98,13 @@ def descendants(root):
     return tree
 
 
-def pss_kib(pids):
+def pss_kib(pids, field="Pss:"):
     total = 0
     for pid in pids:
         try:
             with open(f"/proc/{pid}/smaps_rollup") as f:
                 for line in f:
-                    if line.startswith("Pss:"):
+                    if line.startswith(field):
                         total += int(line.split()[1])
         except OSError:
             pass
@@ -199,7 +199,10 @@ def run(program, url, key, watch, stay):
         out["load"] = wait_loaded(key, proc) - start
     if stay:
         time.sleep(SETTLE_S)
-        out["pss"] = pss_kib(descendants(proc.pid))
+        tree = descendants(proc.pid)
+        out["pss"] = pss_kib(tree)
+        # Private pages do not depend on what else runs on the machine.
+        out["uss"] = pss_kib(tree, "Private_")
     elif program.exits:
         proc.wait(TIMEOUT_S)
         out["exit"] = time.monotonic() - start
@@ -271,6 +274,7 @@ def report(results, runs):
         ("start to first load complete [ms]", "load", 1000),
         ("start to exit after the load [ms]", "exit", 1000),
         ("PSS of process tree [MiB]", "pss", 1 / 1024),
+        ("private memory of process tree [MiB]", "uss", 1 / 1024),
     ]
     for label, key, scale in rows:
         cells = [f"{med[n][key] * scale:13.1f}" if key in med[n] else f"{'-':>13}" for n in names]
@@ -287,9 +291,11 @@ def report(results, runs):
         ("first load, floor-page / MiniBrowser", None, None),
         ("PSS, ours / MiniBrowser (<= 0.8)", "pss", "MiniBrowser"),
         ("PSS, ours / floor-page", "pss", "floor-page"),
+        ("private memory, ours / MiniBrowser", "uss", "MiniBrowser"),
         ("window mapped, ours / baseline", "map", "baseline"),
         ("first load, ours / baseline", "load", "baseline"),
         ("PSS, ours / baseline", "pss", "baseline"),
+        ("private memory, ours / baseline", "uss", "baseline"),
     ]
     for label, key, other in ratios:
         if key is None and "floor-page" in med:
