@@ -1,11 +1,9 @@
 #include "platform/application.h"
 
-#include <fontconfig/fontconfig.h>
 #include <glibmm/exceptionhandler.h>
 #include <gtkmm/main.h>
 
 #include <algorithm>
-#include <thread>
 
 #include "platform/com.h"
 #include "platform/exception.h"
@@ -83,10 +81,7 @@ bool TApplication::StartToolkit() {
   // engine's processes do not inherit ours.
   const bool gl_set_here = g_getenv("GDK_GL") == nullptr;
   if (gl_set_here) g_setenv("GDK_GL", "disable", TRUE);
-  // The font configuration is read while the toolkit starts, on the other core.
-  std::thread fonts([] { FcInit(); });
   const bool started = gtk_init_check(nullptr, nullptr);
-  fonts.join();
   if (gl_set_here) g_unsetenv("GDK_GL");
   if (!started) return false;
   Gtk::Main::init_gtkmm_internals();
