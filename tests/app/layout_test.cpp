@@ -197,7 +197,7 @@ TEST_F(LayoutTest, PanelsShowTheirColours) {
   EXPECT_EQ(PixelAt(*form_, 785, 538 + 17), 0xE1DED2u);
 }
 
-// The toolkit starts without OpenGL: the page must still reach the screen.
+// What the engine draws reaches the window on the screen.
 TEST_F(LayoutTest, ThePageIsDrawnInTheWindow) {
   server_.AddHtml("/blue.html", "<body style='background:#3366cc'></body>");
   form_->EditURL->set_text(server_.Url("/blue.html"));
