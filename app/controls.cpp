@@ -4,6 +4,8 @@
 #include <gdkmm/pixbufloader.h>
 #include <gtkmm/image.h>
 
+#include <map>
+
 #include "data/resources.h"
 #include "platform/exception.h"
 
@@ -121,14 +123,35 @@ void Place(Gtk::Fixed& parent, Gtk::Widget& child, int left, int top, int width,
   parent.put(child, left, top);
 }
 
-Glib::RefPtr<Gdk::Pixbuf> LoadGlyph(std::string_view name) {
+namespace {
+
+Glib::RefPtr<Gdk::Pixbuf> Decode(const char* type, std::string_view name) {
   std::span<const unsigned char> bytes = ResourceBytes(name);
   if (bytes.empty()) throw Exception("グリフがありません: " + std::string(name));
-  auto loader = Gdk::PixbufLoader::create("bmp");
+  auto loader = Gdk::PixbufLoader::create(type);
   loader->write(bytes.data(), bytes.size());
   loader->close();
-  Glib::RefPtr<Gdk::Pixbuf> pixbuf = loader->get_pixbuf();
+  return loader->get_pixbuf();
+}
+
+Glib::RefPtr<Gdk::Pixbuf> DecodeGlyph(std::string_view name) {
+  Glib::RefPtr<Gdk::Pixbuf> pixbuf = Decode("bmp", name);
   const guint8* corner =
       pixbuf->get_pixels() + (pixbuf->get_height() - 1) * pixbuf->get_rowstride();
   return pixbuf->add_alpha(true, corner[0], corner[1], corner[2]);
+}
+
+}  // namespace
+
+// Decoded once: every window shows the same glyphs, and none changes them.
+Glib::RefPtr<Gdk::Pixbuf> LoadGlyph(std::string_view name) {
+  static std::map<std::string, Glib::RefPtr<Gdk::Pixbuf>, std::less<>> decoded;
+  auto it = decoded.find(name);
+  if (it == decoded.end()) it = decoded.emplace(name, DecodeGlyph(name)).first;
+  return it->second;
+}
+
+Glib::RefPtr<Gdk::Pixbuf> WindowIcon() {
+  static const Glib::RefPtr<Gdk::Pixbuf> icon = Decode("png", "tavorin");
+  return icon;
 }

@@ -82,3 +82,7 @@ void Place(Gtk::Fixed& parent, Gtk::Widget& child, int left, int top, int width,
 
 // Loads a bitmap and makes the colour of its bottom-left pixel transparent.
 Glib::RefPtr<Gdk::Pixbuf> LoadGlyph(std::string_view name);
+
+// The program's icon for its windows, from the program itself rather than
+// the icon theme.
+Glib::RefPtr<Gdk::Pixbuf> WindowIcon();

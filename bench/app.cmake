@@ -13,3 +13,16 @@ if(APP_BENCH_SOUP_FOUND AND APP_BENCH_XTST_FOUND)
   target_link_libraries(windows_bench PRIVATE
     tavorin_app PkgConfig::WEBKIT PkgConfig::APP_BENCH_SOUP PkgConfig::APP_BENCH_XTST)
 endif()
+
+# The floor of start-up, and the watcher that times windows as they map.
+add_executable(floor_bench ${CMAKE_CURRENT_SOURCE_DIR}/floor_bench.cpp)
+target_link_libraries(floor_bench PRIVATE PkgConfig::WEBKIT)
+pkg_check_modules(APP_BENCH_X11 QUIET IMPORTED_TARGET x11)
+if(APP_BENCH_X11_FOUND)
+  add_executable(map_watch ${CMAKE_CURRENT_SOURCE_DIR}/map_watch.cpp)
+  target_link_libraries(map_watch PRIVATE PkgConfig::APP_BENCH_X11)
+endif()
+if(APP_BENCH_XTST_FOUND)
+  add_executable(x_click ${CMAKE_CURRENT_SOURCE_DIR}/x_click.cpp)
+  target_link_libraries(x_click PRIVATE PkgConfig::APP_BENCH_XTST)
+endif()

@@ -1,6 +1,9 @@
-"""Start-up of our browser beside WebKitGTK's MiniBrowser on the same local page.
+"""Start-up of our browser beside WebKitGTK's MiniBrowser, surf and a floor
+program (a bare GTK window holding one WebKit view) on the same local page.
 
-Each run starts one browser on a page served here. The page's load event asks
+Each run starts one program on a page served here (the floor on about:blank).
+A watcher on the X server notes when each top-level window is mapped: the
+time from process start to the first one is the time to the window. The page's load event asks
 this server for /loaded (synchronously, so the load finishes only after it):
 the time from process start to that request is the time to the first
 completed load, the same for both browsers. Time runs end by themselves after
@@ -9,14 +12,18 @@ runs stay up, and once the page has loaded and settled the proportional set
 size of the browser and all its descendants (the engine's processes) is
 summed from /proc/<pid>/smaps_rollup. Runs alternate between the browsers.
 
-    python3 startup_measure.py STARTUP_BENCH RUNS
+    python3 startup_measure.py STARTUP_BENCH RUNS [FLOOR_BENCH MAP_WATCH]
 
-Ours runs on the profile in $TAVORIN_BENCH_PROFILE (see profile_fill.py), else
-on an empty one of its own.
+With STARTUP_BASELINE set to another build's startup_bench, that build runs
+in the same rounds, for a before/after comparison.
+
+Ours (and the baseline) run on the profile in $TAVORIN_BENCH_PROFILE (see
+profile_fill.py), else on an empty one of their own.
 """
 
 import http.server
 import os
+import shutil
 import signal
 import statistics
 import subprocess
@@ -26,6 +33,7 @@ import threading
 import time
 
 MINIBROWSER = "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser"
+SURF = shutil.which("surf")
 SETTLE_S = 1.5
 TIMEOUT_S = 60
 
@@ -42,6 +50,8 @@ addEventListener('load', () => {
 <table>""" + b"".join(b"<tr><td>row %d</td><td>value %d</td></tr>" % (i, i * i) for i in range(50)) + b"""
 </table></body></html>"""
 
+# Served pages by path; other scripts add theirs.
+PAGES = {"/page.html": PAGE}
 loaded_at = {}
 loaded = threading.Condition()
 
@@ -53,7 +63,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with loaded:
                 loaded_at.setdefault(query, time.monotonic())
                 loaded.notify_all()
-        body = PAGE if path == "/page.html" else b""
+        body = PAGES.get(path, b"")
         self.send_response(200)
         self.send_header("Content-Type", "text/html; charset=utf-8")
         self.send_header("Cache-Control", "no-store")
@@ -92,17 +102,57 @@ def descendants(root):
     return tree
 
 
-def pss_kib(pids):
+def pss_kib(pids, field="Pss:"):
     total = 0
     for pid in pids:
         try:
             with open(f"/proc/{pid}/smaps_rollup") as f:
                 for line in f:
-                    if line.startswith("Pss:"):
+                    if line.startswith(field):
                         total += int(line.split()[1])
         except OSError:
             pass
     return total
+
+
+class MapWatch:
+    """Times of top-level maps, from the map_watch helper."""
+
+    def __init__(self, command):
+        self.times = []
+        self.cond = threading.Condition()
+        self.proc = subprocess.Popen([command], stdout=subprocess.PIPE, text=True)
+        if self.proc.stdout.readline().strip() != "ready":
+            raise RuntimeError("map_watch did not start")
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for line in self.proc.stdout:
+            with self.cond:
+                when, window = line.split()
+                self.times.append((float(when), window))
+                self.cond.notify_all()
+
+    def first_after(self, start, proc):
+        return self._first(start, proc)[0]
+
+    def first_window_after(self, start, proc):
+        return self._first(start, proc)[1]
+
+    def _first(self, start, proc):
+        deadline = time.monotonic() + TIMEOUT_S
+        with self.cond:
+            while True:
+                later = [m for m in self.times if m[0] >= start]
+                if later:
+                    return min(later)
+                if proc.poll() is not None or time.monotonic() > deadline:
+                    raise RuntimeError(f"no window mapped: exit {proc.returncode}")
+                self.cond.wait(0.05)
+
+    def close(self):
+        self.proc.kill()
+        self.proc.wait()
 
 
 def wait_loaded(key, proc):
@@ -117,7 +167,10 @@ def wait_loaded(key, proc):
 
 def stop(proc):
     tree = descendants(proc.pid)
-    os.killpg(proc.pid, signal.SIGTERM)
+    try:
+        os.killpg(proc.pid, signal.SIGTERM)
+    except ProcessLookupError:
+        pass
     try:
         proc.wait(10)
     except subprocess.TimeoutExpired:
@@ -131,72 +184,137 @@ def stop(proc):
 
 
 def profile_environment(profile):
-    return dict(os.environ, XDG_DATA_HOME=os.path.join(profile, "data"),
-                XDG_CACHE_HOME=os.path.join(profile, "cache"))
+    return {"XDG_DATA_HOME": os.path.join(profile, "data"),
+            "XDG_CACHE_HOME": os.path.join(profile, "cache")}
 
 
-def run(command, key, stay, env=None):
+class Program:
+    """How to start one program; `load` is False for one that reports no load."""
+
+    def __init__(self, name, command, load=True, exits=False, env=None):
+        self.name, self.command, self.load, self.exits = name, command, load, exits
+        self.env = dict(os.environ, **env) if env else None
+
+
+def run(program, url, key, watch, stay):
+    """Times one start; returns a dict of the figures it gave."""
+    out = {}
     start = time.monotonic()
-    proc = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                            start_new_session=True, env=env)
-    load_s = wait_loaded(key, proc) - start
-    if not stay:
+    proc = subprocess.Popen(program.command(url, stay), stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, start_new_session=True, env=program.env)
+    if watch is not None:
+        out["map"] = watch.first_after(start, proc) - start
+    if program.load:
+        out["load"] = wait_loaded(key, proc) - start
+    if stay:
+        time.sleep(SETTLE_S)
+        tree = descendants(proc.pid)
+        out["pss"] = pss_kib(tree)
+        # Private pages do not depend on what else runs on the machine.
+        out["uss"] = pss_kib(tree, "Private_")
+    elif program.exits:
         proc.wait(TIMEOUT_S)
-        return load_s, time.monotonic() - start, None
-    time.sleep(SETTLE_S)
-    pss = pss_kib(descendants(proc.pid))
+        out["exit"] = time.monotonic() - start
     stop(proc)
-    return load_s, None, pss
+    return out
+
+
+def programs(bench, floor):
+    empty = tempfile.mkdtemp(prefix="tavorin-bench-")
+    profile = profile_environment(os.environ.get("TAVORIN_BENCH_PROFILE", empty))
+    ours = Program("ours", lambda url, stay: [bench, url, "-1" if stay else "0"], exits=True,
+                   env=profile)
+    # Our program runs pages in the engine's sandbox; so do the references.
+    mini = Program("MiniBrowser", lambda url, stay: [MINIBROWSER, "--enable-sandbox"] +
+                   ([] if stay else ["--exit-after-load"]) + [url], exits=True)
+    found = [ours, mini]
+    baseline = os.environ.get("STARTUP_BASELINE")  # another build of startup_bench
+    if baseline:
+        found.append(Program("baseline", lambda url, stay: [baseline, url, "-1" if stay else "0"],
+                             exits=True, env=profile))
+    if floor:
+        blank = lambda url, stay: [floor, "about:blank", "-1"]
+        found.append(Program("floor", blank, load=False))
+        # The floor again without GDK's GL probe, which our program skips.
+        found.append(Program("floor-noGL", blank, load=False, env={"GDK_GL": "disable"}))
+        # And on the page: the engine's own least time to the first load.
+        found.append(Program("floor-page", lambda url, stay: [floor, url, "-1" if stay else "0"],
+                             exits=True))
+    if SURF:
+        found.append(Program("surf", lambda url, stay: [SURF, url]))
+    else:
+        print("surf is not installed (apt-get install surf): left out", file=sys.stderr)
+    return found
 
 
 def main():
     bench, runs = sys.argv[1], int(sys.argv[2])
+    floor = sys.argv[3] if len(sys.argv) > 3 else None
+    watch = MapWatch(sys.argv[4]) if len(sys.argv) > 4 else None
     server = Server(("127.0.0.1", 0), Handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     base = f"http://127.0.0.1:{server.server_port}/page.html"
-
-    def commands(url, stay):
-        ours = [bench, url, "-1" if stay else "0"]
-        # Our program runs pages in the engine's sandbox; so does the reference.
-        mini = [MINIBROWSER, "--enable-sandbox"] + ([] if stay else ["--exit-after-load"]) + [url]
-        return {"ours": ours, "MiniBrowser": mini}
-
-    empty_profile = tempfile.TemporaryDirectory(prefix="tavorin-bench-")
-    ours_env = profile_environment(os.environ.get("TAVORIN_BENCH_PROFILE", empty_profile.name))
-    results = {name: {"load": [], "exit": [], "pss": []} for name in ("ours", "MiniBrowser")}
+    progs = programs(bench, floor)
+    results = {p.name: {} for p in progs}
     counter = 0
     for stay in (False, True):
         for i in range(runs + 1):  # the first round warms the caches and is not counted
-            for name in results:
+            for p in progs:
+                if stay and p.name not in ("ours", "MiniBrowser", "baseline", "floor-page"):
+                    continue
                 counter += 1
                 key = f"run={counter}"
-                load_s, exit_s, pss = run(commands(f"{base}?{key}", stay)[name], key, stay,
-                                          ours_env if name == "ours" else None)
+                out = run(p, f"{base}?{key}", key, None if stay else watch, stay)
                 if i == 0:
                     continue
-                results[name]["load"].append(load_s)
-                if exit_s is not None:
-                    results[name]["exit"].append(exit_s)
-                if pss is not None:
-                    results[name]["pss"].append(pss)
+                for k, v in out.items():
+                    results[p.name].setdefault(k, []).append(v)
     server.shutdown()
+    if watch is not None:
+        watch.close()
     report(results, runs)
 
 
 def report(results, runs):
     med = {n: {k: statistics.median(v) for k, v in r.items()} for n, r in results.items()}
-    ours, mini = med["ours"], med["MiniBrowser"]
-    print(f"start-up under Xvfb; medians of {runs} runs that end after the load and {runs} that")
-    print("stay up (start to load: all of them; PSS: after the load has settled)")
-    print(f"{'':34}{'ours':>12}{'MiniBrowser':>14}{'ours/Mini':>12}")
+    names = list(med)
+    print(f"start-up under Xvfb; medians of {runs} alternating runs that end after the load")
+    print(f"(the floor: after its window maps) and {runs} that stay up (PSS, once settled)")
+    print("".join([f"{'':38}"] + [f"{n:>13}" for n in names]))
     rows = [
+        ("start to top-level window mapped [ms]", "map", 1000),
         ("start to first load complete [ms]", "load", 1000),
         ("start to exit after the load [ms]", "exit", 1000),
         ("PSS of process tree [MiB]", "pss", 1 / 1024),
+        ("private memory of process tree [MiB]", "uss", 1 / 1024),
     ]
     for label, key, scale in rows:
-        print(f"{label:34}{ours[key] * scale:12.1f}{mini[key] * scale:14.1f}"
-              f"{ours[key] / mini[key]:12.2f}")
+        cells = [f"{med[n][key] * scale:13.1f}" if key in med[n] else f"{'-':>13}" for n in names]
+        print(f"{label:38}" + "".join(cells))
+    print("ratios (goal):")
+    ratios = [
+        ("window mapped, ours / floor (<= 1.15)", "map", "floor"),
+        ("window mapped, ours / floor-noGL", "map", "floor-noGL"),
+        ("window mapped, ours / MiniBrowser", "map", "MiniBrowser"),
+        ("window mapped, ours / surf", "map", "surf"),
+        ("first load, ours / MiniBrowser (<= 0.9)", "load", "MiniBrowser"),
+        ("first load, ours / surf", "load", "surf"),
+        ("first load, ours / floor-page", "load", "floor-page"),
+        ("first load, floor-page / MiniBrowser", None, None),
+        ("PSS, ours / MiniBrowser (<= 0.8)", "pss", "MiniBrowser"),
+        ("PSS, ours / floor-page", "pss", "floor-page"),
+        ("private memory, ours / MiniBrowser", "uss", "MiniBrowser"),
+        ("window mapped, ours / baseline", "map", "baseline"),
+        ("first load, ours / baseline", "load", "baseline"),
+        ("PSS, ours / baseline", "pss", "baseline"),
+        ("private memory, ours / baseline", "uss", "baseline"),
+    ]
+    for label, key, other in ratios:
+        if key is None and "floor-page" in med:
+            floor_load = med["floor-page"]["load"] / med["MiniBrowser"]["load"]
+            print(f"  {label:44}{floor_load:8.2f}")
+        elif key is not None and key in med["ours"] and other in med and key in med[other]:
+            print(f"  {label:44}{med['ours'][key] / med[other][key]:8.2f}")
 
 
 if __name__ == "__main__":

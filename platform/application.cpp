@@ -75,7 +75,15 @@ bool TForm::on_delete_event(GdkEventAny*) {
 }
 
 bool TApplication::StartToolkit() {
-  if (!gtk_init_check(nullptr, nullptr)) return false;
+  // Nothing here draws with OpenGL (pages are composited in software), yet
+  // GDK would load and probe the GL driver as it opens the display: the
+  // largest single cost of start-up. A user's own setting is kept, and the
+  // engine's processes do not inherit ours.
+  const bool gl_set_here = g_getenv("GDK_GL") == nullptr;
+  if (gl_set_here) g_setenv("GDK_GL", "disable", TRUE);
+  const bool started = gtk_init_check(nullptr, nullptr);
+  if (gl_set_here) g_unsetenv("GDK_GL");
+  if (!started) return false;
   Gtk::Main::init_gtkmm_internals();
   return true;
 }

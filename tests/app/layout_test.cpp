@@ -197,6 +197,23 @@ TEST_F(LayoutTest, PanelsShowTheirColours) {
   EXPECT_EQ(PixelAt(*form_, 785, 538 + 17), 0xE1DED2u);
 }
 
+// What the engine draws reaches the window on the screen.
+TEST_F(LayoutTest, ThePageIsDrawnInTheWindow) {
+  server_.AddHtml("/blue.html", "<body style='background:#3366cc'></body>");
+  form_->EditURL->set_text(server_.Url("/blue.html"));
+  form_->ButtonOpen->clicked();
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/blue.html")));
+  EXPECT_TRUE(RunUntil([&] { return PixelAt(*form_, 400, 113 + 200) == 0x3366CC; }, 5000));
+}
+
+// The icon comes with the program, installed or not.
+TEST_F(LayoutTest, TheWindowCarriesTheProgramsIcon) {
+  Glib::RefPtr<Gdk::Pixbuf> icon = form_->get_icon();
+  ASSERT_TRUE(icon);
+  EXPECT_EQ(icon->get_width(), 32);
+  EXPECT_EQ(icon->get_height(), 32);
+}
+
 TEST_F(LayoutTest, TabOrderRunsThroughThePanelsAndFirstFocusIsAmazon) {
   ASSERT_TRUE(testsupport::FocusWindow(form_->gobj()));
   ASSERT_NE(form_->get_focus(), nullptr);
