@@ -33,11 +33,16 @@ void FocusAddress(TFormHTML& f) {
   f.EditURL->select_region(0, -1);
 }
 
-// Escape in the find strip closes the strip; elsewhere it stops a load, and
-// with nothing loading it belongs to the page.
+// Escape in a strip above or below the page (find, a script's dialog, a
+// download, a permission question) is the strip's; elsewhere it stops a load,
+// and with nothing loading it belongs to the page.
 bool LoadToStop(TFormHTML& f) {
   TCppWebBrowser& browser = *f.CppWebBrowser1;
-  return !browser.FindBar().Focused() && browser.Loading();
+  Gtk::Widget* focus = f.get_focus();
+  const bool in_strip = focus != nullptr &&
+                        focus->gobj() != reinterpret_cast<GtkWidget*>(browser.View()) &&
+                        focus->is_ancestor(browser);
+  return !in_strip && browser.Loading();
 }
 
 struct Shortcut {
