@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "browser/announce.h"
+#include "browser/strip_accessibility.h"
 
 namespace {
 
@@ -87,13 +87,14 @@ TDownloadRow::TDownloadRow(WebKitDownload* download, std::function<void(TDownloa
     pack_start(*button, false, false);
   }
   NameButton(close_, "閉じる");
+  MakeAnnouncedStrip(*this, Atk::ROLE_NOTIFICATION, nullptr);  // Escape is the bar's
   cancel_.signal_clicked().connect([this] { download_->Cancel(); });
   open_.signal_clicked().connect([this] { Open(download_->Path()); });
   folder_.signal_clicked().connect([this] { Open(Folder(download_->Path())); });
   close_.signal_clicked().connect([this, close = std::move(close)] { close(this); });
   download_ = std::make_unique<TDownload>(download, [this] { Update(); });
   Update();
-  Announce(*this, ATK_ROLE_NOTIFICATION, "ダウンロードを開始しました: " + download_->Name());
+  SetStripText(*this, "ダウンロードを開始しました: " + download_->Name());
 }
 
 TDownloadRow::~TDownloadRow() { download_.reset(); }
@@ -108,7 +109,7 @@ void TDownloadRow::Update() {
   close_.set_visible(state != TDownload::State::kActive);
   if (state == announced_) return;
   announced_ = state;  // the end is read out, not every step of progress
-  Announce(*this, ATK_ROLE_NOTIFICATION, download_->Name() + ": " + status_.get_text());
+  SetStripText(*this, download_->Name() + ": " + status_.get_text());
   if (cancel_.has_focus()) (state == TDownload::State::kDone ? open_ : close_).grab_focus();
 }
 

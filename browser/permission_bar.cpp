@@ -3,7 +3,7 @@
 #include <gdk/gdkkeysyms.h>
 #include <webkit2/webkit2.h>
 
-#include "browser/announce.h"
+#include "browser/strip_accessibility.h"
 
 TPermissionBar& TPermissionBar::Of(Gtk::Box& browser) {
   for (Gtk::Widget* child : browser.get_children()) {
@@ -32,6 +32,8 @@ TPermissionBar::TPermissionBar() : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 6) {
     pack_start(*button, false, false);
   }
   NameButton(close_, "閉じる");
+  // Escape dismisses: the request is refused, and asked again next time.
+  MakeAnnouncedStrip(*this, Atk::ROLE_ALERT, [this] { Answer(false, false); });
   allow_.signal_clicked().connect([this] { Answer(true, true); });
   deny_.signal_clicked().connect([this] { Answer(false, true); });
   close_.signal_clicked().connect([this] { Answer(false, false); });
@@ -86,12 +88,6 @@ void TPermissionBar::ShowFirst() {
     return;
   }
   message_.set_text(waiting_.front().question);
-  Announce(*this, ATK_ROLE_ALERT, waiting_.front().question);
+  SetStripText(*this, waiting_.front().question);
   show();
-}
-
-bool TPermissionBar::on_key_press_event(GdkEventKey* event) {
-  if (event->keyval != GDK_KEY_Escape) return Gtk::Box::on_key_press_event(event);
-  Answer(false, false);
-  return true;
 }

@@ -30,8 +30,6 @@ class TPermissionBar : public Gtk::Box {
   void DenyAll();
 
  protected:
-  bool on_key_press_event(GdkEventKey* event) override;
-
  private:
   struct Waiting {
     WebKitPermissionRequest* request;  // our reference

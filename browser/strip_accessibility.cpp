@@ -16,4 +16,10 @@ void MakeAnnouncedStrip(Gtk::Widget& strip, Atk::Role role, std::function<void()
 
 void SetStripText(Gtk::Widget& strip, const Glib::ustring& text) {
   strip.get_accessible()->set_name(text);
+  strip.get_accessible()->set_description(text);
+}
+
+void NameButton(Gtk::Widget& button, const Glib::ustring& name) {
+  button.get_accessible()->set_name(name);
+  button.set_tooltip_text(name);
 }

@@ -13,5 +13,9 @@
 // `close` is given, calls it for Escape pressed while the focus is inside.
 void MakeAnnouncedStrip(Gtk::Widget& strip, Atk::Role role, std::function<void()> close);
 
-// The text read out for `strip`; set it before the strip shows.
+// The text read out for `strip`; set it before the strip shows, and again
+// when what it says changes.
 void SetStripText(Gtk::Widget& strip, const Glib::ustring& text);
+
+// Gives a button whose caption is a symbol a name that says what it does.
+void NameButton(Gtk::Widget& button, const Glib::ustring& name);
