@@ -12,17 +12,13 @@
 #include "browser/download_bar.h"
 #include "browser/download_folder.h"
 #include "tests/app/navigation_support.h"
+#include "tests/support/files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testsupport::ReadFile;
 
 std::set<std::string> Names(const fs::path& folder) {
   std::set<std::string> names;
@@ -122,9 +118,9 @@ TEST_F(DownloadTest, TheSameNameTwiceKeepsTheUsersFileAndNumbersTheNewOne) {
   Open(form_, "/report.csv");
   ASSERT_TRUE(Ended(form_, 2));
   RunFor(200);
-  EXPECT_EQ(Read(folder_ / "report.csv"), "the user's own\n");
-  EXPECT_EQ(Read(folder_ / "report (1).csv"), "new,data\n");
-  EXPECT_EQ(Read(folder_ / "report (2).csv"), "new,data\n");
+  EXPECT_EQ(ReadFile(folder_ / "report.csv"), "the user's own\n");
+  EXPECT_EQ(ReadFile(folder_ / "report (1).csv"), "new,data\n");
+  EXPECT_EQ(ReadFile(folder_ / "report (2).csv"), "new,data\n");
   EXPECT_EQ(Names(folder_),
             (std::set<std::string>{"report.csv", "report (1).csv", "report (2).csv"}));
   EXPECT_EQ(Names(home_), std::set<std::string>{"Downloads"});
@@ -148,8 +144,8 @@ TEST_F(DownloadTest, ADownloadLinkSavesUnderTheNameItGives) {
   ASSERT_TRUE(WaitForPage(form_, server_.Url("/page.html")));
   ASSERT_TRUE(navtest::ClickElement(form_, "dl"));
   ASSERT_TRUE(Ended(form_, 1));
-  EXPECT_EQ(Read(folder_ / "note.txt"), "mine");
-  EXPECT_EQ(Read(folder_ / "note (1).txt"), "downloaded note");
+  EXPECT_EQ(ReadFile(folder_ / "note.txt"), "mine");
+  EXPECT_EQ(ReadFile(folder_ / "note (1).txt"), "downloaded note");
   EXPECT_EQ(Names(folder_), (std::set<std::string>{"note.txt", "note (1).txt"}));
 }
 
@@ -160,7 +156,7 @@ TEST_F(DownloadTest, AResponseThePageCannotShowIsSaved) {
   server_.Add("/files/archive.bin", page);
   Open(form_, "/files/archive.bin");
   ASSERT_TRUE(Ended(form_, 1));
-  EXPECT_EQ(Read(folder_ / "archive.bin"), page.body);
+  EXPECT_EQ(ReadFile(folder_ / "archive.bin"), page.body);
 }
 
 TEST_F(DownloadTest, ADownloadCutOffHalfwayLeavesNothing) {
@@ -210,7 +206,7 @@ TEST_F(DownloadTest, AMissingDownloadsFolderIsMade) {
   SetDownloadFolder(folder);
   Open(form_, "/report.csv");
   ASSERT_TRUE(Ended(form_, 1));
-  EXPECT_EQ(Read(folder / "report.csv"), "new,data\n");
+  EXPECT_EQ(ReadFile(folder / "report.csv"), "new,data\n");
   struct stat info {};
   ASSERT_EQ(stat(folder.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0700u);
@@ -270,7 +266,7 @@ TEST_F(DownloadTest, ATargetBlankLinkToAFileLeavesNoEmptyWindow) {
   EXPECT_TRUE(RunUntil([&] { return !opened->get_visible(); }));
   EXPECT_TRUE(Rows(opened).empty());
   EXPECT_TRUE(form_->get_visible());
-  EXPECT_EQ(Read(folder_ / "report.csv"), "new,data\n");
+  EXPECT_EQ(ReadFile(folder_ / "report.csv"), "new,data\n");
 }
 
 TEST_F(DownloadTest, AWindowThatShowedAPageStaysForItsDownload) {

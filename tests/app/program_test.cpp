@@ -15,6 +15,7 @@
 #include <memory>
 #include <sstream>
 
+#include "tests/support/files.h"
 #include "tests/support/gui_test.h"
 #include "tests/support/http_server.h"
 #include "tests/support/private_folders.h"
@@ -25,12 +26,7 @@ namespace {
 constexpr char kTitle[] = "Tavorinのお役立ちブラウザ";
 constexpr int kProgramTimeoutMs = 30000;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testsupport::ReadFile;
 
 int Mode(const std::string& path) {
   struct stat status;

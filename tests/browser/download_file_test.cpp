@@ -10,16 +10,13 @@
 #include <set>
 #include <sstream>
 
+#include "tests/support/files.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testsupport::ReadFile;
 
 void Write(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
@@ -64,9 +61,9 @@ TEST_F(DownloadFileTest, CommitNeverReplacesAFile) {
   Write(file.TemporaryPath(), "downloaded\n");
   const std::string path = file.Commit("report.csv");
   EXPECT_EQ(path, (folder_ / "report (2).csv").string());
-  EXPECT_EQ(Read(folder_ / "report.csv"), "the user's own\n");
-  EXPECT_EQ(Read(folder_ / "report (1).csv"), "also kept\n");
-  EXPECT_EQ(Read(path), "downloaded\n");
+  EXPECT_EQ(ReadFile(folder_ / "report.csv"), "the user's own\n");
+  EXPECT_EQ(ReadFile(folder_ / "report (1).csv"), "also kept\n");
+  EXPECT_EQ(ReadFile(path), "downloaded\n");
   EXPECT_EQ(Names(), (std::set<std::string>{"report.csv", "report (1).csv", "report (2).csv"}));
   file.Discard();  // the committed file stays
   EXPECT_TRUE(fs::exists(path));
