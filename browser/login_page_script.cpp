@@ -126,10 +126,11 @@ function offerChoice(form, fields) {
 }
 
 const seen = new WeakSet();
+// A form is taken once it has its password field, which some pages add later.
 async function offer(form) {
-  seen.add(form);
   const fields = fieldsOf(form);
   if (!fields) return;
+  seen.add(form);
   const answer = await channel.postMessage({kind: 'find', origin, action: actionOf(form, null)});
   if (!answer) return;
   if (answer.login) fill(fields, answer.login, true);

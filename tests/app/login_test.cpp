@@ -4,6 +4,7 @@
 #include <gtkmm/button.h>
 #include <gtkmm/label.h>
 #include <gtkmm/treeview.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -122,6 +123,34 @@ bool AnyFileHolds(const std::string& folder, const std::string& text) {
   return false;
 }
 
+// Standard error of this process goes to a file while this lives.
+class StderrCapture {
+ public:
+  StderrCapture() : saved_(dup(STDERR_FILENO)) {
+    gchar* path = nullptr;
+    const int file = g_file_open_tmp("tavorin-stderr-XXXXXX", &path, nullptr);
+    path_ = path != nullptr ? path : "";
+    g_free(path);
+    dup2(file, STDERR_FILENO);
+    close(file);
+  }
+  ~StderrCapture() {
+    dup2(saved_, STDERR_FILENO);
+    close(saved_);
+    std::filesystem::remove(path_);
+  }
+  bool Holds(const std::string& text) const {
+    std::ifstream file(path_, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str().find(text) != std::string::npos;
+  }
+
+ private:
+  int saved_;
+  std::string path_;
+};
+
 class LoginTest : public FormTest {
  protected:
   void SetUp() override {
@@ -217,6 +246,7 @@ class LoginTest : public FormTest {
 };
 
 TEST_F(LoginTest, ASavedLoginIsFilledInAgainButThePasswordOnlyAfterTheUserActs) {
+  auto stderr_capture = std::make_unique<StderrCapture>();
   Load(form_, secure_.Url("/login.html"));
   SendLogin(form_, "alice", "s3cret9");
   ASSERT_TRUE(RunUntil([&] { return Offered(form_); })) << "offered";
@@ -231,6 +261,8 @@ TEST_F(LoginTest, ASavedLoginIsFilledInAgainButThePasswordOnlyAfterTheUserActs) 
   const std::string profile = g_get_user_data_dir();
   EXPECT_FALSE(AnyFileHolds(std::filesystem::path(profile).parent_path(), "s3cret9"))
       << "the password is only in the keyring";
+  EXPECT_FALSE(stderr_capture->Holds("s3cret9"));
+  stderr_capture.reset();
 
   // A window of its own, with nothing kept in memory from the first.
   Application->DestroyForms();
@@ -317,6 +349,7 @@ struct FillCase {
   bool http;             // the page comes from the http server
   bool in_frame;         // the form is in the page's frame
   bool saved_for_other;  // the login is saved for the other server's origin
+  bool several;          // and another one
   bool filled;
 };
 
@@ -326,6 +359,7 @@ TEST_P(LoginFillTest, ALoginIsFilledOnlyIntoTheOriginAndActionItWasSavedFor) {
   const FillCase& c = GetParam();
   const TestHttpServer& saved_on = c.http ? server_ : c.saved_for_other ? other_ : secure_;
   Seed({OriginOf(saved_on), OriginOf(saved_on), "dave", "pw4dave"});
+  if (c.several) Seed({OriginOf(saved_on), OriginOf(saved_on), "dora", "pw4dora"});
   Load(form_, (c.http ? server_ : secure_).Url(c.page));
   if (c.filled) {
     EXPECT_TRUE(RunUntil([&] { return Fields(form_, c.in_frame) == "dave|"; }))
@@ -339,11 +373,12 @@ TEST_P(LoginFillTest, ALoginIsFilledOnlyIntoTheOriginAndActionItWasSavedFor) {
 INSTANTIATE_TEST_SUITE_P(
     Fills, LoginFillTest,
     ::testing::Values(
-        FillCase{"SamePage", "/login.html", false, false, false, true},
-        FillCase{"FrameOfTheSameOrigin", "/framed-same.html", false, true, false, true},
-        FillCase{"FrameOfAnotherOrigin", "/framed-other.html", false, true, true, false},
-        FillCase{"FormToAnotherOrigin", "/foreign.html", false, false, false, false},
-        FillCase{"HttpPage", "/login.html", true, false, false, false}),
+        FillCase{"SamePage", "/login.html", false, false, false, false, true},
+        FillCase{"FrameOfTheSameOrigin", "/framed-same.html", false, true, false, false, true},
+        FillCase{"FrameOfAnotherOrigin", "/framed-other.html", false, true, true, false, false},
+        FillCase{"FormToAnotherOrigin", "/foreign.html", false, false, false, false, false},
+        FillCase{"HttpPage", "/login.html", true, false, false, false, false},
+        FillCase{"SeveralLogins", "/login.html", false, false, false, true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LoginTest, OnAnHttpPageTheUserChoosesTheSavedLoginFirst) {
