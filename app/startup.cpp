@@ -26,9 +26,10 @@ int RunApplication(const std::vector<std::string>& addresses, TWindowSession* se
   try {
     Application->Initialize();
     Application->SetTitle("Tavorin");
-    Application->CreateForm(FormHTML, addresses.empty() ? std::string() : addresses.front());
+    const std::string kept = session != nullptr ? session->Open(!addresses.empty()) : "";
+    Application->CreateForm(FormHTML, addresses.empty() ? std::string() : addresses.front(), kept);
     for (std::size_t i = 1; i < addresses.size(); ++i) OpenWindow(addresses[i], int(i));
-    if (session != nullptr) session->Start(*FormHTML, !addresses.empty());
+    if (session != nullptr) session->Start(*FormHTML);
     Application->Run();
     if (session != nullptr) session->End();
   } catch (const Exception& e) {

@@ -66,17 +66,22 @@ std::string TWindowSession::DefaultFile() {
   return file;
 }
 
-void TWindowSession::Start(TFormHTML& main, bool main_has_address) {
-  main_ = &main;
+std::string TWindowSession::Open(bool main_has_address) {
   into_main_ = !main_has_address;
   if (policy_ == RestoreWindows::kNever) {
     store_.Forget();
-    return;
+    return {};
   }
   last_ = store_.Open();
+  const bool at_once = policy_ == RestoreWindows::kAlways && into_main_ && !last_.windows.empty();
+  return at_once ? last_.windows.front().state : std::string();
+}
+
+void TWindowSession::Start(TFormHTML& main) {
+  main_ = &main;
   if (last_.windows.empty()) return;
   if (policy_ == RestoreWindows::kAlways) {
-    Restore();
+    BringBack(true);
   } else if (!last_.ended_normally) {
     Offer(main);
   }
@@ -88,12 +93,12 @@ void TWindowSession::Offer(TFormHTML& main) {
   bar_->ShowIn(*main.CppWebBrowser1);
 }
 
-void TWindowSession::Restore() {
+void TWindowSession::BringBack(bool main_done) {
   const std::vector<TSavedWindow> windows = std::exchange(last_.windows, {});
   std::size_t next = 0;
   if (into_main_ && main_ != nullptr && !windows.empty()) {
     Place(*main_, windows[0]);
-    if (!main_->CppWebBrowser1->RestoreSession(windows[0].state)) {
+    if (!main_done && !main_->CppWebBrowser1->RestoreSession(windows[0].state)) {
       main_->CppWebBrowser1->Navigate(WideString::FromUtf8(windows[0].address), nullptr, nullptr,
                                       nullptr, nullptr);
     }

@@ -27,14 +27,17 @@ class TWindowSession {
   // The file in the profile's data folder.
   static std::string DefaultFile();
 
-  // After the main window is made: reads the last run's windows and offers
-  // or brings them back. `main_has_address` says the main window opens an
-  // address given at start; it then stays, and the windows open beside it.
-  void Start(TFormHTML& main, bool main_has_address);
+  // Before the main window is made: reads the last run's windows. Returns
+  // the back/forward list the main window starts with when they come back
+  // at once, else nothing. `main_has_address` says the main window opens an
+  // address given at start; it then keeps it, and the windows open beside it.
+  std::string Open(bool main_has_address);
+  // Once the main window is made: offers or brings back the other windows.
+  void Start(TFormHTML& main);
   // The run ends normally; call before the windows are destroyed.
   void End();
   // Brings the last run's windows back now (the strip's 元に戻す).
-  void Restore();
+  void Restore() { BringBack(false); }
 
   // Every window is watched from its making on; what it shows, where it is
   // and whether it is shown are written when they change.
@@ -44,6 +47,8 @@ class TWindowSession {
  private:
   std::vector<TSavedWindow> Windows() const;
   void Offer(TFormHTML& main);
+  // `main_done`: the main window already shows its page of the last run.
+  void BringBack(bool main_done);
 
   TSessionStore store_;
   RestoreWindows policy_;

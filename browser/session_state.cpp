@@ -17,11 +17,12 @@ std::string TCppWebBrowser::SessionState() {
 }
 
 bool TCppWebBrowser::RestoreSession(const std::string& state) {
+  // The engine reads a kept list only once it has started, with the first view.
+  WebKitWebView* view = View();
   GBytes* bytes = g_bytes_new(state.data(), state.size());
   WebKitWebViewSessionState* session = webkit_web_view_session_state_new(bytes);
   g_bytes_unref(bytes);
   if (session == nullptr) return false;
-  WebKitWebView* view = View();
   webkit_web_view_restore_session_state(view, session);
   webkit_web_view_session_state_unref(session);
   WebKitBackForwardList* list = webkit_web_view_get_back_forward_list(view);
