@@ -117,7 +117,7 @@ TSavedSession TSessionStore::Open() {
 }
 
 void TSessionStore::Changed() {
-  if (forgotten_ || timer_ != 0) return;
+  if (finished_ || timer_ != 0) return;
   timer_ = g_timeout_add(delay_ms_, &TSessionStore::Due, this);
 }
 
@@ -137,7 +137,7 @@ void TSessionStore::WriteNow() {
 }
 
 void TSessionStore::Write(const TSavedSession& session) {
-  if (forgotten_) return;
+  if (finished_) return;
   const std::string text = SessionText(session);
   GBytes* bytes = g_bytes_new(text.data(), text.size());
   GFile* file = g_file_new_for_path(path_.c_str());
@@ -173,7 +173,8 @@ void TSessionStore::Close() {
   timer_ = 0;
   again_ = false;
   WaitForWrite();
-  if (forgotten_) return;
+  if (finished_) return;
+  finished_ = true;  // windows closing after this are the end, not the user's doing
   const std::string text = SessionText({collect_(), true});
   GError* error = nullptr;
   if (!g_file_set_contents_full(path_.c_str(), text.data(), text.size(),
@@ -188,6 +189,6 @@ void TSessionStore::Forget() {
   timer_ = 0;
   g_cancellable_cancel(cancellable_);
   WaitForWrite();
-  forgotten_ = true;
+  finished_ = true;
   g_remove(path_.c_str());
 }

@@ -46,7 +46,8 @@ class TSessionStore {
   // Something changed: the windows are written once `delay_ms` has passed
   // since the first change not yet written.
   void Changed();
-  // The run ends normally: its windows are written now, with the mark.
+  // The run ends normally: its windows are written now, with the mark, and
+  // nothing after.
   void Close();
   // Nothing is kept: the file goes, and nothing is written any more.
   void Forget();
@@ -64,7 +65,7 @@ class TSessionStore {
   unsigned delay_ms_;
   unsigned timer_ = 0;
   bool writing_ = false;
-  bool again_ = false;  // changed while a write was on its way
-  bool forgotten_ = false;
+  bool again_ = false;     // changed while a write was on its way
+  bool finished_ = false;  // after Close or Forget nothing more is written
   GCancellable* cancellable_ = nullptr;
 };

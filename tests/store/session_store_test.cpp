@@ -98,6 +98,8 @@ TEST_F(SessionStoreTest, ARunIsMarkedUnendedUntilItClosesAndTheLastRunsWindowsSt
   ASSERT_EQ(stat(file_.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 0777, 0600u);
   store_->Close();
+  store_->Changed();  // windows going with the end
+  testsupport::RunPending(400);
   EXPECT_TRUE(OnDisk().ended_normally);
   EXPECT_EQ(OnDisk().windows, windows_);
 
