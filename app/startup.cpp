@@ -26,8 +26,10 @@ int RunApplication(const std::vector<std::string>& addresses, TWindowSession* se
   try {
     Application->Initialize();
     Application->SetTitle("Tavorin");
-    const std::string kept = session != nullptr ? session->Open(!addresses.empty()) : "";
-    Application->CreateForm(FormHTML, addresses.empty() ? std::string() : addresses.front(), kept);
+    const TSavedWindow kept =
+        session != nullptr ? session->Open(!addresses.empty()) : TSavedWindow();
+    Application->CreateForm(FormHTML, addresses.empty() ? kept.address : addresses.front(),
+                            kept.state);
     for (std::size_t i = 1; i < addresses.size(); ++i) OpenWindow(addresses[i], int(i));
     if (session != nullptr) session->Start(*FormHTML);
     Application->Run();

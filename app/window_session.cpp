@@ -66,7 +66,7 @@ std::string TWindowSession::DefaultFile() {
   return file;
 }
 
-std::string TWindowSession::Open(bool main_has_address) {
+TSavedWindow TWindowSession::Open(bool main_has_address) {
   into_main_ = !main_has_address;
   if (policy_ == RestoreWindows::kNever) {
     store_.Forget();
@@ -74,7 +74,7 @@ std::string TWindowSession::Open(bool main_has_address) {
   }
   last_ = store_.Open();
   const bool at_once = policy_ == RestoreWindows::kAlways && into_main_ && !last_.windows.empty();
-  return at_once ? last_.windows.front().state : std::string();
+  return at_once ? last_.windows.front() : TSavedWindow();
 }
 
 void TWindowSession::Start(TFormHTML& main) {

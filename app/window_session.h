@@ -28,10 +28,10 @@ class TWindowSession {
   static std::string DefaultFile();
 
   // Before the main window is made: reads the last run's windows. Returns
-  // the back/forward list the main window starts with when they come back
-  // at once, else nothing. `main_has_address` says the main window opens an
-  // address given at start; it then keeps it, and the windows open beside it.
-  std::string Open(bool main_has_address);
+  // the window the main window starts as when they come back at once, else
+  // an empty one. `main_has_address` says the main window opens an address
+  // given at start; it then keeps it, and the windows open beside it.
+  TSavedWindow Open(bool main_has_address);
   // Once the main window is made: offers or brings back the other windows.
   void Start(TFormHTML& main);
   // The run ends normally; call before the windows are destroyed.

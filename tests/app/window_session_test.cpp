@@ -68,7 +68,7 @@ TEST_P(WindowSessionTest, TheNextRunOffersOrBringsBackTheWindowsAsTheSettingSays
                                       server_.Url("/b.html")};
   {
     TWindowSession run(file_, row.policy);
-    EXPECT_EQ(run.Open(false), "");
+    EXPECT_EQ(run.Open(false), TSavedWindow());
     run.Start(*form_);
     Go("/a.html");
     Go("/b.html");
@@ -82,10 +82,10 @@ TEST_P(WindowSessionTest, TheNextRunOffersOrBringsBackTheWindowsAsTheSettingSays
   FormTest::TearDown();
   FormTest::SetUp();  // the next run, on the same file
   TWindowSession run(file_, row.policy);
-  const std::string kept = run.Open(false);
-  if (!kept.empty()) {  // the main window is made with it, as at start
+  const TSavedWindow kept = run.Open(false);
+  if (!kept.state.empty()) {  // the main window is made with it, as at start
     Application->DestroyForms();
-    Application->CreateForm(FormHTML, std::string(), kept);
+    Application->CreateForm(FormHTML, kept.address, kept.state);
     form_ = FormHTML;
     form_->show();
   }
