@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
+#include "app/window_session.h"
 #include "platform/application.h"
 
 namespace {
@@ -37,10 +38,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tavorin: cannot open the display (is DISPLAY set?)\n");
     return 1;
   }
-  ApplySettings(LoadSettings());
+  const TSettings settings = LoadSettings();
+  ApplySettings(settings);
   TApplication application;
   Application = &application;
   instance.Serve(OpenWindows);
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) g_unix_signal_add(signal, EndRun, nullptr);
-  return RunApplication(command.addresses);
+  TWindowSession session(TWindowSession::DefaultFile(), settings.restore_windows);
+  return RunApplication(command.addresses, &session);
 }

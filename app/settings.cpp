@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "app/user_address.h"
@@ -16,6 +17,13 @@ namespace {
 constexpr char kGroup[] = "Tavorin";
 constexpr char kHomePage[] = "home-page";
 constexpr char kDownloadFolder[] = "download-folder";
+constexpr char kRestoreWindows[] = "restore-windows";
+
+constexpr std::pair<const char*, RestoreWindows> kRestoreValues[] = {
+    {"ask", RestoreWindows::kAsk},
+    {"always", RestoreWindows::kAlways},
+    {"never", RestoreWindows::kNever},
+};
 
 using KeyFile = std::unique_ptr<GKeyFile, decltype(&g_key_file_free)>;
 
@@ -93,7 +101,21 @@ std::string FolderFromUser(const std::string& text) {
   return text;
 }
 
+void ReadRestoreWindows(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
+  const std::string value = Value(file, kRestoreWindows, problems);
+  if (value.empty()) return;
+  for (const auto& [name, restore] : kRestoreValues) {
+    if (value == name) {
+      settings.restore_windows = restore;
+      return;
+    }
+  }
+  problems.push_back(std::string(kRestoreWindows) + " の値 \"" + value +
+                     "\" は ask、always、never のどれでもありません");
+}
+
 void ReadValues(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
+  ReadRestoreWindows(file, settings, problems);
   const std::string home = Value(file, kHomePage, problems);
   if (!home.empty()) settings.home_page = AddressFromUser(home);
   const std::string folder = FolderFromUser(Value(file, kDownloadFolder, problems));

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/form_html.h"
+#include "app/window_session.h"
 #include "platform/exception.h"
 
 namespace {
@@ -21,13 +22,18 @@ TFormHTML* OpenWindow(const std::string& address, int step) {
 
 }  // namespace
 
-int RunApplication(const std::vector<std::string>& addresses) {
+int RunApplication(const std::vector<std::string>& addresses, TWindowSession* session) {
   try {
     Application->Initialize();
     Application->SetTitle("Tavorin");
-    Application->CreateForm(FormHTML, addresses.empty() ? std::string() : addresses.front());
+    const TSavedWindow kept =
+        session != nullptr ? session->Open(!addresses.empty()) : TSavedWindow();
+    Application->CreateForm(FormHTML, addresses.empty() ? kept.address : addresses.front(),
+                            kept.state);
     for (std::size_t i = 1; i < addresses.size(); ++i) OpenWindow(addresses[i], int(i));
+    if (session != nullptr) session->Start(*FormHTML);
     Application->Run();
+    if (session != nullptr) session->End();
   } catch (const Exception& e) {
     Application->ShowException(e);
   }

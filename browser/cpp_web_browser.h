@@ -76,6 +76,11 @@ class TCppWebBrowser : public Gtk::Box {
   TZoom& Zoom();
   TFindBar& FindBar();
   void Print();
+  // The back/forward list as the engine keeps it (opaque bytes), and back:
+  // RestoreSession replaces the list and loads its current page; false when
+  // the engine cannot read `state` or it holds no page.
+  std::string SessionState();
+  bool RestoreSession(const std::string& state);
   // See returned_key.h; true when `key` was the view's after all.
   bool RedeliverReturnedKey(GdkEventKey* key);
 

@@ -84,6 +84,34 @@ TEST_F(SettingsFileTest, WhatIsWrongGivesTheDefaultsForWhatItAffectsAndIsSaid) {
   }
 }
 
+TEST_F(SettingsFileTest, RestoreWindowsIsAskAlwaysOrNeverAndAskWhenUnset) {
+  struct Row {
+    const char* line;
+    RestoreWindows restore;
+    bool problem;
+  };
+  const Row rows[] = {
+      {"", RestoreWindows::kAsk, false},
+      {"restore-windows=ask\n", RestoreWindows::kAsk, false},
+      {"restore-windows=always\n", RestoreWindows::kAlways, false},
+      {"restore-windows=never\n", RestoreWindows::kNever, false},
+      {"restore-windows=sometimes\n", RestoreWindows::kAsk, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    std::string problem;
+    const TSettings settings =
+        ReadSettings(Write(std::string("[Tavorin]\nhome-page=http://a/\n") + row.line), problem);
+    EXPECT_EQ(settings.restore_windows, row.restore);
+    EXPECT_EQ(
+        problem.find(
+            "restore-windows の値 \"sometimes\" は ask、always、never のどれでもありません") !=
+            std::string::npos,
+        row.problem)
+        << problem;
+  }
+}
+
 TEST(DefaultDownloadFolder, IsAnAbsolutePathOtherThanTheHomeFolder) {
   const std::string folder = DefaultDownloadFolder();
   EXPECT_TRUE(g_path_is_absolute(folder.c_str()));
