@@ -42,8 +42,13 @@ struct KeyStep {
   int pause_ms = 0;
 };
 
-// The wtype arguments that play `steps`.
-inline std::vector<std::string> WtypeArguments(const std::vector<KeyStep>& steps) {
+// The wtype arguments that play `steps`. GDK's Wayland keymap never lists
+// the highest key of a keymap, and wtype puts the one key of a run there, so
+// `listed` adds a key that nobody presses after it, as a real keymap has keys
+// after Enter and the arrows. Unlisted, the run is a keymap in which GDK
+// finds no key at all.
+inline std::vector<std::string> WtypeArguments(const std::vector<KeyStep>& steps,
+                                               bool listed = true) {
   std::vector<std::string> args{"wtype"};
   for (const KeyStep& s : steps) {
     if (s.keysym == 0) {
@@ -54,12 +59,13 @@ inline std::vector<std::string> WtypeArguments(const std::vector<KeyStep>& steps
       args.insert(args.end(), {s.press ? "-P" : "-p", gdk_keyval_name(s.keysym)});
     }
   }
+  if (listed) args.insert(args.end(), {"-p", "VoidSymbol"});
   return args;
 }
 
 // Runs wtype while the main loop goes on, so that keys it holds repeat.
-inline bool RunWtype(const std::vector<KeyStep>& steps) {
-  const std::vector<std::string> args = WtypeArguments(steps);
+inline bool RunWtype(const std::vector<KeyStep>& steps, bool listed = true) {
+  const std::vector<std::string> args = WtypeArguments(steps, listed);
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
