@@ -68,11 +68,7 @@ class KeyHookTest : public FormTest {
   }
 
   void Press(guint keysym, guint modifier = 0) {
-    if (modifier != 0) {
-      TypeKey(keysym, {modifier});
-    } else {
-      TypeKey(keysym);
-    }
+    TypeKey(keysym, modifier);
     RunFor(150);
   }
 

@@ -205,15 +205,5 @@ INSTANTIATE_TEST_SUITE_P(
                       UnlistedKeyCase{VK_UP, true, GDK_KEY_Up, 111, 1, 0},
                       UnlistedKeyCase{VK_DOWN, true, GDK_KEY_Down, 116, 1, 0}));
 
-TEST(KeycodeFromEntries, PlainLevelFirstThenFirstEntryThenStandardPlace) {
-  const GdkKeymapKey shifted_then_plain[] = {{50, 0, 1}, {38, 0, 0}};
-  EXPECT_EQ(gdkkeys::KeycodeFromEntries(GDK_KEY_A, shifted_then_plain, 2), 38u);
-  const GdkKeymapKey second_group[] = {{94, 1, 0}};
-  EXPECT_EQ(gdkkeys::KeycodeFromEntries(GDK_KEY_Left, second_group, 1), 94u);
-  EXPECT_EQ(gdkkeys::KeycodeFromEntries(GDK_KEY_Right, nullptr, 0), 114u);
-  EXPECT_EQ(gdkkeys::KeycodeFromEntries(GDK_KEY_KP_Enter, nullptr, 0), 104u);
-  EXPECT_EQ(gdkkeys::KeycodeFromEntries(GDK_KEY_F5, nullptr, 0), 0u) << "no standard place known";
-}
-
 }  // namespace
 }  // namespace platformtest
