@@ -18,16 +18,20 @@ skip() {
 if ! install_missing "${WAYLAND_PACKAGES[@]}"; then
   skip "${WAYLAND_PACKAGES[*]} could not be installed"
 fi
-command -v sway >/dev/null && command -v wtype >/dev/null || skip "sway or wtype is missing"
+if ! command -v sway >/dev/null || ! command -v wtype >/dev/null; then
+  skip "sway or wtype is missing"
+fi
 
 # sway refuses to run as root: the compositor and the tests then run as a
 # user without privileges.
 as_user=()
+runner=$(id -un)
 if [ "$(id -u)" -eq 0 ]; then
   if ! id "$USER_NAME" >/dev/null 2>&1; then
     useradd --system --no-create-home --shell /usr/sbin/nologin "$USER_NAME" ||
       skip "no user without privileges to run sway as"
   fi
+  runner=$USER_NAME
   as_user=(setpriv --reuid="$USER_NAME" --regid="$USER_NAME" --init-groups)
 fi
 
@@ -70,7 +74,7 @@ fi
 pids+=($!)
 
 "${as_user[@]}" test -x "$BUILD/tests/app/app_tests" || {
-  echo "wayland: $BUILD/tests/app/app_tests cannot be run by $(id -un "${USER_NAME}" 2>/dev/null || id -un)"
+  echo "wayland: $BUILD/tests/app/app_tests cannot be run by $runner"
   exit 1
 }
 bus=()
