@@ -8,6 +8,8 @@ RUN_PACKAGES=(build-essential cmake pkg-config libgtkmm-3.0-dev libwebkit2gtk-4.
 TEST_PACKAGES=(xvfb xauth libgtest-dev libgmock-dev googletest libbenchmark-dev libxtst-dev
   libsoup-3.0-dev clang libclang-rt-14-dev file desktop-file-utils
   gnome-keyring libsecret-tools dbus)
+# And to test it as a Wayland client: a headless compositor and its keyboards.
+WAYLAND_PACKAGES=(sway wtype)
 
 install_missing() {
   local missing=()
