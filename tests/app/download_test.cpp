@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -42,8 +44,9 @@ std::vector<TDownloadRow*> Rows(TFormHTML* form) {
   for (Gtk::Widget* child : form->CppWebBrowser1->get_children()) {
     auto* bar = dynamic_cast<TDownloadBar*>(child);
     if (bar == nullptr) continue;
-    for (Gtk::Widget* row : bar->get_children()) {
-      if (row->get_visible()) rows.push_back(dynamic_cast<TDownloadRow*>(row));
+    for (Gtk::Widget* child : bar->get_children()) {
+      auto* row = dynamic_cast<TDownloadRow*>(child);
+      if (row != nullptr && row->get_visible()) rows.push_back(row);
     }
   }
   return rows;
@@ -54,6 +57,11 @@ TDownloadBar* Bar(TFormHTML* form) {
     if (auto* bar = dynamic_cast<TDownloadBar*>(child)) return bar;
   }
   return nullptr;
+}
+
+std::vector<TDownload*> Downloads(TFormHTML* form) {
+  TDownloadBar* bar = Bar(form);
+  return bar != nullptr ? bar->Downloads() : std::vector<TDownload*>{};
 }
 
 // A part of `row` by its widget name.
@@ -97,13 +105,16 @@ class DownloadTest : public FormTest {
     form->ButtonOpen->clicked();
   }
 
-  // Waits until `form` shows `count` downloads that have all ended.
-  bool Ended(TFormHTML* form, std::size_t count) {
-    return RunUntil([&] {
-      std::vector<TDownloadRow*> rows = Rows(form);
-      return rows.size() == count &&
-             std::all_of(rows.begin(), rows.end(), [](TDownloadRow* row) { return row->Ended(); });
-    });
+  // Waits until `form` has `count` downloads that have all ended.
+  bool Ended(TFormHTML* form, std::size_t count, int timeout_ms = 5000) {
+    return RunUntil(
+        [&] {
+          std::vector<TDownload*> all = Downloads(form);
+          return all.size() == count && std::all_of(all.begin(), all.end(), [](TDownload* d) {
+                   return d->state() != TDownload::State::kActive;
+                 });
+        },
+        timeout_ms);
   }
 
   fs::path home_;
@@ -223,6 +234,138 @@ TEST_F(DownloadTest, AFolderThatCannotBeMadeIsSaidInTheStrip) {
   EXPECT_EQ(Names(home_), (std::set<std::string>{"Downloads", "blocker"}));
 }
 
+// How a download ends, from the server's answer and what the user does.
+struct Ending {
+  const char* name;
+  std::optional<std::size_t> cut_after;  // of 3 000 000 bytes
+  bool announce_length = true;
+  enum class Act { kNone, kCancel, kRetry } act = Act::kNone;
+  bool unwritable_folder = false;
+  bool users_file = false;  // a file of the user's has the name already
+  TDownload::State state;
+  const char* status;                        // its start
+  std::map<std::string, std::size_t> saved;  // name → size
+};
+
+constexpr std::size_t kBig = 3000000;
+
+const Ending kEndings[] = {
+    {"complete",
+     {},
+     true,
+     Ending::Act::kNone,
+     false,
+     false,
+     TDownload::State::kDone,
+     "完了しました（2.9 MB）",
+     {{"end.bin", kBig}}},
+    {"cut_with_length",
+     600000,
+     true,
+     Ending::Act::kNone,
+     false,
+     false,
+     TDownload::State::kFailed,
+     "失敗しました: 接続が途中で切れました",
+     {}},
+    // Without a length the end of the connection is the end of the data.
+    {"cut_without_length",
+     600000,
+     false,
+     Ending::Act::kNone,
+     false,
+     false,
+     TDownload::State::kDone,
+     "完了しました（585.9 KB）",
+     {{"end.bin", 600000}}},
+    {"cancelled",
+     50000,
+     true,
+     Ending::Act::kCancel,
+     false,
+     false,
+     TDownload::State::kCancelled,
+     "キャンセルしました",
+     {}},
+    {"failed",
+     {},
+     true,
+     Ending::Act::kNone,
+     true,
+     false,
+     TDownload::State::kFailed,
+     "失敗しました: 保存先のフォルダ",
+     {}},
+    {"retried",
+     600000,
+     true,
+     Ending::Act::kRetry,
+     false,
+     false,
+     TDownload::State::kDone,
+     "完了しました（2.9 MB）",
+     {{"end.bin", kBig}}},
+    {"retried_to_a_fresh_name",
+     600000,
+     true,
+     Ending::Act::kRetry,
+     false,
+     true,
+     TDownload::State::kDone,
+     "完了しました（2.9 MB）",
+     {{"end.bin", 4}, {"end (1).bin", kBig}}},
+};
+
+class DownloadEndTest : public DownloadTest, public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(DownloadEndTest, EndsAsTheConnectionAndTheUserSay) {
+  const Ending& e = GetParam();
+  TestHttpServer::Page page =
+      Attachment(std::string(kBig, 'e'), "attachment; filename=\"end.bin\"");
+  page.type = "application/octet-stream";
+  page.cut_after = e.cut_after;
+  page.announce_length = e.announce_length;
+  page.hold = e.act == Ending::Act::kCancel;
+  server_.Add("/end.bin", page);
+  if (e.users_file) std::ofstream(folder_ / "end.bin") << "mine";
+  if (e.unwritable_folder) SetDownloadFolder(folder_ / "end.bin" / "Downloads");
+  if (e.unwritable_folder) std::ofstream(folder_ / "end.bin") << "mine";
+  Open(form_, "/end.bin");
+  ASSERT_TRUE(RunUntil([&] { return Rows(form_).size() == 1; }));
+  TDownloadRow* row = Rows(form_)[0];
+  if (e.act == Ending::Act::kCancel) {
+    ASSERT_TRUE(RunUntil([&] { return row->Download().Received() > 0; }));
+    Part<Gtk::Button>(*row, "DownloadCancel").clicked();
+  }
+  ASSERT_TRUE(Ended(form_, 1, 20000));
+  if (e.act == Ending::Act::kRetry) {
+    ASSERT_EQ(RowStatus(row), "失敗しました: 接続が途中で切れました");
+    page.cut_after.reset();
+    server_.Add("/end.bin", page);
+    Gtk::Button& retry = Part<Gtk::Button>(*row, "DownloadRetry");
+    ASSERT_TRUE(retry.get_visible());
+    retry.clicked();
+    EXPECT_TRUE(Downloads(form_).empty()) << "the failed row gives way";
+    ASSERT_TRUE(Ended(form_, 1, 20000));
+    EXPECT_EQ(std::count(server_.Requests().begin(), server_.Requests().end(), "/end.bin"), 2);
+    row = Rows(form_)[0];
+  }
+  EXPECT_EQ(row->Download().state(), e.state);
+  EXPECT_TRUE(RowStatus(row).starts_with(e.status)) << RowStatus(row);
+  const bool failed = e.state == TDownload::State::kFailed;
+  EXPECT_EQ(Part<Gtk::Button>(*row, "DownloadRetry").get_visible(), failed);
+  EXPECT_EQ(Part<Gtk::Button>(*row, "DownloadOpen").get_visible(),
+            !failed && e.state == TDownload::State::kDone);
+  RunFor(300);
+  std::map<std::string, std::size_t> saved;
+  for (const std::string& name : Names(folder_)) saved[name] = fs::file_size(folder_ / name);
+  if (e.unwritable_folder) saved.erase("end.bin");
+  EXPECT_EQ(saved, e.saved) << "and no temporary file";
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, DownloadEndTest, ::testing::ValuesIn(kEndings),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 struct HostileName {
   const char* disposition;
   const char* saved_as;
@@ -245,7 +388,7 @@ TEST_F(DownloadTest, HostileNamesLandSafelyInTheDownloadsFolder) {
     server_.Add(path, Attachment("x", c.disposition));
     Open(form_, path);
     ASSERT_TRUE(Ended(form_, n)) << c.disposition;
-    EXPECT_EQ(Rows(form_).back()->Download().Name(), c.saved_as) << c.disposition;
+    EXPECT_EQ(Downloads(form_).back()->Name(), c.saved_as) << c.disposition;
     expected.insert(c.saved_as);
     EXPECT_EQ(Names(home_), std::set<std::string>{"Downloads"}) << c.disposition;
   }
@@ -324,7 +467,7 @@ TEST_F(DownloadTest, TheStripIsAnnouncedAndWorksFromTheKeyboard) {
   EXPECT_EQ(launched_, std::vector<std::string>{"file://" + folder_.string()});
   Press(XK_Escape);
   EXPECT_TRUE(RunUntil([&] { return Rows(form_).empty() && !Bar(form_)->get_visible(); }));
-  EXPECT_TRUE(RunUntil([&] { return Bar(form_)->get_children().empty(); }));
+  EXPECT_TRUE(RunUntil([&] { return Bar(form_)->Downloads().empty(); }));
 }
 
 TEST_F(DownloadTest, OpenHandsTheSavedFileToTheDesktop) {
