@@ -366,6 +366,48 @@ TEST_P(DownloadEndTest, EndsAsTheConnectionAndTheUserSay) {
 INSTANTIATE_TEST_SUITE_P(Endings, DownloadEndTest, ::testing::ValuesIn(kEndings),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(DownloadTest, TheStripShowsThreeRowsAndFoldsTheRestIntoTheList) {
+  TestHttpServer::Page slow = Attachment(std::string(200000, 'a'), "attachment; filename=slow.csv");
+  slow.cut_after = 50000;
+  slow.hold = true;
+  server_.Add("/slow.csv", slow);
+  Open(form_, "/slow.csv");
+  ASSERT_TRUE(RunUntil([&] { return Downloads(form_).size() == 1; }));
+  for (std::size_t n = 2; n <= 5; ++n) {
+    Open(form_, "/report.csv");
+    ASSERT_TRUE(RunUntil([&] { return Downloads(form_).size() == n; }));
+  }
+  ASSERT_TRUE(RunUntil([&] { return Downloads(form_)[4]->state() == TDownload::State::kDone; }));
+  TDownloadBar* bar = Bar(form_);
+  std::vector<TDownloadRow*> rows = Rows(form_);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(&rows[0]->Download(), Downloads(form_)[2]) << "the newest show";
+  Gtk::Button& more = Part<Gtk::Button>(Part<Gtk::Box>(*bar, "DownloadFold"), "DownloadMore");
+  EXPECT_TRUE(more.is_visible());
+  EXPECT_EQ(more.get_label(), "他 2 件");
+
+  more.clicked();
+  TDownloadList& list = bar->List();
+  ASSERT_TRUE(RunUntil([&] { return list.get_mapped(); }));
+  ASSERT_EQ(list.Rows().size(), 5u);
+  EXPECT_EQ(&list.Rows()[0]->Download(), Downloads(form_)[0]);
+  EXPECT_TRUE(Part<Gtk::Button>(*list.Rows()[0], "DownloadCancel").get_visible());
+  Part<Gtk::Button>(*list.Rows()[1], "DownloadClose").clicked();
+  ASSERT_TRUE(RunUntil([&] { return list.Rows().size() == 4; }));
+  EXPECT_EQ(more.get_label(), "他 1 件");
+  EXPECT_EQ(Rows(form_).size(), 3u);
+
+  Gtk::Button& clear = Part<Gtk::Button>(*list.get_child(), "DownloadListClear");
+  EXPECT_EQ(clear.get_label(), "完了したものを消去");
+  clear.clicked();
+  ASSERT_TRUE(RunUntil([&] { return Downloads(form_).size() == 1; }));
+  EXPECT_EQ(Downloads(form_)[0]->state(), TDownload::State::kActive) << "a running one stays";
+  EXPECT_TRUE(RunUntil([&] { return list.Rows().size() == 1; }));
+  EXPECT_FALSE(more.is_visible());
+  EXPECT_EQ(Rows(form_).size(), 1u);
+  EXPECT_EQ(Names(folder_).count("report.csv"), 1u) << "clearing a row keeps its file";
+}
+
 struct HostileName {
   const char* disposition;
   const char* saved_as;
