@@ -13,6 +13,7 @@
 
 #include "browser/download_bar.h"
 #include "browser/download_folder.h"
+#include "browser/permission_bar.h"
 #include "tests/app/navigation_support.h"
 #include "tests/support/files.h"
 
@@ -316,6 +317,8 @@ const Ending kEndings[] = {
      {{"end.bin", 4}, {"end (1).bin", kBig}}},
 };
 
+void PrintTo(const Ending& e, std::ostream* out) { *out << e.name; }
+
 class DownloadEndTest : public DownloadTest, public ::testing::WithParamInterface<Ending> {};
 
 TEST_P(DownloadEndTest, EndsAsTheConnectionAndTheUserSay) {
@@ -406,6 +409,111 @@ TEST_F(DownloadTest, TheStripShowsThreeRowsAndFoldsTheRestIntoTheList) {
   EXPECT_FALSE(more.is_visible());
   EXPECT_EQ(Rows(form_).size(), 1u);
   EXPECT_EQ(Names(folder_).count("report.csv"), 1u) << "clearing a row keeps its file";
+}
+
+// A page that fills itself with frames, each answering with a file.
+std::string FramesPage(int frames) {
+  return R"(<a id="dl" href="/report.csv" download style="display:block;height:40px">get</a>
+<script>onload = () => { for (let i = 0; i < )" +
+         std::to_string(frames) + R"(; ++i) {
+  const f = document.createElement('iframe'); f.src = '/f' + i + '.csv'; document.body.append(f);
+} }</script>)";
+}
+
+TPermissionBar* Question(TFormHTML* form) {
+  for (Gtk::Widget* child : form->CppWebBrowser1->get_children()) {
+    auto* bar = dynamic_cast<TPermissionBar*>(child);
+    if (bar != nullptr && bar->get_visible()) return bar;
+  }
+  return nullptr;
+}
+
+enum class Reply { kAllow, kDeny, kDismiss };
+
+struct FloodCase {
+  const char* name;
+  Reply reply;
+  std::size_t saved;        // of the four frames' files
+  bool asked_again;         // when the page comes again
+  std::size_t saved_again;  // files of the second visit
+};
+
+const FloodCase kFloods[] = {
+    {"allowed", Reply::kAllow, 4, false, 4},
+    {"denied", Reply::kDeny, 1, false, 1},
+    {"dismissed", Reply::kDismiss, 1, true, 1},
+};
+
+void PrintTo(const FloodCase& c, std::ostream* out) { *out << c.name; }
+
+class DownloadFloodTest : public DownloadTest, public ::testing::WithParamInterface<FloodCase> {
+ protected:
+  void SetUp() override {
+    DownloadTest::SetUp();
+    server_.AddHtml("/frames.html", FramesPage(4));
+    for (int i = 0; i < 4; ++i) {
+      const std::string name = "f" + std::to_string(i) + ".csv";
+      server_.Add("/" + name, Attachment(name, "attachment; filename=" + name));
+    }
+  }
+  // Loads the page and waits for its question, after its first download.
+  void LoadAndWaitForQuestion() {
+    const std::size_t before = Downloads(form_).size();
+    Open(form_, "/frames.html");
+    ASSERT_TRUE(RunUntil([&] { return Question(form_) != nullptr; }, 10000));
+    ASSERT_TRUE(Ended(form_, before + 1));
+    RunFor(300);
+    EXPECT_EQ(Downloads(form_).size(), before + 1) << "the others wait";
+  }
+  void Answer(Reply reply) {
+    const char* button = reply == Reply::kAllow  ? "PermissionAllow"
+                         : reply == Reply::kDeny ? "PermissionDeny"
+                                                 : "PermissionClose";
+    Part<Gtk::Button>(*Question(form_), button).clicked();
+  }
+  std::size_t Files() {
+    RunFor(300);
+    return Names(folder_).size();
+  }
+};
+
+TEST_P(DownloadFloodTest, FurtherDownloadsWithoutAClickWaitForTheAnswer) {
+  const FloodCase& c = GetParam();
+  LoadAndWaitForQuestion();
+  EXPECT_EQ(Part<Gtk::Label>(*Question(form_), "PermissionMessage").get_text(),
+            "このサイトが複数のファイルをダウンロードしようとしています");
+  Answer(c.reply);
+  EXPECT_EQ(Question(form_), nullptr) << "one answer for all of them";
+  ASSERT_TRUE(Ended(form_, c.saved, 10000));
+  EXPECT_EQ(Files(), c.saved) << "and nothing left of the others";
+
+  if (c.asked_again) {
+    LoadAndWaitForQuestion();
+    Answer(c.reply);
+  } else {
+    Open(form_, "/frames.html");
+    ASSERT_TRUE(Ended(form_, c.saved + c.saved_again, 10000));
+    RunFor(500);
+    EXPECT_EQ(Question(form_), nullptr) << "the site's answer holds";
+  }
+  EXPECT_TRUE(Ended(form_, c.saved + c.saved_again, 10000));
+  EXPECT_EQ(Files(), c.saved + c.saved_again);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, DownloadFloodTest, ::testing::ValuesIn(kFloods),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DownloadTest, DownloadsTheUserClicksForAreNeverHeld) {
+  server_.AddHtml("/frames.html", FramesPage(1));
+  server_.Add("/f0.csv", Attachment("f0", "attachment; filename=f0.csv"));
+  Open(form_, "/frames.html");
+  ASSERT_TRUE(Ended(form_, 1));
+  for (std::size_t n = 2; n <= 3; ++n) {
+    ASSERT_TRUE(navtest::ClickElement(form_, "dl"));
+    ASSERT_TRUE(Ended(form_, n));
+  }
+  EXPECT_EQ(Question(form_), nullptr);
+  EXPECT_EQ(Names(folder_), (std::set<std::string>{"f0.csv", "report.csv", "report (1).csv"}));
 }
 
 struct HostileName {
