@@ -22,19 +22,35 @@ std::map<std::string, bool>& Answers() {
   return answers;
 }
 
-bool Spent(WebKitWebView* view) { return g_object_get_data(G_OBJECT(view), kSpent) != nullptr; }
+// The page that spent a view's one download, by its site; none while the
+// next download may start at once.
+const char* SpentBy(WebKitWebView* view) {
+  return static_cast<const char*>(g_object_get_data(G_OBJECT(view), kSpent));
+}
 
-void Spend(WebKitWebView* view, bool spent) {
-  g_object_set_data(G_OBJECT(view), kSpent, spent ? GINT_TO_POINTER(1) : nullptr);
+void Spend(WebKitWebView* view, const std::string& page) {
+  g_object_set_data_full(G_OBJECT(view), kSpent, g_strdup(page.c_str()), g_free);
+}
+
+void Renew(WebKitWebView* view) { g_object_set_data(G_OBJECT(view), kSpent, nullptr); }
+
+// The site of the page, or the page itself when it has none.
+std::string PageKey(WebKitWebView* view, const std::optional<PageSite>& site) {
+  if (site) return site->origin;
+  const gchar* uri = webkit_web_view_get_uri(view);
+  return uri != nullptr ? uri : "";
 }
 
 gboolean Gesture(WebKitWebView* view, GdkEvent*, gpointer) {
-  Spend(view, false);
+  Renew(view);
   return FALSE;
 }
 
+// Another site's page gets its first download; the same site reloading or
+// moving on by itself does not.
 void LoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer) {
-  if (event == WEBKIT_LOAD_COMMITTED) Spend(view, false);  // a new page's first download
+  if (event != WEBKIT_LOAD_COMMITTED || SpentBy(view) == nullptr) return;
+  if (PageKey(view, SiteOf(view)) != SpentBy(view)) Renew(view);
 }
 
 // A download waiting for the user's answer. The engine asks where to save it
@@ -73,15 +89,15 @@ class HeldDownload {
   bool ended_ = false;
 };
 
-void Hold(WebKitDownload* download, Gtk::Box& browser, WebKitWebView* view) {
-  const std::optional<PageSite> site = SiteOf(view);
+// Without a site (a file, a blank page) the answer is for this page only.
+void Hold(WebKitDownload* download, Gtk::Box& browser, WebKitWebView* view,
+          const std::optional<PageSite>& site) {
   if (!browser.get_mapped()) {  // a question nobody can see
     webkit_download_cancel(download);
     return;
   }
+  const std::string key = PageKey(view, site);
   auto held = std::make_shared<HeldDownload>(download);
-  const gchar* uri = webkit_web_view_get_uri(view);
-  const std::string key = site ? site->origin : std::string(uri != nullptr ? uri : "");
   TPermissionBar::Of(browser).Ask(
       key + " downloads", kQuestion,
       [held, &browser](bool allowed) {
@@ -100,19 +116,19 @@ void WatchDownloadGestures(WebKitWebView* view) {
   g_signal_connect(view, "load-changed", G_CALLBACK(LoadChanged), nullptr);
 }
 
-void AllowNextDownload(WebKitWebView* view) { Spend(view, false); }
+void AllowNextDownload(WebKitWebView* view) { Renew(view); }
 
 void ShowOrHold(WebKitDownload* download, Gtk::Box& browser, WebKitWebView* view) {
   TDownloadBar& bar = TDownloadBar::Of(browser);
-  if (bar.Retried(download) || !Spent(view)) {
-    Spend(view, true);
+  const std::optional<PageSite> site = SiteOf(view);
+  if (bar.Retried(download) || SpentBy(view) == nullptr) {
+    Spend(view, PageKey(view, site));
     bar.Add(download);
     return;
   }
-  const std::optional<PageSite> site = SiteOf(view);
   const auto known = site ? Answers().find(site->origin) : Answers().end();
   if (known == Answers().end()) {
-    Hold(download, browser, view);
+    Hold(download, browser, view, site);
   } else if (known->second) {
     bar.Add(download);
   } else {

@@ -1,5 +1,6 @@
-// Which downloads start at once: a page's first one, and each one after the
-// user clicked or typed in the page or asked the window for a load. Further
+// Which downloads start at once: the first one of a page of another site than
+// the last download's, and each one after the user clicked or typed in the
+// page or asked the window for a load. Further
 // downloads that the page (or a frame of it) starts on its own are held and
 // put to the user in the permission strip; the answer holds for the site
 // until the program ends.

@@ -516,6 +516,17 @@ TEST_F(DownloadTest, DownloadsTheUserClicksForAreNeverHeld) {
   EXPECT_EQ(Names(folder_), (std::set<std::string>{"f0.csv", "report.csv", "report (1).csv"}));
 }
 
+TEST_F(DownloadTest, APageThatReloadsItselfDoesNotGetAnotherFirstDownload) {
+  server_.AddHtml("/again.html", R"(<script>onload = () => {
+  const f = document.createElement('iframe'); f.src = '/f0.csv'; document.body.append(f);
+  if (!sessionStorage.again) { sessionStorage.again = 1; setTimeout(() => location.reload(), 300); }
+}</script>)");
+  server_.Add("/f0.csv", Attachment("f0", "attachment; filename=f0.csv"));
+  Open(form_, "/again.html");
+  ASSERT_TRUE(RunUntil([&] { return Question(form_) != nullptr; }, 10000));
+  EXPECT_EQ(Downloads(form_).size(), 1u);
+}
+
 struct HostileName {
   const char* disposition;
   const char* saved_as;
