@@ -79,7 +79,7 @@ void TDownloadBar::Add(WebKitDownload* download, const std::optional<std::string
   entries_.push_back({std::move(owned), row});
   if (suggested) added.Decide(*suggested);
   Layout();
-  if (list_->get_visible()) list_->Show(Downloads(), Actions());
+  if (list_->get_visible()) SyncSoon();
 }
 
 std::vector<TDownload*> TDownloadBar::Downloads() const {
@@ -105,7 +105,7 @@ void TDownloadBar::Remove(TDownload* download) {
     entry.removed = true;
   }
   Layout();
-  if (!sync_.connected()) sync_ = Glib::signal_idle().connect([this] { return Sync(), false; });
+  SyncSoon();
   if (had_focus) {
     if (Gtk::Widget* page = get_parent()) page->child_focus(Gtk::DIR_TAB_FORWARD);
   }
@@ -143,6 +143,11 @@ void TDownloadBar::Layout() {
   } else {
     show();
   }
+}
+
+// After the click under way, which may be in a row of the list.
+void TDownloadBar::SyncSoon() {
+  if (!sync_.connected()) sync_ = Glib::signal_idle().connect([this] { return Sync(), false; });
 }
 
 // Drops what was removed, after the list lets go of it.

@@ -59,6 +59,7 @@ class TDownloadBar : public Gtk::Box {
   void Retry(TDownload* download);
   void OpenList();
   void Layout();
+  void SyncSoon();
   void Sync();
 
   std::vector<Entry> entries_;
