@@ -39,7 +39,7 @@ bool TDownloadBar::Launch(const std::string& uri, std::string* error) {
 
 TDownloadBar::TDownloadBar()
     : Gtk::Box(Gtk::ORIENTATION_VERTICAL, 2),
-      list_(Gtk::manage(new TDownloadList(more_, [this] { CloseEnded(); }))) {
+      list_(Gtk::manage(new TDownloadList(*this, [this] { CloseEnded(); }))) {
   set_name("DownloadBar");
   set_border_width(4);
   set_no_show_all(true);  // shown with its first row
@@ -122,7 +122,12 @@ void TDownloadBar::Retry(TDownload* download) {
   retries_[webkit_web_view_download_uri(browser->View(), address.c_str())] = name;
 }
 
+// The list hangs from the strip, which stays while the list is worked in,
+// pointing at the button that opened it.
 void TDownloadBar::OpenList() {
+  int x = 0, y = 0;
+  more_.translate_coordinates(*this, 0, 0, x, y);
+  list_->set_pointing_to({x, y, more_.get_allocated_width(), more_.get_allocated_height()});
   list_->Show(Downloads(), Actions());
   list_->popup();
 }
@@ -152,7 +157,7 @@ void TDownloadBar::SyncSoon() {
 
 // Drops what was removed, after the list lets go of it.
 void TDownloadBar::Sync() {
-  if (list_->get_visible()) list_->Show(Downloads(), Actions());
+  list_->Show(list_->get_visible() ? Downloads() : std::vector<TDownload*>{}, Actions());
   std::erase_if(entries_, [this](Entry& entry) {
     if (!entry.removed) return false;
     remove(*entry.row);

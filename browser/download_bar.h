@@ -68,6 +68,6 @@ class TDownloadBar : public Gtk::Box {
   Gtk::Box fold_{Gtk::ORIENTATION_HORIZONTAL, 6};
   Gtk::Button more_;
   Gtk::Button clear_{"完了したものを消去"};
-  TDownloadList* list_;  // goes with the button it opens from
+  TDownloadList* list_;  // goes with the strip
   sigc::connection sync_;
 };

@@ -100,8 +100,8 @@ void Hold(WebKitDownload* download, Gtk::Box& browser, WebKitWebView* view,
   auto held = std::make_shared<HeldDownload>(download);
   TPermissionBar::Of(browser).Ask(
       key + " downloads", kQuestion,
-      [held, &browser](bool allowed) {
-        if (allowed) held->Release(browser);
+      [held, target = &browser](bool allowed) {
+        if (allowed) held->Release(*target);  // the strip asking is in it
       },
       [site](bool allowed) {
         if (site) Answers()[site->origin] = allowed;

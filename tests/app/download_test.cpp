@@ -161,6 +161,29 @@ TEST_F(DownloadTest, ADownloadLinkSavesUnderTheNameItGives) {
   EXPECT_EQ(Names(folder_), (std::set<std::string>{"note.txt", "note (1).txt"}));
 }
 
+TEST_F(DownloadTest, ARetriedLinkDownloadKeepsTheNameTheLinkGave) {
+  server_.AddHtml(
+      "/page.html",
+      R"(<a id="dl" href="/data" download="note.txt" style="display:block;height:40px">get</a>)");
+  TestHttpServer::Page cut;
+  cut.body = std::string(100000, 'n');
+  cut.type = "text/plain";
+  cut.cut_after = 1000;
+  server_.Add("/data", cut);
+  Open(form_, "/page.html");
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/page.html")));
+  ASSERT_TRUE(navtest::ClickElement(form_, "dl"));
+  ASSERT_TRUE(Ended(form_, 1));
+  ASSERT_EQ(Downloads(form_)[0]->state(), TDownload::State::kFailed);
+  cut.cut_after.reset();
+  server_.Add("/data", cut);
+  Part<Gtk::Button>(*Rows(form_)[0], "DownloadRetry").clicked();
+  ASSERT_TRUE(RunUntil([&] { return Downloads(form_).empty(); }));
+  ASSERT_TRUE(Ended(form_, 1));
+  EXPECT_EQ(Downloads(form_)[0]->state(), TDownload::State::kDone);
+  EXPECT_EQ(Names(folder_), std::set<std::string>{"note.txt"});
+}
+
 TEST_F(DownloadTest, AResponseThePageCannotShowIsSaved) {
   TestHttpServer::Page page;
   page.body = std::string(3000, 'z');
