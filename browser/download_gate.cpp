@@ -50,7 +50,7 @@ gboolean Gesture(WebKitWebView* view, GdkEvent*, gpointer) {
 // moving on by itself does not.
 void LoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer) {
   if (event != WEBKIT_LOAD_COMMITTED || SpentBy(view) == nullptr) return;
-  if (PageKey(view, SiteOf(view)) != SpentBy(view)) Renew(view);
+  if (PageKey(view, PageSiteOf(view)) != SpentBy(view)) Renew(view);
 }
 
 // A download waiting for the user's answer. The engine asks where to save it
@@ -120,7 +120,7 @@ void AllowNextDownload(WebKitWebView* view) { Renew(view); }
 
 void ShowOrHold(WebKitDownload* download, Gtk::Box& browser, WebKitWebView* view) {
   TDownloadBar& bar = TDownloadBar::Of(browser);
-  const std::optional<PageSite> site = SiteOf(view);
+  const std::optional<PageSite> site = PageSiteOf(view);
   if (bar.Retried(download) || SpentBy(view) == nullptr) {
     Spend(view, PageKey(view, site));
     bar.Add(download);

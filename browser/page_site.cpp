@@ -2,7 +2,7 @@
 
 #include <webkit2/webkit2.h>
 
-std::optional<PageSite> SiteOf(WebKitWebView* view) {
+std::optional<PageSite> PageSiteOf(WebKitWebView* view) {
   const gchar* uri = webkit_web_view_get_uri(view);
   WebKitSecurityOrigin* origin = uri != nullptr ? webkit_security_origin_new_for_uri(uri) : nullptr;
   if (origin == nullptr) return std::nullopt;

@@ -13,4 +13,4 @@ struct PageSite {
 };
 
 // None for a page without a host (a file, a blank page).
-std::optional<PageSite> SiteOf(WebKitWebView* view);
+std::optional<PageSite> PageSiteOf(WebKitWebView* view);

@@ -36,7 +36,7 @@ std::string Key(const PageSite& site, const Kind& kind) { return site.origin + "
 gboolean Request(WebKitWebView* view, WebKitPermissionRequest* request, Gtk::Box* browser) {
   const Kind* kind = KindOf(request);
   if (kind == nullptr) return FALSE;  // the engine denies it
-  const std::optional<PageSite> site = SiteOf(view);
+  const std::optional<PageSite> site = PageSiteOf(view);
   if (!site || !browser->get_mapped()) {
     webkit_permission_request_deny(request);
     return TRUE;
@@ -58,7 +58,7 @@ gboolean Request(WebKitWebView* view, WebKitPermissionRequest* request, Gtk::Box
 
 // A page asking what it may do is told what the user answered for its site.
 gboolean QueryState(WebKitWebView* view, WebKitPermissionStateQuery* query, gpointer) {
-  const std::optional<PageSite> site = SiteOf(view);
+  const std::optional<PageSite> site = PageSiteOf(view);
   const gchar* name = webkit_permission_state_query_get_name(query);
   if (!site || name == nullptr) return FALSE;
   const auto known = Answers().find(site->origin + " " + name);
