@@ -53,8 +53,8 @@ void LoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer) {
   if (PageKey(view, PageSiteOf(view)) != SpentBy(view)) Renew(view);
 }
 
-// A download waiting for the user's answer. The engine asks where to save it
-// once the answer has come; until then the data waits.
+// A download waiting for the user's answer: the engine's question where to
+// save it stays open until then, and nothing is written.
 class HeldDownload {
  public:
   explicit HeldDownload(WebKitDownload* download)
