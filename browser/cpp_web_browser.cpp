@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "browser/download_gate.h"
 #include "browser/download_routing.h"
 #include "browser/find_bar.h"
 #include "browser/login_watch.h"
@@ -497,6 +498,7 @@ void TCppWebBrowser::CloseDialog() {
 // Calls the engine to ask for a load; see NoteAddress.
 void TCppWebBrowser::Request(const std::function<void(WebKitWebView*)>& call) {
   WebKitWebView* view = View();
+  AllowNextDownload(view);  // the user's own load may be a download
   requesting_ = true;
   call(view);
   requesting_ = false;
