@@ -16,6 +16,7 @@ namespace {
 constexpr char kGroup[] = "Tavorin";
 constexpr char kHomePage[] = "home-page";
 constexpr char kDownloadFolder[] = "download-folder";
+constexpr char kHardwareAcceleration[] = "hardware-acceleration";
 
 using KeyFile = std::unique_ptr<GKeyFile, decltype(&g_key_file_free)>;
 
@@ -93,7 +94,20 @@ std::string FolderFromUser(const std::string& text) {
   return text;
 }
 
+void ReadHardwareAcceleration(GKeyFile* file, TSettings& settings,
+                              std::vector<std::string>& problems) {
+  const std::string text = Value(file, kHardwareAcceleration, problems);
+  if (text.empty()) return;
+  if (const auto value = HardwareAccelerationFromText(text)) {
+    settings.hardware_acceleration = *value;
+  } else {
+    problems.push_back(std::string(kHardwareAcceleration) + " の値 \"" + text +
+                       "\" は auto、always、never のどれでもありません");
+  }
+}
+
 void ReadValues(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
+  ReadHardwareAcceleration(file, settings, problems);
   const std::string home = Value(file, kHomePage, problems);
   if (!home.empty()) settings.home_page = AddressFromUser(home);
   const std::string folder = FolderFromUser(Value(file, kDownloadFolder, problems));

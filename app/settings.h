@@ -3,13 +3,17 @@
 //   [Tavorin]
 //   home-page=https://example.com/
 //   download-folder=~/Downloads
+//   hardware-acceleration=auto
 #pragma once
 
 #include <string>
 
+#include "app/rendering_path.h"
+
 struct TSettings {
   std::string home_page;        // the address every window's Home loads
   std::string download_folder;  // an absolute path
+  HardwareAcceleration hardware_acceleration = HardwareAcceleration::kAuto;
 };
 
 TSettings DefaultSettings();
