@@ -81,6 +81,7 @@ TEST(RenderingPath, ViewsMadeAfterwardsTakeThePolicyOfThePath) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();  // no display needed
   // As the test environment would, but before the toolkit reads any folder.
   g_setenv("NO_AT_BRIDGE", "1", TRUE);
   const std::string root = testsupport::PrivateFolders();
