@@ -150,7 +150,7 @@ TFormHTML::TFormHTML(TApplication* Owner, std::string StartAddress, std::string 
   InstallStyle();
   set_name("FormHTML");
   set_title("Tavorinのお役立ちブラウザ");
-  set_icon(WindowIcon());
+  set_icon_list(WindowIcons());
   move(297, 152);
   set_default_size(792, 573);
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "app/rendering_path.h"
 #include "app/settings.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
@@ -34,11 +35,12 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "tavorin: 起動中の Tavorin が応答しません\n");
       return 1;
   }
-  if (!TApplication::StartToolkit()) {
+  // Read before the toolkit starts: the rendering path decides how it starts.
+  const TSettings settings = LoadSettings();
+  if (!StartRendering(ChooseRenderingPath(settings.hardware_acceleration, HasRenderNode()))) {
     std::fprintf(stderr, "tavorin: cannot open the display (is DISPLAY set?)\n");
     return 1;
   }
-  const TSettings settings = LoadSettings();
   ApplySettings(settings);
   TApplication application;
   Application = &application;

@@ -24,6 +24,7 @@ constexpr std::pair<const char*, RestoreWindows> kRestoreValues[] = {
     {"always", RestoreWindows::kAlways},
     {"never", RestoreWindows::kNever},
 };
+constexpr char kHardwareAcceleration[] = "hardware-acceleration";
 
 using KeyFile = std::unique_ptr<GKeyFile, decltype(&g_key_file_free)>;
 
@@ -114,8 +115,21 @@ void ReadRestoreWindows(GKeyFile* file, TSettings& settings, std::vector<std::st
                      "\" は ask、always、never のどれでもありません");
 }
 
+void ReadHardwareAcceleration(GKeyFile* file, TSettings& settings,
+                              std::vector<std::string>& problems) {
+  const std::string text = Value(file, kHardwareAcceleration, problems);
+  if (text.empty()) return;
+  if (const auto value = HardwareAccelerationFromText(text)) {
+    settings.hardware_acceleration = *value;
+  } else {
+    problems.push_back(std::string(kHardwareAcceleration) + " の値 \"" + text +
+                       "\" は auto、always、never のどれでもありません");
+  }
+}
+
 void ReadValues(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
   ReadRestoreWindows(file, settings, problems);
+  ReadHardwareAcceleration(file, settings, problems);
   const std::string home = Value(file, kHomePage, problems);
   if (!home.empty()) settings.home_page = AddressFromUser(home);
   const std::string folder = FolderFromUser(Value(file, kDownloadFolder, problems));

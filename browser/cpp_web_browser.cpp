@@ -39,6 +39,25 @@ std::string& DefaultHome() {
   return home;
 }
 
+// Software unless told otherwise: compositing on the GPU costs each page tens
+// of megabytes in the web process, and more where software stands in for it.
+TCppWebBrowser::Compositing g_compositing = TCppWebBrowser::Compositing::kSoftware;
+
+void SetPolicy(WebKitSettings* settings) {
+  switch (g_compositing) {
+    case TCppWebBrowser::Compositing::kSoftware:
+      webkit_settings_set_hardware_acceleration_policy(settings,
+                                                       WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+      break;
+    case TCppWebBrowser::Compositing::kGpu:
+      webkit_settings_set_hardware_acceleration_policy(settings,
+                                                       WEBKIT_HARDWARE_ACCELERATION_POLICY_ALWAYS);
+      break;
+    case TCppWebBrowser::Compositing::kEngineDefault:
+      break;
+  }
+}
+
 // The view answering a page's request for a new window. WebKit aborts unless
 // the view handed back is related to the requester, so any view made while a
 // request is answered is made related to it.
@@ -263,6 +282,8 @@ void TCppWebBrowser::SetDefaultHomePage(std::string uri) { DefaultHome() = std::
 
 void TCppWebBrowser::SetPageMemoryLimit(unsigned megabytes) { LimitPageMemory(megabytes); }
 
+void TCppWebBrowser::SetCompositing(Compositing compositing) { g_compositing = compositing; }
+
 const std::string& TCppWebBrowser::DefaultHomePage() { return DefaultHome(); }
 
 TCppWebBrowser* TCppWebBrowser::FromDispatch(IDispatch* object) {
@@ -307,10 +328,7 @@ void TCppWebBrowser::MakeView() {
   // Our own reference: the view may be destroyed with its container before
   // this object is.
   view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(widget));
-  // Compositing on the GPU costs each page tens of megabytes in the web
-  // process, even where software stands in for the GPU; these pages are shops.
-  webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(view_),
-                                                   WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  SetPolicy(webkit_web_view_get_settings(view_));
   gtk_widget_show(widget);
   zoom_ = std::make_unique<TZoom>(view_);  // the view goes in with the zoom level over it
   pack_start(zoom_->Area(), true, true);

@@ -60,6 +60,10 @@ class TCppWebBrowser : public Gtk::Box {
   // The engine ends a page whose process uses more than `megabytes`. Only
   // views made after the call obey it: call it before the first component.
   static void SetPageMemoryLimit(unsigned megabytes);
+  // How views made from now on composite their pages: in software only, as
+  // the engine chooses, or on the GPU (through the toolkit's OpenGL).
+  enum class Compositing { kSoftware, kEngineDefault, kGpu };
+  static void SetCompositing(Compositing compositing);
   void SetHomePage(std::string uri) { home_page_ = std::move(uri); }
   const std::string& HomePage() const { return home_page_; }
 

@@ -15,6 +15,7 @@
 #include <memory>
 #include <sstream>
 
+#include "app/rendering_path.h"
 #include "tests/support/files.h"
 #include "tests/support/gui_test.h"
 #include "tests/support/http_server.h"
@@ -592,5 +593,67 @@ const RestoreRow kRestoreRows[] = {
 
 INSTANTIATE_TEST_SUITE_P(Setting, RestoreTest, ::testing::ValuesIn(kRestoreRows),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The sizes of the icons a window offers the window manager (_NET_WM_ICON:
+// width, height and the pixels, for each icon in turn).
+std::vector<long> IconSizes(Window window) {
+  Display* display = testsupport::DefaultXDisplay();
+  Atom type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_ICON", False), 0, 1 << 20,
+                     False, XA_CARDINAL, &type, &format, &count, &after, &data);
+  std::vector<long> sizes;
+  const long* values = reinterpret_cast<const long*>(data);
+  for (unsigned long at = 0; data != nullptr && at + 2 <= count;) {
+    const long width = values[at], height = values[at + 1];
+    if (width != height) sizes.push_back(-1);
+    sizes.push_back(width);
+    at += 2 + width * height;
+  }
+  if (data != nullptr) XFree(data);
+  std::sort(sizes.begin(), sizes.end());
+  return sizes;
+}
+
+TEST_F(ProgramTest, TheWindowOffersItsIconInEachSizeAWindowManagerAsksFor) {
+  SetHomePage();
+  Program& program = Start();
+  ASSERT_TRUE(WaitForWindows(program, 1));
+  EXPECT_EQ(IconSizes(WindowsOf(program.Pid()).front()),
+            (std::vector<long>{16, 24, 32, 48, 64, 128}));
+  EXPECT_TRUE(Close(program));
+}
+
+// Whether the program's own process loaded a vendor's GLX library: on X11
+// the toolkit does so only when it sets up OpenGL. (The engine's own EGL
+// display loads the driver itself on either path.)
+bool LoadedAGlDriver(pid_t pid) {
+  return ReadFile("/proc/" + std::to_string(pid) + "/maps").find("/libGLX_") != std::string::npos;
+}
+
+TEST_F(ProgramTest, TheToolkitSetsUpOpenGLOnlyOnTheGpuPath) {
+  SetHomePage();
+  struct Case {
+    const char* setting;
+    bool gl;
+  };
+  const Case cases[] = {
+      {"never", false},
+      {"always", true},
+      {"auto", HasRenderNode()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.setting);
+    WriteSettings("[Tavorin]\nhome-page=" + server_.Url("/home.html") +
+                  "\nhardware-acceleration=" + c.setting + "\n");
+    Program& program = Start();
+    ASSERT_TRUE(WaitForWindows(program, 1));
+    EXPECT_EQ(LoadedAGlDriver(program.Pid()), c.gl);
+    ASSERT_TRUE(Close(program));
+    WaitForEngineToEnd();
+  }
+}
 
 }  // namespace
