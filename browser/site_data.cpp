@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "browser/cookie_times.h"
 #include "browser/profile.h"
 #include "browser/web_context.h"
 
@@ -16,14 +17,20 @@ constexpr int kSiteTypes = WEBKIT_WEBSITE_DATA_ALL & ~kCacheTypes;
 
 using Done = std::function<void(bool)>;
 
-WebKitWebsiteDataTypes TypesOf(SiteDataKinds kinds) {
-  int types = 0;
-  if (kinds.cookies_and_site_data) types |= kSiteTypes;
-  if (kinds.cache) types |= kCacheTypes;
-  return static_cast<WebKitWebsiteDataTypes>(types);
+// One clearing under way: the engine's steps, then the cookie file's.
+struct Clearing {
+  SiteDataKinds kinds;
+  std::int64_t since;
+  Done done;
+  int pending = 0;
+  bool ok = true;
+};
+
+WebKitWebsiteDataManager* Manager() {
+  return webkit_web_context_get_website_data_manager(PageContext());
 }
 
-// The cookie store deletes rows but keeps their bytes in free pages;
+// The cookie store deletes rows but may keep their bytes in free pages;
 // rewriting the file leaves nothing of them. The engine's own connection
 // sees the new file as any second connection's change.
 void CompactCookieFile() {
@@ -38,13 +45,15 @@ void CompactCookieFile() {
   sqlite3_close(db);
 }
 
-struct Request {
-  SiteDataKinds kinds;
-  Done done;
-};
+void StepDone(Clearing* clearing, bool ok) {
+  clearing->ok = clearing->ok && ok;
+  if (--clearing->pending > 0) return;
+  std::unique_ptr<Clearing> finished(clearing);
+  if (finished->kinds.cookies_and_site_data) CompactCookieFile();
+  finished->done(finished->ok);
+}
 
 void Cleared(GObject* manager, GAsyncResult* result, gpointer data) {
-  std::unique_ptr<Request> request(static_cast<Request*>(data));
   GError* error = nullptr;
   const bool ok = webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(manager),
                                                            result, &error);
@@ -52,8 +61,32 @@ void Cleared(GObject* manager, GAsyncResult* result, gpointer data) {
     g_printerr("tavorin: site data could not be cleared: %s\n", error->message);
     g_error_free(error);
   }
-  if (request->kinds.cookies_and_site_data) CompactCookieFile();
-  request->done(ok);
+  StepDone(static_cast<Clearing*>(data), ok);
+}
+
+void CookieDeleted(GObject* manager, GAsyncResult* result, gpointer data) {
+  const bool ok =
+      webkit_cookie_manager_delete_cookie_finish(WEBKIT_COOKIE_MANAGER(manager), result, nullptr);
+  StepDone(static_cast<Clearing*>(data), ok);
+}
+
+void Clear(Clearing* clearing, int types, GTimeSpan age) {
+  ++clearing->pending;
+  webkit_website_data_manager_clear(Manager(), static_cast<WebKitWebsiteDataTypes>(types), age,
+                                    nullptr, Cleared, clearing);
+}
+
+// The engine clears cookies of a period not at all: those set within it go
+// one by one.
+void DeleteCookiesSince(Clearing* clearing) {
+  WebKitCookieManager* cookies = webkit_website_data_manager_get_cookie_manager(Manager());
+  for (const CookieKey& key : CookiesSetSince(ProfileCookieFile(), clearing->since)) {
+    SoupCookie* cookie = soup_cookie_new(key.name.c_str(), key.value.c_str(), key.host.c_str(),
+                                         key.path.c_str(), -1);
+    ++clearing->pending;
+    webkit_cookie_manager_delete_cookie(cookies, cookie, nullptr, CookieDeleted, clearing);
+    soup_cookie_free(cookie);
+  }
 }
 
 // 0 (everything) stays 0; a start in the future clears nothing older than now.
@@ -66,14 +99,17 @@ GTimeSpan AgeOf(std::int64_t since) {
 }  // namespace
 
 void ClearSiteData(SiteDataKinds kinds, std::int64_t since, Done done) {
-  const WebKitWebsiteDataTypes types = TypesOf(kinds);
-  if (types == 0) {
-    g_idle_add_once(
-        [](gpointer d) { std::unique_ptr<Done>(static_cast<Done*>(d))->operator()(true); },
-        new Done(std::move(done)));
-    return;
+  auto* clearing = new Clearing{kinds, since, std::move(done)};
+  // Held until every step has begun, so that none finishes it early.
+  ++clearing->pending;
+  const GTimeSpan age = AgeOf(since);
+  // The disk cache ignores a period: it is cleared whole, which costs only
+  // loading pages anew.
+  if (kinds.cache) Clear(clearing, kCacheTypes, 0);
+  if (kinds.cookies_and_site_data && age == 0) Clear(clearing, kSiteTypes, 0);
+  if (kinds.cookies_and_site_data && age != 0) {
+    Clear(clearing, kSiteTypes & ~WEBKIT_WEBSITE_DATA_COOKIES, age);
+    DeleteCookiesSince(clearing);
   }
-  WebKitWebsiteDataManager* manager = webkit_web_context_get_website_data_manager(PageContext());
-  webkit_website_data_manager_clear(manager, types, AgeOf(since), nullptr, Cleared,
-                                    new Request{kinds, std::move(done)});
+  g_idle_add_once([](gpointer data) { StepDone(static_cast<Clearing*>(data), true); }, clearing);
 }
