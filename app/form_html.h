@@ -103,13 +103,15 @@ class TFormHTML : public TForm {
   // installed it, and must go on working after that window is gone.
   static void ApplicationMessage(const MSG& Msg, bool& Handled);
 
+  // Loads `address` in this window, as "GO" does with a typed one.
+  void NavigateTo(const std::string& address);
+
  private:
   void BuildPanel1();
   void BuildPanel2();
   void BuildPanel3();
   void BindBrowserEvents();
   void SetTabOrder();
-  void NavigateTo(const std::string& address);
 
   std::string start_address_;
 };

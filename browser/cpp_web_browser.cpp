@@ -565,6 +565,11 @@ void TCppWebBrowser::RefreshBypassingCache() {
 
 bool TCppWebBrowser::Loading() { return webkit_web_view_is_loading(View()); }
 
+std::string TCppWebBrowser::PageTitle() {
+  const gchar* title = webkit_web_view_get_title(View());
+  return title != nullptr ? title : "";
+}
+
 Variant TCppWebBrowser::GetProperty(DISPID id) {
   MakeView();
   switch (id) {

@@ -85,6 +85,8 @@ class TCppWebBrowser : public Gtk::Box {
   // One reference, owned by the caller.
   IDispatch* Application() { return GetProperty(DISPID_APPLICATION).Detach(); }
   WideString LocationURL() { return GetProperty(DISPID_LOCATIONURL).bstrVal(); }
+  // The title the page gives itself; empty when it has none.
+  std::string PageTitle();
   void SetRegisterAsBrowser(VARIANT_BOOL value) {
     SetProperty(DISPID_REGISTERASBROWSER, Variant::Bool(value != VARIANT_FALSE));
   }
