@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/form_html.h"
+#include "app/history.h"
 #include "platform/exception.h"
 
 namespace {
@@ -32,6 +33,7 @@ int RunApplication(const std::vector<std::string>& addresses) {
     Application->ShowException(e);
   }
   Application->DestroyForms();
+  CloseHistory();  // what the last pages recorded is written before the end
   return 0;
 }
 
