@@ -49,9 +49,8 @@ bool Fill(const std::string& folder) {
   if (sqlite3_open(file.c_str(), &db) != SQLITE_OK) return false;
   sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
   sqlite3_stmt* insert = nullptr;
-  sqlite3_prepare_v2(db,
-                     "INSERT INTO urls(url, title, visit_count, last_visit) VALUES(?, ?, ?, ?)", -1,
-                     &insert, nullptr);
+  sqlite3_prepare_v2(db, "INSERT INTO urls(url, title, visit_count, last_visit) VALUES(?, ?, ?, ?)",
+                     -1, &insert, nullptr);
   const std::int64_t now = HistoryStore::Now();
   for (int i = 0; i < kEntries; ++i) {
     const char* word = kWords[i % std::size(kWords)];
@@ -140,13 +139,19 @@ int Keys(int presses, const std::string& folder) {
   if (form == nullptr) return 1;
   Gtk::Window& popup = form->Suggestions().Popup();
   bool drawn = false;
-  popup.signal_draw().connect([&](const Cairo::RefPtr<Cairo::Context>&) { drawn = true; return false; }, false);
+  popup.signal_draw().connect(
+      [&](const Cairo::RefPtr<Cairo::Context>&) {
+        drawn = true;
+        return false;
+      },
+      false);
   form->EditURL->grab_focus();
   form->EditURL->set_text("e");  // the shortcut buttons offer pages for every step
   form->EditURL->set_position(-1);
   const gint64 load_start = g_get_monotonic_time();
   if (History()->IndexedCount() != kEntries) {
-    std::fprintf(stderr, "history_bench: %zu entries, not %d\n", History()->IndexedCount(), kEntries);
+    std::fprintf(stderr, "history_bench: %zu entries, not %d\n", History()->IndexedCount(),
+                 kEntries);
     return 1;
   }
   std::printf("  history loaded in the background; waited %.0f ms for it\n",
@@ -171,8 +176,8 @@ int Keys(int presses, const std::string& folder) {
   std::printf("  ms from the key to the list drawn   p50 %6.2f  p95 %6.2f  (goal p95 <= 16: %s)\n",
               Percentile(full, 0.5), Percentile(full, 0.95),
               Percentile(full, 0.95) <= 16 ? "met" : "NOT met");
-  std::printf("  same keys, shortcut buttons only    p50 %6.2f  p95 %6.2f\n", Percentile(empty, 0.5),
-              Percentile(empty, 0.95));
+  std::printf("  same keys, shortcut buttons only    p50 %6.2f  p95 %6.2f\n",
+              Percentile(empty, 0.5), Percentile(empty, 0.95));
   std::printf("  100 000 entries / buttons only: p50 %.2fx, p95 %.2fx\n",
               Percentile(full, 0.5) / Percentile(empty, 0.5),
               Percentile(full, 0.95) / Percentile(empty, 0.95));
@@ -184,8 +189,7 @@ double LoadOnce(TFormHTML& form, const std::string& url) {
   WebKitWebView* view = form.CppWebBrowser1->View();
   bool finished = false;
   const gulong handler = g_signal_connect(
-      view, "load-changed",
-      G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, bool* done) {
+      view, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, bool* done) {
         if (event == WEBKIT_LOAD_FINISHED) *done = true;
       }),
       &finished);
@@ -226,7 +230,8 @@ int Load(int loads) {
   std::printf("  ms from GO to load-finished   recording on: p50 %6.2f   off: p50 %6.2f\n",
               Percentile(on, 0.5), Percentile(off, 0.5));
   const double ratio = Percentile(on, 0.5) / Percentile(off, 0.5);
-  std::printf("  on / off: %.3f (goal within 1.02: %s)\n", ratio, ratio <= 1.02 ? "met" : "NOT met");
+  std::printf("  on / off: %.3f (goal within 1.02: %s)\n", ratio,
+              ratio <= 1.02 ? "met" : "NOT met");
   return 0;
 }
 
