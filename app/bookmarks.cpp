@@ -12,7 +12,17 @@ namespace {
 struct Kept {
   bool tried = false;
   std::unique_ptr<BookmarkStore> store;
-  std::unique_ptr<BookmarkSuggestions> suggestions;
+};
+
+// Start-up does not wait for the bookmarks: they are opened when the user
+// first types in an address box.
+class OnFirstUse : public SuggestionSource {
+ public:
+  std::vector<Suggestion> Suggest(std::string_view typed, std::size_t limit) override {
+    BookmarkStore* store = Bookmarks();
+    return store != nullptr ? BookmarkSuggestions(*store).Suggest(typed, limit)
+                            : std::vector<Suggestion>{};
+  }
 };
 
 Kept& State() {
@@ -29,20 +39,18 @@ BookmarkStore* Bookmarks() {
     kept.store = BookmarkStore::Open(ProfileDataFolder());
     if (kept.store == nullptr) {
       g_printerr("tavorin: bookmarks cannot be kept in %s\n", ProfileDataFolder().c_str());
-    } else {
-      kept.suggestions = std::make_unique<BookmarkSuggestions>(*kept.store);
     }
   }
   return kept.store.get();
 }
 
-SuggestionSource* BookmarkSuggestionSource() {
-  return Bookmarks() != nullptr ? State().suggestions.get() : nullptr;
+SuggestionSource& BookmarkSuggestionSource() {
+  static OnFirstUse source;
+  return source;
 }
 
 void CloseBookmarks() {
   Kept& kept = State();
-  kept.suggestions.reset();
   kept.store.reset();
   kept.tried = false;
 }

@@ -6,16 +6,20 @@
 #include <gtkmm/entry.h>
 #include <gtkmm/label.h>
 
+#include <memory>
 #include <string>
 
 #include "app/controls.h"
 #include "browser/cpp_web_browser.h"
 #include "platform/application.h"
 
+class TSuggestionList;
+
 class TFormHTML : public TForm {
  public:
   // The window loads `StartAddress` in place of its home page, if given.
   explicit TFormHTML(TApplication* Owner, std::string StartAddress = {});
+  ~TFormHTML() override;
 
   // Layout, in declaration order. The window owns every control.
   TPanel* Panel1;
@@ -106,6 +110,9 @@ class TFormHTML : public TForm {
   // Loads `address` in this window, as "GO" does with a typed one.
   void NavigateTo(const std::string& address);
 
+  // The pages offered under EditURL while the user types.
+  TSuggestionList& Suggestions() { return *suggestions_; }
+
  private:
   void BuildPanel1();
   void BuildPanel2();
@@ -114,6 +121,7 @@ class TFormHTML : public TForm {
   void SetTabOrder();
 
   std::string start_address_;
+  std::unique_ptr<TSuggestionList> suggestions_;
 };
 
 // The main window; null before it is built and after building it failed.

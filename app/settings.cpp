@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/history.h"
 #include "app/user_address.h"
 #include "browser/cpp_web_browser.h"
 #include "browser/download_folder.h"
@@ -16,6 +17,7 @@ namespace {
 constexpr char kGroup[] = "Tavorin";
 constexpr char kHomePage[] = "home-page";
 constexpr char kDownloadFolder[] = "download-folder";
+constexpr char kKeepHistory[] = "keep-history";
 
 using KeyFile = std::unique_ptr<GKeyFile, decltype(&g_key_file_free)>;
 
@@ -93,7 +95,19 @@ std::string FolderFromUser(const std::string& text) {
   return text;
 }
 
+// true or false as a key file writes them; anything else is said and ignored.
+void ReadKeepHistory(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
+  const std::string value = Value(file, kKeepHistory, problems);
+  if (value == "true" || value == "false") {
+    settings.keep_history = value == "true";
+  } else if (!value.empty()) {
+    problems.push_back(std::string(kKeepHistory) + " の値 \"" + value +
+                       "\" は true か false ではありません");
+  }
+}
+
 void ReadValues(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
+  ReadKeepHistory(file, settings, problems);
   const std::string home = Value(file, kHomePage, problems);
   if (!home.empty()) settings.home_page = AddressFromUser(home);
   const std::string folder = FolderFromUser(Value(file, kDownloadFolder, problems));
@@ -115,7 +129,7 @@ std::string DefaultDownloadFolder() {
   return Joined(g_get_home_dir(), "Downloads");
 }
 
-TSettings DefaultSettings() { return TSettings{"about:blank", DefaultDownloadFolder()}; }
+TSettings DefaultSettings() { return TSettings{"about:blank", DefaultDownloadFolder(), true}; }
 
 std::string SettingsFile() {
   gchar* path = g_build_filename(g_get_user_config_dir(), "tavorin", "tavorin.conf", nullptr);
@@ -149,6 +163,7 @@ TSettings LoadSettings() {
 void ApplySettings(const TSettings& settings) {
   TCppWebBrowser::SetDefaultHomePage(settings.home_page);
   ApplyDownloadFolder(settings.download_folder);
+  SetKeepHistory(settings.keep_history);
 }
 
 void ApplyDownloadFolder(const std::string& folder) { SetDownloadFolder(folder); }

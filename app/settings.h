@@ -3,6 +3,7 @@
 //   [Tavorin]
 //   home-page=https://example.com/
 //   download-folder=~/Downloads
+//   keep-history=true
 #pragma once
 
 #include <string>
@@ -10,6 +11,7 @@
 struct TSettings {
   std::string home_page;        // the address every window's Home loads
   std::string download_folder;  // an absolute path
+  bool keep_history = true;     // false: no page is recorded
 };
 
 TSettings DefaultSettings();

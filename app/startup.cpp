@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "app/bookmarks.h"
 #include "app/form_html.h"
+#include "app/history.h"
 #include "platform/exception.h"
 
 namespace {
@@ -32,6 +34,8 @@ int RunApplication(const std::vector<std::string>& addresses) {
     Application->ShowException(e);
   }
   Application->DestroyForms();
+  CloseHistory();  // what the last pages recorded is written before the end
+  CloseBookmarks();
   return 0;
 }
 

@@ -11,6 +11,7 @@
 
 #include "browser/download_routing.h"
 #include "browser/find_bar.h"
+#include "browser/page_visits.h"
 #include "browser/permission_request.h"
 #include "browser/returned_key.h"
 #include "browser/script_dialog_bar.h"
@@ -305,6 +306,8 @@ void TCppWebBrowser::MakeView() {
   pack_start(zoom_->Area(), true, true);
   returned_key_ = std::make_unique<TReturnedKey>(view_);
   ConnectSignals();
+  // After ConnectSignals: it sees only the failures that get an error page.
+  visits_ = std::make_unique<TPageVisits>(view_, [this] { return !crashed_uri_.empty(); });
 }
 
 void TCppWebBrowser::ConnectSignals() {
@@ -561,6 +564,11 @@ void TCppWebBrowser::RefreshBypassingCache() {
     return;
   }
   Ask([this] { Request(webkit_web_view_reload_bypass_cache); });
+}
+
+TPageVisits& TCppWebBrowser::Visits() {
+  MakeView();
+  return *visits_;
 }
 
 bool TCppWebBrowser::Loading() { return webkit_web_view_is_loading(View()); }

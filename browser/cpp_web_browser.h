@@ -20,6 +20,7 @@ class TScriptDialogBar;
 class TFindBar;
 class TZoom;
 class TReturnedKey;
+class TPageVisits;
 
 constexpr DISPID DISPID_APPLICATION = 200;
 constexpr DISPID DISPID_LOCATIONURL = 211;
@@ -78,6 +79,8 @@ class TCppWebBrowser : public Gtk::Box {
   void Print();
   // See returned_key.h; true when `key` was the view's after all.
   bool RedeliverReturnedKey(GdkEventKey* key);
+  // The pages this component shows, as the history keeps them.
+  TPageVisits& Visits();
 
   // Property access by dispatch id; failures raise EOleSysError.
   Variant GetProperty(DISPID id);
@@ -182,5 +185,6 @@ class TCppWebBrowser : public Gtk::Box {
   std::unique_ptr<TZoom> zoom_;
   std::unique_ptr<TFindBar> find_bar_;
   std::unique_ptr<TReturnedKey> returned_key_;
+  std::unique_ptr<TPageVisits> visits_;
   friend struct Signals;
 };

@@ -12,7 +12,9 @@
 #include "app/bookmarks.h"
 #include "app/clear_data.h"
 #include "app/clear_data_dialog.h"
+#include "app/history.h"
 #include "app/kept_data_commands.h"
+#include "app/suggestion_list.h"
 #include "browser/profile.h"
 #include "store/bookmark_store.h"
 #include "store/history_store.h"
@@ -292,8 +294,30 @@ TEST_F(FormTest, CtrlDKeepsThePageUnderAnEditableNameAndDeleteForgetsIt) {
   EXPECT_TRUE(RunUntil([&] { return !Bookmarks()->Find(server_.Url("/shop.html")); }));
 }
 
-// Ctrl+H and Ctrl+Shift+Delete, for real, from the browser window.
+// The user's bookmarks come before the history under the address box.
+TEST_F(FormTest, BookmarksAreOfferedFirstAmongTheSuggestions) {
+  ASSERT_NE(Bookmarks(), nullptr);
+  ASSERT_NE(History(), nullptr);
+  History()->RecordVisit(server_.Url("/often.html"), "qzx often");
+  History()->RecordVisit(server_.Url("/often.html"), "qzx often");
+  History()->Flush();
+  Bookmarks()->Put(server_.Url("/kept.html"), "qzx kept");
+  ASSERT_TRUE(FocusWindow(form_->gobj()));
+  form_->EditURL->grab_focus();
+  form_->EditURL->set_text("");
+  Type("qzx");
+  ASSERT_TRUE(RunUntil([&] { return form_->Suggestions().Offered().size() == 2; }));
+  EXPECT_EQ(form_->Suggestions().Offered()[0].url, server_.Url("/kept.html"));
+  EXPECT_EQ(form_->Suggestions().Offered()[1].url, server_.Url("/often.html"));
+  Press(XK_Escape);
+}
+
+// Ctrl+H and Ctrl+Shift+Delete, for real, from the browser window: the
+// window lists what this window has shown.
 TEST_F(FormTest, CtrlHOpensTheHistoryWindowAndCtrlShiftDeleteTheClearingDialog) {
+  server_.AddHtml("/seen.html", "<title>seen</title>");
+  form_->NavigateTo(server_.Url("/seen.html"));
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/seen.html")));
   ASSERT_TRUE(FocusWindow(form_->gobj()));
   Press(XK_h, {XK_Control_L});
   THistoryWindow* window = nullptr;
@@ -303,6 +327,8 @@ TEST_F(FormTest, CtrlHOpensTheHistoryWindowAndCtrlShiftDeleteTheClearingDialog) 
   }));
   EXPECT_TRUE(RunUntil([&] { return window->get_mapped(); }));
   EXPECT_EQ(window->get_transient_for(), form_);
+  const Rows shown = window->ShownRows();
+  EXPECT_NE(std::find(shown.begin(), shown.end(), server_.Url("/seen.html")), shown.end());
   ASSERT_TRUE(FocusWindow(form_->gobj()));
   Press(XK_Delete, {XK_Control_L, XK_Shift_L});
   TClearDataDialog* dialog = nullptr;
