@@ -83,6 +83,18 @@ THistoryWindow::THistoryWindow(Gtk::Window& asker, HistoryStore* history, Bookma
     hide();
     return true;
   });
+  // Escape closes it, as a dialog; a search box with text is emptied first,
+  // and a name being edited is given up first.
+  signal_key_press_event().connect(
+      [this](GdkEventKey* key) {
+        if (key->keyval != GDK_KEY_Escape) return false;
+        Gtk::Widget* focus = get_focus();
+        const bool in_entry = focus != nullptr && GTK_IS_ENTRY(focus->gobj());
+        if (in_entry && (focus != &search_ || !search_.get_text().empty())) return false;
+        hide();
+        return true;
+      },
+      false);
   Refresh();
   column_.show_all();
   search_.grab_focus();

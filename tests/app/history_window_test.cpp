@@ -329,6 +329,9 @@ TEST_F(FormTest, CtrlHOpensTheHistoryWindowAndCtrlShiftDeleteTheClearingDialog) 
   EXPECT_EQ(window->get_transient_for(), form_);
   const Rows shown = window->ShownRows();
   EXPECT_NE(std::find(shown.begin(), shown.end(), server_.Url("/seen.html")), shown.end());
+  ASSERT_TRUE(FocusWindow(window->gobj()));
+  Press(XK_Escape);
+  EXPECT_TRUE(RunUntil([&] { return !window->get_visible(); }));
   ASSERT_TRUE(FocusWindow(form_->gobj()));
   Press(XK_Delete, {XK_Control_L, XK_Shift_L});
   TClearDataDialog* dialog = nullptr;
