@@ -178,7 +178,11 @@ struct HistoryStore::Writer {
     upsert.Reset();
     Statement visit(db, "INSERT INTO visits(url_id, time) VALUES(?, ?)");
     visit.Bind(1, entry.id).Bind(2, when).Run();
-    if (Execute(db, "COMMIT")) Indexed(entry);
+    if (Execute(db, "COMMIT")) {
+      Indexed(entry);
+    } else {
+      Execute(db, "ROLLBACK");  // the visit is lost, the next ones are not
+    }
   }
 
   void Retitle(const std::string& url, const std::string& title) {
