@@ -106,7 +106,9 @@ GdkEvent* KeyEvent(TFormHTML& form, GdkEventType type, guint keyval, guint32 tim
   return event;
 }
 
-std::vector<double> g_sync_ms;
+// The part of each press spent before ProcessEvent returns: the key's own
+// handling, the suggestions looked up; the rest is the toolkit's next frame.
+std::vector<double>* g_sync_ms = nullptr;
 // One key through the hook; milliseconds until the list has been drawn again.
 double Press(TFormHTML& form, guint keyval, bool& drawn) {
   static guint32 time = static_cast<guint32>(g_get_monotonic_time() / 1000);
@@ -116,7 +118,7 @@ double Press(TFormHTML& form, guint keyval, bool& drawn) {
   const Clock::time_point start = Clock::now();
   Application->ProcessEvent(down);
   Application->ProcessEvent(up);
-  g_sync_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+  g_sync_ms->push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
   testsupport::RunUntil([&] { return drawn; }, 2000);
   const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
   gdk_event_free(down);
@@ -163,12 +165,15 @@ int Keys(int presses, const std::string& folder) {
   }
   std::vector<double> full, empty;
   bool ok = true;
-  std::vector<double> warm;
+  std::vector<double> warm, full_sync, empty_sync;
+  g_sync_ms = &warm;
   ok = TypeBlock(*form, drawn, warm);
   while (ok && static_cast<int>(full.size()) < presses) {
     SetKeepHistory(true);
+    g_sync_ms = &full_sync;
     ok = TypeBlock(*form, drawn, full);
     SetKeepHistory(false);  // the shortcut buttons alone
+    g_sync_ms = &empty_sync;
     ok = ok && TypeBlock(*form, drawn, empty);
   }
   SetKeepHistory(true);
@@ -183,8 +188,11 @@ int Keys(int presses, const std::string& folder) {
               Percentile(full, 0.95) <= 16 ? "met" : "NOT met");
   std::printf("  same keys, shortcut buttons only    p50 %6.2f  p95 %6.2f\n",
               Percentile(empty, 0.5), Percentile(empty, 0.95));
-  std::printf("  of which in the key's own handling (both sides): p50 %.2f p95 %.2f\n",
-              Percentile(g_sync_ms, 0.5), Percentile(g_sync_ms, 0.95));
+  std::printf(
+      "  of which before ProcessEvent returns: 100 000 entries p50 %.2f p95 %.2f, "
+      "buttons only p50 %.2f p95 %.2f\n",
+      Percentile(full_sync, 0.5), Percentile(full_sync, 0.95), Percentile(empty_sync, 0.5),
+      Percentile(empty_sync, 0.95));
   std::printf("  100 000 entries / buttons only: p50 %.2fx, p95 %.2fx\n",
               Percentile(full, 0.5) / Percentile(empty, 0.5),
               Percentile(full, 0.95) / Percentile(empty, 0.95));

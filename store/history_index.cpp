@@ -121,6 +121,8 @@ std::vector<std::int64_t> HistoryIndex::Best(std::string_view folded, std::size_
   if (limit == 0) return {};
   best.reserve(limit + 1);
   Scan(folded, [&](const Entry& entry) {
+    // A rank never exceeds the visit count: most entries go without one.
+    if (best.size() == limit && entry.visit_count < best.front().rank) return;
     const Ranked ranked{HistoryRank(entry.visit_count, entry.last_visit, now), entry.last_visit,
                         entry.id};
     if (best.size() == limit && !(ranked < best.front())) return;
