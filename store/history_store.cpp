@@ -1,6 +1,8 @@
 #include "store/history_store.h"
 
 #include <glib.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -32,6 +34,7 @@ constexpr std::int64_t kMicrosecondsPerSecond = G_USEC_PER_SEC;
 constexpr double kYear = 365.0 * 24 * 3600 * G_USEC_PER_SEC;
 // A visit a year old counts a tenth of one made now.
 constexpr double kYearlyFade = 9.0;
+constexpr int kWriterNiceness = 10;
 const char* const kRecordedSchemes[] = {"http", "https", "file"};
 
 HistoryEntry ReadEntry(const Statement& row) {
@@ -103,6 +106,8 @@ struct HistoryStore::Writer {
   }
 
   void Loop() {
+    // Writing gives way to the pages being loaded and drawn.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWriterNiceness);
     std::unique_lock lock(mutex);
     for (;;) {
       wake.wait(lock, [this] { return stopping || !jobs.empty(); });
