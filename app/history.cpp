@@ -1,5 +1,7 @@
 #include "app/history.h"
 
+#include <glib.h>
+
 #include <memory>
 
 #include "app/bookmarks.h"
@@ -25,6 +27,13 @@ Kept& State() {
   return kept;
 }
 
+constexpr guint kPreloadDelaySeconds = 2;
+
+gboolean Preload(gpointer) {
+  if (State().store) State().store->Preload();
+  return G_SOURCE_REMOVE;
+}
+
 SuggestionSource& ButtonPages() {
   static ListSuggestions pages([] {
     std::vector<Suggestion> list;
@@ -45,7 +54,11 @@ HistoryStore* History() {
   if (!kept.tried) {
     kept.tried = true;
     kept.store = HistoryStore::Open(ProfileDataFolder());
-    if (kept.store) kept.suggestions = std::make_unique<HistorySuggestions>(*kept.store);
+    if (kept.store) {
+      kept.suggestions = std::make_unique<HistorySuggestions>(*kept.store);
+      // Read for matching once the windows are up, not while they come up.
+      g_timeout_add_seconds(kPreloadDelaySeconds, Preload, nullptr);
+    }
   }
   return kept.store.get();
 }

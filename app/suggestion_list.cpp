@@ -131,6 +131,10 @@ void TSuggestionList::Update() {
     Close();
     return;
   }
+  // Placing and sizing the list costs a round of the window system: only
+  // when it appears or its number of rows changes.
+  const bool resized = !Shown() || offered_.size() != shown_rows_;
+  shown_rows_ = offered_.size();
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     Row& row = rows_[i];
     if (i >= offered_.size()) {
@@ -144,7 +148,7 @@ void TSuggestionList::Update() {
     row.row.show();
   }
   Choose(-1);
-  Place();
+  if (resized) Place();
   popup_.show();
 }
 

@@ -68,6 +68,7 @@ class TSuggestionList {
   Gtk::ListBox list_;
   std::array<Row, kLimit> rows_;
   std::vector<Suggestion> offered_;
+  std::size_t shown_rows_ = 0;
   int chosen_ = -1;
   bool quiet_ = false;      // the program is setting the box's text
   bool composing_ = false;  // an input method shows text not yet committed

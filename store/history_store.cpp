@@ -1,6 +1,8 @@
 #include "store/history_store.h"
 
 #include <glib.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -8,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "store/history_index.h"
 #include "store/sqlite_db.h"
@@ -31,6 +34,7 @@ constexpr std::int64_t kMicrosecondsPerSecond = G_USEC_PER_SEC;
 constexpr double kYear = 365.0 * 24 * 3600 * G_USEC_PER_SEC;
 // A visit a year old counts a tenth of one made now.
 constexpr double kYearlyFade = 9.0;
+constexpr int kWriterNiceness = 10;
 const char* const kRecordedSchemes[] = {"http", "https", "file"};
 
 HistoryEntry ReadEntry(const Statement& row) {
@@ -68,7 +72,6 @@ double HistoryRank(int visit_count, std::int64_t last_visit, std::int64_t now) {
 // it keeps in step with what it writes.
 struct HistoryStore::Writer {
   explicit Writer(sqlite3* connection) : db(connection) {
-    Queue([this] { Load(); });
     thread = std::thread([this] { Loop(); });
   }
 
@@ -103,6 +106,8 @@ struct HistoryStore::Writer {
   }
 
   void Loop() {
+    // Writing gives way to the pages being loaded and drawn.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWriterNiceness);
     std::unique_lock lock(mutex);
     for (;;) {
       wake.wait(lock, [this] { return stopping || !jobs.empty(); });
@@ -128,25 +133,36 @@ struct HistoryStore::Writer {
     index_ready.notify_all();
   }
 
-  // Under the index's lock, once it is loaded.
+  // On the window's thread: asks for the index to be read, once.
+  void Preload() {
+    if (std::exchange(requested, true)) return;
+    Queue([this] { Load(); });
+  }
+
+  // On the window's thread: under the index's lock, once it is loaded.
   template <typename F>
-  auto WithIndex(F&& use) {
+  auto Reading(F&& use) {
+    Preload();
     std::unique_lock lock(index_mutex);
     index_ready.wait(lock, [this] { return ready; });
     return use(index);
   }
 
+  // On the writing thread, after a write: nothing to do before the index is
+  // read, which is done on this thread and so sees the write.
+  template <typename F>
+  void Updating(F&& change) {
+    std::lock_guard lock(index_mutex);
+    if (ready) change(index);
+  }
+
   void Indexed(const HistoryEntry& entry) {
-    WithIndex([&](HistoryIndex& kept) {
-      kept.Put(IndexItem(entry));
-      return 0;
-    });
+    Updating([&](HistoryIndex& kept) { kept.Put(IndexItem(entry)); });
   }
 
   void Unindexed(const std::vector<std::int64_t>& ids) {
-    WithIndex([&](HistoryIndex& kept) {
+    Updating([&](HistoryIndex& kept) {
       for (std::int64_t id : ids) kept.Remove(id);
-      return 0;
     });
   }
 
@@ -167,7 +183,11 @@ struct HistoryStore::Writer {
     upsert.Reset();
     Statement visit(db, "INSERT INTO visits(url_id, time) VALUES(?, ?)");
     visit.Bind(1, entry.id).Bind(2, when).Run();
-    if (Execute(db, "COMMIT")) Indexed(entry);
+    if (Execute(db, "COMMIT")) {
+      Indexed(entry);
+    } else {
+      Execute(db, "ROLLBACK");  // the visit is lost, the next ones are not
+    }
   }
 
   void Retitle(const std::string& url, const std::string& title) {
@@ -232,10 +252,7 @@ struct HistoryStore::Writer {
 
   void DeleteAll() {
     Execute(db, "DELETE FROM visits; DELETE FROM urls;");
-    WithIndex([](HistoryIndex& kept) {
-      kept.Clear();
-      return 0;
-    });
+    Updating([](HistoryIndex& kept) { kept.Clear(); });
     Execute(db, "VACUUM");
     Scrub();
   }
@@ -254,6 +271,7 @@ struct HistoryStore::Writer {
   std::uint64_t queued = 0, finished = 0;
   bool stopping = false;
 
+  bool requested = false;  // the index is asked for (the window's thread alone)
   std::mutex index_mutex;  // guards index and ready
   std::condition_variable index_ready;
   bool ready = false;
@@ -311,6 +329,8 @@ void HistoryStore::UpdateTitle(const std::string& url, const std::string& title)
 
 void HistoryStore::Flush() { writer_->Wait(); }
 
+void HistoryStore::Preload() { writer_->Preload(); }
+
 namespace {
 
 std::vector<HistoryEntry> ReadByIds(sqlite3* db, const std::vector<std::int64_t>& ids) {
@@ -331,7 +351,7 @@ std::vector<HistoryEntry> HistoryStore::Match(std::string_view fragment, std::si
                                               std::int64_t now) {
   const std::string folded = FoldForMatch(fragment);
   const std::vector<std::int64_t> ids =
-      writer_->WithIndex([&](HistoryIndex& index) { return index.Best(folded, limit, now); });
+      writer_->Reading([&](HistoryIndex& index) { return index.Best(folded, limit, now); });
   return ReadByIds(static_cast<sqlite3*>(reader_), ids);
 }
 
@@ -347,7 +367,7 @@ std::vector<HistoryDay> HistoryStore::ListByDay(std::string_view filter, std::si
   } else {
     const std::string folded = FoldForMatch(filter);
     std::vector<std::int64_t> ids =
-        writer_->WithIndex([&](HistoryIndex& index) { return index.Newest(folded); });
+        writer_->Reading([&](HistoryIndex& index) { return index.Newest(folded); });
     if (limit != 0 && ids.size() > limit) ids.resize(limit);
     entries = ReadByIds(db, ids);
   }
@@ -397,5 +417,5 @@ void HistoryStore::DeleteAll() {
 }
 
 std::size_t HistoryStore::IndexedCount() {
-  return writer_->WithIndex([](HistoryIndex& index) { return index.Size(); });
+  return writer_->Reading([](HistoryIndex& index) { return index.Size(); });
 }

@@ -42,7 +42,6 @@ class HistoryStore {
 
   // Opens `folder`/history.sqlite, making the folder (0700) and the file
   // when missing; nullptr when it cannot be opened or is not a database.
-  // What matching needs is read in the background; Match() waits for it.
   static std::unique_ptr<HistoryStore> Open(const std::string& folder);
   // Writes what is queued, then closes.
   ~HistoryStore();
@@ -62,6 +61,10 @@ class HistoryStore {
   void UpdateTitle(const std::string& url, const std::string& title);
   // Waits until everything queued so far is on disk.
   void Flush();
+  // Starts reading what matching needs (an index in memory) in the
+  // background; the first Match() or filtered ListByDay() does it otherwise,
+  // and waits for it. Opening does not, so as not to slow a start.
+  void Preload();
 
   // At most `limit` entries whose title or address contains `fragment`,
   // folded as FoldForMatch() folds (case, width, kana); the address is

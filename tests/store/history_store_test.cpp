@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "store/history_index.h"
 #include "store/suggestion_source.h"
 #include "store/text_fold.h"
 #include "tests/support/files.h"
@@ -262,6 +263,39 @@ TEST_F(HistoryStoreTest, SurvivesAKillWhileWriting) {
   sqlite3_finalize(check);
   sqlite3_close(db);
   EXPECT_EQ(store_->Match("kept.example", 300, kNow).size(), 200u);
+}
+
+// Replacing and removing entries leaves old texts behind until the buffer is
+// compacted; whatever the churn, a search finds each live entry once, with its
+// newest text, and nothing removed.
+TEST(HistoryIndexTest, FindsEachLiveEntryOnceThroughReplacementsAndRemovals) {
+  HistoryIndex index;
+  const auto text = [](int id, int round) {
+    return "page " + std::to_string(id) + (round % 2 == 0 ? " even" : " odd") + " #" +
+           std::to_string(id % 7);
+  };
+  constexpr int kItems = 300;
+  for (int round = 0; round < 5; ++round) {
+    for (int id = 1; id <= kItems; ++id) {
+      index.Put({id, round + 1, kNow - id, text(id, round)});
+    }
+  }
+  for (int id = 1; id <= kItems; id += 3) index.Remove(id);
+  index.Remove(kItems + 1);  // not there: nothing happens
+  std::vector<std::int64_t> live;
+  for (int id = 1; id <= kItems; ++id) {
+    if (id % 3 != 1) live.push_back(id);  // the lower the id, the newer its visit
+  }
+  EXPECT_EQ(index.Size(), live.size());
+  EXPECT_EQ(index.Newest("even"), live);  // the last round's text
+  EXPECT_TRUE(index.Newest("odd").empty());
+  EXPECT_EQ(index.Newest("page 2 even"), std::vector<std::int64_t>{2});
+  EXPECT_TRUE(index.Newest("page 1 even").empty());  // removed
+  // All with five visits: the most recent first; 10 and 31 are removed.
+  EXPECT_EQ(index.Best("#3", 3, kNow), (std::vector<std::int64_t>{3, 17, 24}));
+  index.Clear();
+  EXPECT_EQ(index.Size(), 0u);
+  EXPECT_TRUE(index.Newest("page").empty());
 }
 
 class FixedSource : public SuggestionSource {
