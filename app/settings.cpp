@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/history.h"
 #include "app/user_address.h"
 #include "browser/cpp_web_browser.h"
 #include "browser/download_folder.h"
@@ -25,6 +26,7 @@ constexpr std::pair<const char*, RestoreWindows> kRestoreValues[] = {
     {"never", RestoreWindows::kNever},
 };
 constexpr char kHardwareAcceleration[] = "hardware-acceleration";
+constexpr char kKeepHistory[] = "keep-history";
 
 using KeyFile = std::unique_ptr<GKeyFile, decltype(&g_key_file_free)>;
 
@@ -127,9 +129,21 @@ void ReadHardwareAcceleration(GKeyFile* file, TSettings& settings,
   }
 }
 
+// true or false as a key file writes them; anything else is said and ignored.
+void ReadKeepHistory(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
+  const std::string value = Value(file, kKeepHistory, problems);
+  if (value == "true" || value == "false") {
+    settings.keep_history = value == "true";
+  } else if (!value.empty()) {
+    problems.push_back(std::string(kKeepHistory) + " の値 \"" + value +
+                       "\" は true か false ではありません");
+  }
+}
+
 void ReadValues(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
   ReadRestoreWindows(file, settings, problems);
   ReadHardwareAcceleration(file, settings, problems);
+  ReadKeepHistory(file, settings, problems);
   const std::string home = Value(file, kHomePage, problems);
   if (!home.empty()) settings.home_page = AddressFromUser(home);
   const std::string folder = FolderFromUser(Value(file, kDownloadFolder, problems));
@@ -151,7 +165,7 @@ std::string DefaultDownloadFolder() {
   return Joined(g_get_home_dir(), "Downloads");
 }
 
-TSettings DefaultSettings() { return TSettings{"about:blank", DefaultDownloadFolder()}; }
+TSettings DefaultSettings() { return TSettings{"about:blank", DefaultDownloadFolder(), true}; }
 
 std::string SettingsFile() {
   gchar* path = g_build_filename(g_get_user_config_dir(), "tavorin", "tavorin.conf", nullptr);
@@ -185,6 +199,7 @@ TSettings LoadSettings() {
 void ApplySettings(const TSettings& settings) {
   TCppWebBrowser::SetDefaultHomePage(settings.home_page);
   ApplyDownloadFolder(settings.download_folder);
+  SetKeepHistory(settings.keep_history);
 }
 
 void ApplyDownloadFolder(const std::string& folder) { SetDownloadFolder(folder); }

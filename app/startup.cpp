@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "app/bookmarks.h"
 #include "app/form_html.h"
+#include "app/history.h"
 #include "app/window_session.h"
 #include "platform/exception.h"
 
@@ -38,6 +40,8 @@ int RunApplication(const std::vector<std::string>& addresses, TWindowSession* se
     Application->ShowException(e);
   }
   Application->DestroyForms();
+  CloseHistory();  // what the last pages recorded is written before the end
+  CloseBookmarks();
   return 0;
 }
 

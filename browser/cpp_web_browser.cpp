@@ -13,6 +13,7 @@
 #include "browser/download_routing.h"
 #include "browser/find_bar.h"
 #include "browser/login_watch.h"
+#include "browser/page_visits.h"
 #include "browser/permission_request.h"
 #include "browser/returned_key.h"
 #include "browser/script_dialog_bar.h"
@@ -334,6 +335,8 @@ void TCppWebBrowser::MakeView() {
   pack_start(zoom_->Area(), true, true);
   returned_key_ = std::make_unique<TReturnedKey>(view_);
   ConnectSignals();
+  // After ConnectSignals: it sees only the failures that get an error page.
+  visits_ = std::make_unique<TPageVisits>(view_, [this] { return !crashed_uri_.empty(); });
 }
 
 void TCppWebBrowser::ConnectSignals() {
@@ -594,7 +597,17 @@ void TCppWebBrowser::RefreshBypassingCache() {
   Ask([this] { Request(webkit_web_view_reload_bypass_cache); });
 }
 
+TPageVisits& TCppWebBrowser::Visits() {
+  MakeView();
+  return *visits_;
+}
+
 bool TCppWebBrowser::Loading() { return webkit_web_view_is_loading(View()); }
+
+std::string TCppWebBrowser::PageTitle() {
+  const gchar* title = webkit_web_view_get_title(View());
+  return title != nullptr ? title : "";
+}
 
 Variant TCppWebBrowser::GetProperty(DISPID id) {
   MakeView();

@@ -40,6 +40,7 @@ TEST_F(SettingsFileTest, WhatIsWrongGivesTheDefaultsForWhatItAffectsAndIsSaid) {
     const char* text;  // null: no file; "/": a folder in its place
     std::string home_page, download_folder;
     const char* problem;  // a part of the line; null: none
+    bool keep_history = true;
   };
   const Case cases[] = {
       {"missing", nullptr, "about:blank", defaults.download_folder, ": ファイルがありません。"},
@@ -61,6 +62,12 @@ TEST_F(SettingsFileTest, WhatIsWrongGivesTheDefaultsForWhatItAffectsAndIsSaid) {
       {"relative folder", "[Tavorin]\nhome-page=http://a/\ndownload-folder=dl\n", "http://a/",
        defaults.download_folder,
        ": download-folder の値 \"dl\" が絶対パスではありません。その項目は既定の設定を使います"},
+      {"history off", "[Tavorin]\nkeep-history=false\n", "about:blank", defaults.download_folder,
+       nullptr, false},
+      {"history on", "[Tavorin]\nkeep-history=true\n", "about:blank", defaults.download_folder,
+       nullptr, true},
+      {"history neither", "[Tavorin]\nkeep-history=no\n", "about:blank", defaults.download_folder,
+       ": keep-history の値 \"no\" は true か false ではありません", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -74,6 +81,7 @@ TEST_F(SettingsFileTest, WhatIsWrongGivesTheDefaultsForWhatItAffectsAndIsSaid) {
     const TSettings settings = ReadSettings(file_, problem);
     EXPECT_EQ(settings.home_page, c.home_page);
     EXPECT_EQ(settings.download_folder, c.download_folder);
+    EXPECT_EQ(settings.keep_history, c.keep_history);
     if (c.problem == nullptr) {
       EXPECT_EQ(problem, "");
     } else {
