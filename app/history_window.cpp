@@ -3,6 +3,7 @@
 #include <glib.h>
 
 #include "app/clear_data_dialog.h"
+#include "app/saved_logins_window.h"
 #include "store/bookmark_store.h"
 #include "store/history_store.h"
 
@@ -74,6 +75,8 @@ THistoryWindow::THistoryWindow(Gtk::Window& asker, HistoryStore* history, Bookma
   actions_.set_spacing(6);
   actions_.pack_start(clear_, Gtk::PACK_SHRINK);
   clear_.signal_clicked().connect([this] { AskToClear(); });
+  actions_.pack_start(logins_, Gtk::PACK_SHRINK);
+  logins_.signal_clicked().connect([this] { ShowSavedLogins(this); });
   column_.set_border_width(8);
   column_.pack_start(tabs_, Gtk::PACK_EXPAND_WIDGET);
   column_.pack_start(actions_, Gtk::PACK_SHRINK);

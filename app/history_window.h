@@ -41,6 +41,7 @@ class THistoryWindow : public Gtk::Window {
   Gtk::TreeView& Pages() { return pages_; }
   Gtk::TreeView& Marks() { return marks_; }
   Gtk::Button& ClearButton() { return clear_; }
+  Gtk::Button& LoginsButton() { return logins_; }
   Gtk::Button& OpenMarkButton() { return open_mark_; }
   Gtk::Button& RenameMarkButton() { return rename_mark_; }
   Gtk::Button& RemoveMarkButton() { return remove_mark_; }
@@ -103,6 +104,7 @@ class THistoryWindow : public Gtk::Window {
   Gtk::Button remove_mark_{"削除(_D)", true};
   Gtk::ButtonBox actions_{Gtk::ORIENTATION_HORIZONTAL};
   Gtk::Button clear_{"閲覧データを消去(_C)…", true};
+  Gtk::Button logins_{"保存したパスワード(_P)…", true};
 };
 
 // Opens the history window of `asker`, or brings back the one it has.

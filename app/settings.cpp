@@ -165,7 +165,12 @@ std::string DefaultDownloadFolder() {
   return Joined(g_get_home_dir(), "Downloads");
 }
 
-TSettings DefaultSettings() { return TSettings{"about:blank", DefaultDownloadFolder(), true}; }
+TSettings DefaultSettings() {
+  TSettings settings;
+  settings.home_page = "about:blank";
+  settings.download_folder = DefaultDownloadFolder();
+  return settings;
+}
 
 std::string SettingsFile() {
   gchar* path = g_build_filename(g_get_user_config_dir(), "tavorin", "tavorin.conf", nullptr);

@@ -14,6 +14,7 @@
 #include "app/clear_data_dialog.h"
 #include "app/history.h"
 #include "app/kept_data_commands.h"
+#include "app/saved_logins_window.h"
 #include "app/suggestion_list.h"
 #include "browser/profile.h"
 #include "store/bookmark_store.h"
@@ -191,6 +192,14 @@ TEST_F(HistoryWindowTest, BookmarksAreRenamedDeletedAndOpenedInTheirTab) {
   marks.get_selection()->select(Gtk::TreeModel::Path("0"));
   navtest::ClickWidget(window.OpenMarkButton());
   EXPECT_TRUE(WaitForPage(form_, server_.Url("/alpha.html")));
+}
+
+TEST_F(HistoryWindowTest, TheLoginsButtonOpensTheSavedLoginsOverTheHistory) {
+  THistoryWindow& window = Open();
+  navtest::ClickWidget(window.LoginsButton());
+  ASSERT_TRUE(RunUntil([&] { return SavedLoginsWindow() != nullptr; }));
+  EXPECT_EQ(SavedLoginsWindow()->get_transient_for(), &window);
+  SavedLoginsWindow()->close();
 }
 
 TEST_F(HistoryWindowTest, ClearingHistoryOfAllTimeLeavesNoPageOnDisk) {

@@ -5,10 +5,6 @@ same keys; the changelog, the AppStream releases and the build agree on the
 version.
 
     docs_agree_test.py SOURCE_DIR TAVORIN_BINARY VERSION METAINFO
-
-An entry of the manual page after a line `.\\" pending-merge` comes with
-another branch: until then the README must not have it, so that the mark is
-taken away, and the entry checked, once it does.
 """
 
 import os
@@ -53,15 +49,9 @@ def man_sections(text):
 
 
 def man_entries(lines):
-    """The term of each .TP entry, and whether it is marked pending-merge."""
-    entries, pending = [], False
-    for i, line in enumerate(lines):
-        if line.strip() == '.\\" pending-merge':
-            pending = True
-        elif line.startswith(".TP") and i + 1 < len(lines):
-            entries.append((unroff(lines[i + 1]), pending))
-            pending = False
-    return entries
+    """The term of each .TP entry."""
+    return [unroff(lines[i + 1]) for i, line in enumerate(lines)
+            if line.startswith(".TP") and i + 1 < len(lines)]
 
 
 def readme_sections(text):
@@ -99,20 +89,16 @@ def readme_keys(sections):
     return keys
 
 
-def compare(what, documented, pending, readme):
-    """`documented` must be in the README, `pending` must not be there yet."""
+def compare(what, documented, readme):
     for item in sorted(documented - readme):
         failures.append(f"{what} {item} is in the manual page but not in the README")
-    for item in sorted(readme - documented - pending):
+    for item in sorted(readme - documented):
         failures.append(f"{what} {item} is in the README but not in the manual page")
-    for item in sorted(pending & readme):
-        failures.append(f"{what} {item} is in the README now: take the pending-merge "
-                        "mark off its entry in data/tavorin.1.in")
 
 
 def check_options(sections, readme, help_text):
     man = set()
-    for term, _ in man_entries(sections.get("OPTIONS", [])):
+    for term in man_entries(sections.get("OPTIONS", [])):
         man.update(OPTION.findall(term))
     shown = set()
     for line in help_text.splitlines():
@@ -134,30 +120,30 @@ def check_options(sections, readme, help_text):
 
 
 def check_settings(sections, readme, source_dir):
-    documented, pending = set(), set()
-    for term, marked in man_entries(sections.get("SETTINGS", [])):
+    documented = set()
+    for term in man_entries(sections.get("SETTINGS", [])):
         match = SETTING_LINE.match(term)
         check(match, f"a SETTINGS entry is not key=value: {term}")
         if match:
-            (pending if marked else documented).add(match.group(1))
+            documented.add(match.group(1))
     check("hardware-acceleration" in documented, "hardware-acceleration is not documented")
-    compare("setting", documented, pending, readme_settings(readme))
+    compare("setting", documented, readme_settings(readme))
     read = set()
     app = os.path.join(source_dir, "app")
     for name in os.listdir(app):
         if name.startswith("settings") and name.endswith(".cpp"):
             with open(os.path.join(app, name), encoding="utf-8") as f:
                 read.update(SOURCE_KEY.findall(f.read()))
-    for key in sorted(read - documented - pending):
+    for key in sorted(read - documented):
         failures.append(f"setting {key} is read by the program but not in the manual page")
 
 
 def check_keys(sections, readme):
-    documented, pending = set(), set()
-    for term, marked in man_entries(sections.get("KEYS", [])):
-        (pending if marked else documented).update(KEY.findall(term))
+    documented = set()
+    for term in man_entries(sections.get("KEYS", [])):
+        documented.update(KEY.findall(term))
     check(len(documented) >= 10, f"too few keys in the manual page: {sorted(documented)}")
-    compare("key", documented, pending, readme_keys(readme_sections(readme)))
+    compare("key", documented, readme_keys(readme_sections(readme)))
 
 
 def check_version(source_dir, version, metainfo):
