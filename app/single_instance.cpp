@@ -22,7 +22,10 @@ constexpr char kSocketName[] = "instance";
 // holds the lock for a moment.
 constexpr gint64 kClaimForUs = 10 * G_USEC_PER_SEC;
 constexpr gulong kRetryAfterUs = 100 * 1000;
-constexpr guint kAnswerTimeoutS = 3;
+constexpr guint kConnectTimeoutS = 3;
+// The copy that runs answers once the windows are made, which on a loaded
+// machine takes a while for twenty of them.
+constexpr guint kAnswerTimeoutS = 60;
 constexpr char kOpened[] = "OK";
 constexpr char kRefused[] = "NO";
 
@@ -61,17 +64,23 @@ std::string ReadAnswer(GSocket* socket) {
   return answer;
 }
 
-// What the copy listening at `path` answered to `addresses`; empty for no answer.
-std::string HandOver(const std::string& path, const std::vector<std::string>& addresses) {
+// What the copy listening at `path` answered to `addresses`, empty when it
+// said nothing; none when the message did not reach it.
+std::optional<std::string> HandOver(const std::string& path,
+                                    const std::vector<std::string>& addresses) {
   GSocket* socket =
       g_socket_new(G_SOCKET_FAMILY_UNIX, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_DEFAULT, nullptr);
-  if (socket == nullptr) return "";
-  g_socket_set_timeout(socket, kAnswerTimeoutS);
+  if (socket == nullptr) return std::nullopt;
+  g_socket_set_timeout(socket, kConnectTimeoutS);
   GSocketAddress* address = g_unix_socket_address_new(path.c_str());
   const bool sent = g_socket_connect(socket, address, nullptr, nullptr) &&
                     SendAll(socket, Message(addresses)) &&
                     g_socket_shutdown(socket, FALSE, TRUE, nullptr);
-  std::string answer = sent ? ReadAnswer(socket) : "";
+  std::optional<std::string> answer;
+  if (sent) {
+    g_socket_set_timeout(socket, kAnswerTimeoutS);
+    answer = ReadAnswer(socket);
+  }
   g_object_unref(address);
   g_object_unref(socket);
   return answer;
@@ -178,9 +187,11 @@ TSingleInstance::Role TSingleInstance::Claim(const std::vector<std::string>& add
                    std::strerror(errno));
       return Role::kFirst;
     }
-    const std::string answer = HandOver(socket_path_, addresses);
+    const std::optional<std::string> answer = HandOver(socket_path_, addresses);
     if (answer == kOpened) return Role::kHandedOver;
     if (answer == kRefused) return Role::kRefused;
+    // Sent again, the message would open its windows twice.
+    if (answer) return Role::kUnanswered;
     if (g_get_monotonic_time() > give_up) return Role::kUnanswered;
     g_usleep(kRetryAfterUs);
   }
