@@ -1,5 +1,6 @@
 // Pages that ask for a new window, clicked with the real pointer: secondary
 // windows, where they open, what they load and what their buttons act on.
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -229,6 +230,20 @@ TEST_F(NewWindowTest, AtTheWindowLimitAPageGetsNoWindowAndTheUserIsToldWhy) {
         opened, server_.Url(id == std::string("pop") ? "/popped.html" : "/opened.html")));
     delete opened;
   }
+  // A browser window the user closed goes for good when room is needed.
+  FillUpTo(kMaxWindows - 1);
+  TFormHTML* closed = OpenFrom(form_, "blank");
+  ASSERT_NE(closed, nullptr);
+  ASSERT_TRUE(WaitForPage(closed, server_.Url("/opened.html")));
+  gtk_window_close(closed->gobj());
+  ASSERT_TRUE(RunUntil([&] { return !closed->get_visible(); }));
+  ASSERT_TRUE(navtest::ClickElement(form_, "blank"));
+  EXPECT_TRUE(RunUntil([&] {
+    const auto& forms = Application->Forms();
+    return std::find(forms.begin(), forms.end(), closed) == forms.end() &&
+           dynamic_cast<TFormHTML*>(forms.back()) != nullptr && forms.back() != form_;
+  }));
+  EXPECT_EQ(Application->Forms().size(), kMaxWindows);
 }
 
 TEST_F(NewWindowTest, AHandOverPastTheLimitOpensWhatFitsAndSaysWhatItLeft) {
