@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 
 #include "app/handover_message.h"
@@ -26,6 +27,10 @@ constexpr guint kConnectTimeoutS = 3;
 // The copy that runs answers once the windows are made, which on a loaded
 // machine takes a while for twenty of them.
 constexpr guint kAnswerTimeoutS = 60;
+// A later start sends its message at once; a connection that stays open
+// longer, or more of them at a time, come from something else.
+constexpr guint kMessageForS = 10;
+constexpr int kMostAtOnce = 8;
 constexpr char kOpened[] = "OK";
 constexpr char kRefused[] = "NO";
 
@@ -93,15 +98,20 @@ struct TSingleInstance::Incoming {
   TSingleInstance* owner;
   GSocketConnection* connection;
   GCancellable* cancellable;
+  std::shared_ptr<int> reading;  // connections being read, this one included
   std::string message;
   char chunk[4096];
 
   // Every later start's connection is read to its end, then answered.
   static gboolean Start(GSocketService*, GSocketConnection* connection, GObject*, gpointer data) {
     auto* owner = static_cast<TSingleInstance*>(data);
+    if (*owner->reading_ >= kMostAtOnce) return FALSE;  // closed unread
+    ++*owner->reading_;
+    g_socket_set_timeout(g_socket_connection_get_socket(connection), kMessageForS);
     auto* incoming = new Incoming{owner,
                                   G_SOCKET_CONNECTION(g_object_ref(connection)),
                                   G_CANCELLABLE(g_object_ref(owner->cancellable_)),
+                                  owner->reading_,
                                   {},
                                   {}};
     incoming->ReadMore();
@@ -109,6 +119,7 @@ struct TSingleInstance::Incoming {
   }
 
   ~Incoming() {
+    --*reading;
     g_object_unref(connection);
     g_object_unref(cancellable);
   }
@@ -120,7 +131,13 @@ struct TSingleInstance::Incoming {
 
   static void Read(GObject* stream, GAsyncResult* result, gpointer data) {
     auto* self = static_cast<Incoming*>(data);
-    const gssize n = g_input_stream_read_finish(G_INPUT_STREAM(stream), result, nullptr);
+    GError* error = nullptr;
+    const gssize n = g_input_stream_read_finish(G_INPUT_STREAM(stream), result, &error);
+    if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT)) {
+      std::fprintf(stderr, "tavorin: 引き継ぎのメッセージが %u 秒で届き終わらないため捨てました\n",
+                   kMessageForS);
+    }
+    g_clear_error(&error);
     const bool more = n > 0 && self->message.size() + n <= kLargestHandOver;
     if (more) self->message.append(self->chunk, n);
     if (more) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,4 +46,5 @@ class TSingleInstance {
   GSocketService* service_ = nullptr;
   GCancellable* cancellable_ = nullptr;
   Opener open_;
+  std::shared_ptr<int> reading_ = std::make_shared<int>(0);
 };

@@ -184,8 +184,8 @@ std::vector<pid_t> ProcessesFor(const std::string& root) {
 }
 
 // Sends `bytes` to the hand-over socket at `path` as a later start would, and
-// returns the answer.
-std::string SendToRunningCopy(const std::string& path, const std::string& bytes) {
+// returns the answer; with `stall`, the end of the message never comes.
+std::string SendToRunningCopy(const std::string& path, const std::string& bytes, bool stall) {
   GSocket* socket =
       g_socket_new(G_SOCKET_FAMILY_UNIX, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_DEFAULT, nullptr);
   g_socket_set_timeout(socket, kProgramTimeoutMs / 1000);
@@ -199,7 +199,7 @@ std::string SendToRunningCopy(const std::string& path, const std::string& bytes)
       if (n <= 0) break;
       sent += std::size_t(n);
     }
-    g_socket_shutdown(socket, FALSE, TRUE, nullptr);
+    if (!stall) g_socket_shutdown(socket, FALSE, TRUE, nullptr);
     char chunk[16];
     for (gssize n; (n = g_socket_receive(socket, chunk, sizeof chunk, nullptr, nullptr)) > 0;) {
       answer.append(chunk, std::size_t(n));
@@ -523,6 +523,7 @@ TEST_F(ProgramTest, TheRunningCopyOpensWellFormedHandOversOnlyAndAtMostTwentyWin
     std::string message;
     const char* answer;
     std::size_t windows;  // new ones
+    bool stall = false;
   };
   const Case cases[] = {
       {"well-formed", one, "OK", 1},
@@ -530,12 +531,13 @@ TEST_F(ProgramTest, TheRunningCopyOpensWellFormedHandOversOnlyAndAtMostTwentyWin
       {"random bytes", random, "NO", 0},
       {"cut short", one.substr(0, one.size() - 2), "NO", 0},
       {"oversized", one + std::string(2 * kLargestHandOver, 'a'), "NO", 0},
+      {"never ends", one.substr(0, 10), "", 0, true},
   };
   std::size_t windows = 1;
   int dropped = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(SendToRunningCopy(socket, c.message), c.answer);
+    EXPECT_EQ(SendToRunningCopy(socket, c.message, c.stall), c.answer);
     windows += c.windows;
     dropped += c.windows == 0;
     EXPECT_TRUE(WaitForWindows(first, windows));
