@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include "app/form_html.h"
+#include "app/saved_logins_window.h"
 #include "browser/find_bar.h"
 #include "browser/zoom.h"
 
@@ -27,6 +28,7 @@ void FindPrevious(TFormHTML& f) { f.CppWebBrowser1->FindBar().Previous(); }
 void ZoomIn(TFormHTML& f) { f.CppWebBrowser1->Zoom().In(); }
 void ZoomOut(TFormHTML& f) { f.CppWebBrowser1->Zoom().Out(); }
 void ZoomReset(TFormHTML& f) { f.CppWebBrowser1->Zoom().Reset(); }
+void SavedLogins(TFormHTML& f) { ShowSavedLogins(&f); }
 
 void FocusAddress(TFormHTML& f) {
   f.EditURL->grab_focus();
@@ -87,6 +89,7 @@ constexpr Shortcut kShortcuts[] = {
     {GDK_KEY_0, kCtrl, ZoomReset},
     {GDK_KEY_KP_0, kCtrl, ZoomReset},
     {GDK_KEY_p, kCtrl, Print},
+    {GDK_KEY_p, kCtrl | kShift, SavedLogins},
 };
 
 struct MouseButton {

@@ -11,6 +11,7 @@
 
 #include "browser/download_routing.h"
 #include "browser/find_bar.h"
+#include "browser/login_watch.h"
 #include "browser/page_guard.h"
 #include "browser/permission_request.h"
 #include "browser/returned_key.h"
@@ -231,8 +232,17 @@ WebKitWebView* TCppWebBrowser::View() {
 void TCppWebBrowser::MakeView() {
   if (view_ != nullptr) return;
   related_ = g_requesting_view;
-  GtkWidget* widget = related_ != nullptr ? webkit_web_view_new_with_related_view(related_)
-                                          : webkit_web_view_new_with_context(PageContext());
+  // Each view has user content of its own: what its pages' scripts tell the
+  // program must be known to come from this view.
+  WebKitUserContentManager* content = webkit_user_content_manager_new();
+  GtkWidget* widget =
+      related_ != nullptr
+          ? GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related_, "settings",
+                                    webkit_web_view_get_settings(related_), "user-content-manager",
+                                    content, nullptr))
+          : GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", PageContext(),
+                                    "user-content-manager", content, nullptr));
+  g_object_unref(content);
   // Our own reference: the view may be destroyed with its container before
   // this object is.
   view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(widget));
@@ -274,6 +284,7 @@ void TCppWebBrowser::ConnectSignals() {
   g_signal_connect(view_, "key-press-event", G_CALLBACK(Signals::UserAction), this);
   WatchResponses(view_);
   WatchPermissions(view_, this);
+  WatchLogins(view_, this);
 }
 
 // A same-document change of the page's address. While a load is asked for or

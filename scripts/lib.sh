@@ -3,11 +3,11 @@
 
 # Packages to run the browser.
 RUN_PACKAGES=(build-essential cmake pkg-config libgtkmm-3.0-dev libwebkit2gtk-4.1-dev
-  fonts-ipafont-gothic)
+  libsecret-1-dev fonts-ipafont-gothic)
 # And to test it.
 TEST_PACKAGES=(xvfb xauth libgtest-dev libgmock-dev googletest libbenchmark-dev libxtst-dev
   libsoup-3.0-dev clang libclang-rt-14-dev file desktop-file-utils
-  dbus dbus-x11 at-spi2-core)
+  gnome-keyring libsecret-tools dbus dbus-x11 at-spi2-core)
 
 install_missing() {
   local missing=()

@@ -30,11 +30,16 @@ class TestHttpServer {
   // A request's headers, names in lower case.
   using Headers = std::map<std::string, std::string>;
 
-  TestHttpServer() {
-    server_ = soup_server_new(nullptr, nullptr);
+  // Serves https with `certificate`, when given.
+  explicit TestHttpServer(GTlsCertificate* certificate = nullptr)
+      : scheme_(certificate != nullptr ? "https" : "http") {
+    server_ = soup_server_new("tls-certificate", certificate, nullptr);
     soup_server_add_handler(server_, nullptr, &TestHttpServer::Handle, this, nullptr);
     GError* error = nullptr;
-    soup_server_listen_local(server_, 0, SOUP_SERVER_LISTEN_IPV4_ONLY, &error);
+    const SoupServerListenOptions https =
+        certificate != nullptr ? SOUP_SERVER_LISTEN_HTTPS : SoupServerListenOptions(0);
+    soup_server_listen_local(server_, 0,
+                             SoupServerListenOptions(SOUP_SERVER_LISTEN_IPV4_ONLY | https), &error);
     if (error != nullptr) g_error("test server: %s", error->message);
     GSList* uris = soup_server_get_uris(server_);
     port_ = g_uri_get_port(static_cast<GUri*>(uris->data));
@@ -62,7 +67,7 @@ class TestHttpServer {
     Add(path, std::move(page));
   }
   std::string Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
+    return scheme_ + "://127.0.0.1:" + std::to_string(port_) + path;
   }
   // Paths with query, in the order they were asked for.
   const std::vector<std::string>& Requests() const { return requests_; }
@@ -159,6 +164,7 @@ class TestHttpServer {
     g_object_unref(stream);
   }
 
+  std::string scheme_;
   SoupServer* server_ = nullptr;
   std::vector<GIOStream*> held_;
   int port_ = 0;

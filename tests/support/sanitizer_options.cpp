@@ -10,5 +10,6 @@ extern "C" const char* __lsan_default_suppressions() {
          "leak:libdbus-1.so\n"
          "leak:libjavascriptcoregtk-4.1.so\n"
          "leak:libatk-bridge-2.0.so\n"
+         "leak:libsecret-1.so\n"
          "leak:_dl_init\n";
 }

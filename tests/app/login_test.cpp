@@ -1,0 +1,494 @@
+// Logins in the desktop keyring: offered when the user sends a login form,
+// filled in again, and kept from frames, forms and pages they could leak to.
+// The keyring is a real gnome-keyring-daemon on a bus of this binary's own.
+#include <gtkmm/button.h>
+#include <gtkmm/label.h>
+#include <gtkmm/treeview.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/saved_logins_window.h"
+#include "browser/login_bar.h"
+#include "browser/login_keyring.h"
+#include "browser/login_never.h"
+#include "browser/login_page_script.h"
+#include "browser/web_context.h"
+#include "tests/app/navigation_support.h"
+#include "tests/support/keyring_session.h"
+
+namespace {
+
+constexpr char kQuestion[] = "このサイトのパスワードを保存しますか？";
+
+// A login form at fixed places, and a way for a framing page to read it.
+std::string LoginPage(const std::string& action = "/done", const std::string& extra = "") {
+  return R"html(<title>login</title><style>body{margin:0}
+input,button,p{position:absolute;left:10px;width:200px;height:30px;margin:0}</style>
+<form id="form" action=")html" +
+         action + R"html(" method="post">
+<input id="user" name="user" type="text" style="top:10px">
+<input id="pass" name="pass" type="password" style="top:50px">
+<button id="go" type="submit" style="top:90px">login</button></form>
+<p id="note" style="top:140px">note</p>
+<script>addEventListener('message', e => e.source.postMessage(user.value + '|' + pass.value, '*'));
+</script>)html" +
+         extra;
+}
+
+std::string FramingPage(const std::string& src) {
+  return R"html(<title>framing</title><style>body{margin:0}</style>
+<iframe id="frame" src=")html" +
+         src + R"html(" style="position:absolute;left:0;top:0;width:400px;height:300px;border:0">
+</iframe><script>addEventListener('message', e => { window.got = e.data; });</script>)html";
+}
+
+GTlsCertificate* Certificate() {
+  static GTlsCertificate* certificate = g_tls_certificate_new_from_file(TAVORIN_TEST_CERT, nullptr);
+  return certificate;
+}
+
+std::string OriginOf(const TestHttpServer& server) {
+  std::string url = server.Url("/");
+  return url.substr(0, url.size() - 1);
+}
+
+template <typename T>
+T* Find(Gtk::Widget& root, const std::string& name) {
+  if (root.get_name() == name) return dynamic_cast<T*>(&root);
+  if (auto* container = dynamic_cast<Gtk::Container*>(&root)) {
+    for (Gtk::Widget* child : container->get_children()) {
+      if (T* found = Find<T>(*child, name)) return found;
+    }
+  }
+  return nullptr;
+}
+
+void Press(guint keysym) {
+  testsupport::FakeKey(keysym, true);
+  testsupport::FakeKey(keysym, false);
+  RunFor(30);
+}
+
+// Typed for real: letters and digits are their own key symbols.
+void Type(const std::string& text) {
+  for (char c : text) Press(static_cast<guint>(c));
+}
+
+// The keyring's answers, waited for.
+std::vector<TSavedLogin> Saved(const std::string& origin) {
+  bool done = false;
+  std::vector<TSavedLogin> result;
+  FindLogins(origin, [&](std::vector<TSavedLogin> logins, const KeyringProblem&) {
+    result = std::move(logins);
+    done = true;
+  });
+  RunUntil([&] { return done; });
+  return result;
+}
+
+void Seed(const TSavedLogin& login) {
+  bool done = false;
+  StoreLogin(login, [&](const KeyringProblem&) { done = true; });
+  RunUntil([&] { return done; });
+}
+
+void ForgetAll() {
+  bool listed = false;
+  std::vector<TSavedLogin> all;
+  ListLogins([&](std::vector<TSavedLogin> logins, const KeyringProblem&) {
+    all = std::move(logins);
+    listed = true;
+  });
+  RunUntil([&] { return listed; });
+  int left = static_cast<int>(all.size());
+  for (const TSavedLogin& login : all) DeleteLogin(login, [&](const KeyringProblem&) { --left; });
+  RunUntil([&] { return left == 0; });
+}
+
+// Whether a file under `folder` holds `text`.
+bool AnyFileHolds(const std::string& folder, const std::string& text) {
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ignored)) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream file(entry.path(), std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    if (content.str().find(text) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// Standard error of this process goes to a file while this lives.
+class StderrCapture {
+ public:
+  StderrCapture() : saved_(dup(STDERR_FILENO)) {
+    gchar* path = nullptr;
+    const int file = g_file_open_tmp("tavorin-stderr-XXXXXX", &path, nullptr);
+    path_ = path != nullptr ? path : "";
+    g_free(path);
+    dup2(file, STDERR_FILENO);
+    close(file);
+  }
+  ~StderrCapture() {
+    dup2(saved_, STDERR_FILENO);
+    close(saved_);
+    std::filesystem::remove(path_);
+  }
+  bool Holds(const std::string& text) const {
+    std::ifstream file(path_, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str().find(text) != std::string::npos;
+  }
+
+ private:
+  int saved_;
+  std::string path_;
+};
+
+class LoginTest : public FormTest {
+ protected:
+  void SetUp() override {
+    FormTest::SetUp();
+    webkit_web_context_allow_tls_certificate_for_host(PageContext(), Certificate(), "127.0.0.1");
+    for (TestHttpServer* server : {&server_, &secure_, &other_}) {
+      server->AddHtml("/login.html", LoginPage());
+      server->AddHtml("/done", "<title>done</title>done");
+    }
+    secure_.AddHtml("/scripted.html",
+                    LoginPage("/done",
+                              "<script>user.value = 'bot'; pass.value = 'botpw1';"
+                              "setTimeout(() => form.requestSubmit(), 300);</script>"));
+    secure_.AddHtml("/changing.html",
+                    LoginPage("/done",
+                              "<script>form.onsubmit = () => { pass.value += 'x'; };"
+                              "</script>"));
+    secure_.AddHtml("/foreign.html", LoginPage(other_.Url("/done")));
+    secure_.AddHtml("/framed-same.html", FramingPage(secure_.Url("/login.html")));
+    secure_.AddHtml("/framed-other.html", FramingPage(other_.Url("/login.html")));
+  }
+  void TearDown() override {
+    FormTest::TearDown();
+    ForgetAll();
+    std::filesystem::remove(NeverSaveFile());
+  }
+
+  WebKitWebView* View(TFormHTML* form) { return form->CppWebBrowser1->View(); }
+
+  void Load(TFormHTML* form, const std::string& url) {
+    form->EditURL->set_text(url);
+    form->ButtonOpen->clicked();
+    ASSERT_TRUE(WaitForPage(form, url));
+  }
+
+  // Clicks the page's point x, y as the user would.
+  bool ClickPage(TFormHTML* form, int x, int y) {
+    if (!testsupport::FocusWindow(form->gobj())) return false;
+    navtest::ClickAt(navtest::OnScreen(GTK_WIDGET(View(form)), x, y));
+    RunFor(100);
+    return true;
+  }
+
+  // Types a login over whatever is in the form at the top left of the page
+  // and sends it with Return.
+  void SendLogin(TFormHTML* form, const std::string& user, const std::string& password) {
+    ASSERT_TRUE(ClickPage(form, 110, 25));
+    SelectAll();
+    Type(user);
+    ASSERT_TRUE(ClickPage(form, 110, 65));
+    SelectAll();
+    Type(password);
+    Press(XK_Return);
+  }
+  static void SelectAll() {
+    testsupport::FakeKey(XK_Control_L, true);
+    Press(XK_a);
+    testsupport::FakeKey(XK_Control_L, false);
+  }
+
+  TLoginBar* Bar(TFormHTML* form) { return Find<TLoginBar>(*form->CppWebBrowser1, "LoginBar"); }
+  bool Offered(TFormHTML* form) {
+    TLoginBar* bar = Bar(form);
+    return bar != nullptr && bar->get_visible() &&
+           Find<Gtk::Button>(*bar, "LoginSave")->get_visible();
+  }
+  std::string Message(TFormHTML* form) {
+    return Find<Gtk::Label>(*Bar(form), "LoginMessage")->get_text();
+  }
+  void Answer(TFormHTML* form, const std::string& button) {
+    Find<Gtk::Button>(*Bar(form), button)->clicked();
+  }
+
+  bool Requested(const TestHttpServer& server, const std::string& path) {
+    return RunUntil([&] {
+      for (const std::string& request : server.Requests()) {
+        if (request == path) return true;
+      }
+      return false;
+    });
+  }
+
+  // "username|password" of the form in the page, or in its frame, as the page's scripts see them.
+  std::string Fields(TFormHTML* form, bool in_frame) {
+    if (!in_frame) return RunScript(View(form), "user.value + '|' + pass.value").value_or("");
+    RunScript(View(form), "window.got = undefined; frames[0].postMessage('q', '*')");
+    RunUntil([&] { return RunScript(View(form), "String(window.got)") != "undefined"; }, 3000);
+    return RunScript(View(form), "String(window.got)").value_or("");
+  }
+
+  TestHttpServer secure_{Certificate()};
+  TestHttpServer other_{Certificate()};
+};
+
+TEST_F(LoginTest, ASavedLoginIsFilledInAgainButThePasswordOnlyAfterTheUserActs) {
+  auto stderr_capture = std::make_unique<StderrCapture>();
+  Load(form_, secure_.Url("/login.html"));
+  SendLogin(form_, "alice", "s3cret9");
+  ASSERT_TRUE(RunUntil([&] { return Offered(form_); })) << "offered";
+  EXPECT_EQ(Message(form_), kQuestion);
+  EXPECT_TRUE(Saved(OriginOf(secure_)).empty()) << "nothing stored before 保存";
+  Answer(form_, "LoginSave");
+  ASSERT_TRUE(RunUntil([&] { return !Saved(OriginOf(secure_)).empty(); }));
+  const TSavedLogin saved = Saved(OriginOf(secure_)).front();
+  EXPECT_EQ(saved.username, "alice");
+  EXPECT_EQ(saved.password, "s3cret9");
+  EXPECT_EQ(saved.action, OriginOf(secure_));
+  const std::string profile = g_get_user_data_dir();
+  EXPECT_FALSE(AnyFileHolds(std::filesystem::path(profile).parent_path(), "s3cret9"))
+      << "the password is only in the keyring";
+  EXPECT_FALSE(stderr_capture->Holds("s3cret9"));
+  stderr_capture.reset();
+
+  // A window of its own, with nothing kept in memory from the first.
+  Application->DestroyForms();
+  auto* other = new TFormHTML(Application);
+  other->show();
+  Load(other, secure_.Url("/login.html"));
+  ASSERT_TRUE(RunUntil([&] { return Fields(other, false) == "alice|"; })) << Fields(other, false);
+  RunFor(500);
+  EXPECT_EQ(Fields(other, false), "alice|") << "the page cannot read it yet";
+  ASSERT_TRUE(ClickPage(other, 110, 155));
+  EXPECT_TRUE(RunUntil([&] { return Fields(other, false) == "alice|s3cret9"; }))
+      << Fields(other, false);
+
+  ASSERT_TRUE(ClickPage(other, 110, 105));  // sends the same login again
+  ASSERT_TRUE(Requested(secure_, "/done"));
+  RunFor(1500);
+  EXPECT_FALSE(Offered(other)) << "a login the keyring holds is not offered again";
+}
+
+struct AnswerCase {
+  const char* button;
+  bool stored;
+  bool asked_again;
+  bool never;  // the site is in the profile's list
+};
+
+class LoginAnswerTest : public LoginTest, public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(LoginAnswerTest, TheAnswerDecidesWhatIsStoredAndWhetherItIsAskedAgain) {
+  const AnswerCase& c = GetParam();
+  Load(form_, secure_.Url("/login.html"));
+  SendLogin(form_, "bob", "pw4bob");
+  ASSERT_TRUE(RunUntil([&] { return Offered(form_); }));
+  Answer(form_, c.button);
+  EXPECT_FALSE(Offered(form_));
+  RunFor(500);
+  EXPECT_EQ(RunUntil([&] { return !Saved(OriginOf(secure_)).empty(); }, c.stored ? 10000 : 1000),
+            c.stored);
+  EXPECT_EQ(NeverSaveLoginsFor(OriginOf(secure_)), c.never);
+  if (std::filesystem::exists(NeverSaveFile())) {
+    EXPECT_FALSE(AnyFileHolds(std::filesystem::path(NeverSaveFile()).parent_path(), "pw4bob"));
+  }
+  Load(form_, secure_.Url("/login.html"));
+  SendLogin(form_, "bob", "pw4bob");
+  EXPECT_EQ(RunUntil([&] { return Offered(form_); }, c.asked_again ? 10000 : 3000), c.asked_again);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, LoginAnswerTest,
+                         ::testing::Values(AnswerCase{"LoginSave", true, false, false},
+                                           AnswerCase{"LoginNotNow", false, true, false},
+                                           AnswerCase{"LoginNever", false, false, true}),
+                         [](const auto& info) { return std::string(info.param.button); });
+
+struct SendCase {
+  const char* name;
+  const char* page;  // on the https server
+  bool typed;        // by the user, into the form at the top left
+  bool other_done;   // the form goes to the other server
+  bool offered;
+};
+
+class LoginSendTest : public LoginTest, public ::testing::WithParamInterface<SendCase> {};
+
+TEST_P(LoginSendTest, OnlyALoginTheUserSendsFromThePagesOwnOriginIsOffered) {
+  const SendCase& c = GetParam();
+  Load(form_, secure_.Url(c.page));
+  if (c.typed) SendLogin(form_, "carol", "pw4carol");
+  ASSERT_TRUE(Requested(c.other_done ? other_ : secure_, "/done")) << "the form was sent";
+  EXPECT_EQ(RunUntil([&] { return Offered(form_); }, c.offered ? 10000 : 2000), c.offered);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sends, LoginSendTest,
+    ::testing::Values(SendCase{"TopFrame", "/login.html", true, false, true},
+                      SendCase{"FrameOfTheSameOrigin", "/framed-same.html", true, false, true},
+                      SendCase{"FrameOfAnotherOrigin", "/framed-other.html", true, true, false},
+                      SendCase{"ScriptWithoutUserAction", "/scripted.html", false, false, false},
+                      SendCase{"FieldsChangedAsSent", "/changing.html", true, false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct FillCase {
+  const char* name;
+  const char* page;
+  bool http;             // the page comes from the http server
+  bool in_frame;         // the form is in the page's frame
+  bool saved_for_other;  // the login is saved for the other server's origin
+  bool several;          // and another one
+  bool filled;
+};
+
+class LoginFillTest : public LoginTest, public ::testing::WithParamInterface<FillCase> {};
+
+TEST_P(LoginFillTest, ALoginIsFilledOnlyIntoTheOriginAndActionItWasSavedFor) {
+  const FillCase& c = GetParam();
+  const TestHttpServer& saved_on = c.http ? server_ : c.saved_for_other ? other_ : secure_;
+  Seed({OriginOf(saved_on), OriginOf(saved_on), "dave", "pw4dave"});
+  if (c.several) Seed({OriginOf(saved_on), OriginOf(saved_on), "dora", "pw4dora"});
+  Load(form_, (c.http ? server_ : secure_).Url(c.page));
+  if (c.filled) {
+    EXPECT_TRUE(RunUntil([&] { return Fields(form_, c.in_frame) == "dave|"; }))
+        << Fields(form_, c.in_frame);
+  } else {
+    RunFor(2000);
+    EXPECT_EQ(Fields(form_, c.in_frame), "|");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fills, LoginFillTest,
+    ::testing::Values(
+        FillCase{"SamePage", "/login.html", false, false, false, false, true},
+        FillCase{"FrameOfTheSameOrigin", "/framed-same.html", false, true, false, false, true},
+        FillCase{"FrameOfAnotherOrigin", "/framed-other.html", false, true, true, false, false},
+        FillCase{"FormToAnotherOrigin", "/foreign.html", false, false, false, false, false},
+        FillCase{"HttpPage", "/login.html", true, false, false, false, false},
+        FillCase{"SeveralLogins", "/login.html", false, false, false, true, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LoginTest, OnAnHttpPageTheUserChoosesTheSavedLoginFirst) {
+  Seed({OriginOf(server_), OriginOf(server_), "erin", "pw4erin"});
+  Seed({OriginOf(server_), OriginOf(server_), "frank", "pw4frank"});
+  Load(form_, server_.Url("/login.html"));
+  RunFor(1000);
+  ASSERT_EQ(Fields(form_, false), "|");
+  ASSERT_TRUE(ClickPage(form_, 110, 25));
+  Gtk::Widget* choice = nullptr;
+  ASSERT_TRUE(RunUntil([&] {
+    choice = form_->get_focus();
+    return choice != nullptr && choice->get_name() == "LoginChoice";
+  })) << "the saved usernames are offered";
+  Press(XK_Down);
+  Press(XK_Return);
+  EXPECT_TRUE(RunUntil([&] {
+    const std::string fields = Fields(form_, false);
+    return fields == "erin|pw4erin" || fields == "frank|pw4frank";
+  })) << Fields(form_, false);
+}
+
+// What the engine allows: the page's scripts cannot reach the channel, and
+// see at once whatever the isolated world puts into a field.
+TEST_F(LoginTest, ThePageCannotReachTheChannelButSeesValuesTheScriptWorldSets) {
+  Load(form_, secure_.Url("/login.html"));
+  EXPECT_EQ(RunScript(View(form_),
+                      "typeof (window.webkit && window.webkit.messageHandlers."
+                      "tavorinLogins)"),
+            "undefined");
+  bool done = false;
+  webkit_web_view_evaluate_javascript(
+      View(form_),
+      "pass.value = 'set-in-world'; typeof window.webkit.messageHandlers."
+      "tavorinLogins",
+      -1, kLoginWorld, nullptr, nullptr,
+      [](GObject*, GAsyncResult*, gpointer data) { *static_cast<bool*>(data) = true; }, &done);
+  ASSERT_TRUE(RunUntil([&] { return done; }));
+  EXPECT_EQ(Fields(form_, false), "|set-in-world");
+}
+
+TEST_F(LoginTest, TheSavedLoginsWindowShowsThePasswordOnRequestAndDeletes) {
+  Seed({OriginOf(secure_), OriginOf(secure_), "gina", "pw4gina"});
+  ASSERT_TRUE(testsupport::FocusWindow(form_->gobj()));
+  testsupport::FakeKey(XK_Control_L, true);
+  testsupport::FakeKey(XK_Shift_L, true);
+  Press(XK_p);
+  testsupport::FakeKey(XK_Shift_L, false);
+  testsupport::FakeKey(XK_Control_L, false);
+  ASSERT_TRUE(RunUntil([] { return SavedLoginsWindow() != nullptr; }));
+  Gtk::Window& window = *SavedLoginsWindow();
+  auto* list = Find<Gtk::TreeView>(window, "SavedLoginsList");
+  auto model = list->get_model();
+  ASSERT_TRUE(RunUntil([&] { return model->children().size() == 1; }));
+  auto text = [&](int column) {
+    Glib::ustring value;
+    model->children().begin()->get_value(column, value);
+    return std::string(value);
+  };
+  EXPECT_EQ(text(0), OriginOf(secure_).substr(8));
+  EXPECT_EQ(text(1), "gina");
+  EXPECT_EQ(text(2).find("pw4gina"), std::string::npos) << "hidden";
+  list->get_selection()->select(model->children().begin());
+  Find<Gtk::Button>(window, "SavedLoginsShow")->clicked();
+  EXPECT_TRUE(RunUntil([&] { return text(2) == "pw4gina"; }));
+  Find<Gtk::Button>(window, "SavedLoginsDelete")->clicked();
+  EXPECT_TRUE(RunUntil([&] { return model->children().empty(); }));
+  EXPECT_TRUE(Saved(OriginOf(secure_)).empty());
+  window.hide();
+}
+
+// Run in processes of their own, whose keyring is locked or missing.
+class LoginNoKeyringTest : public LoginTest {};
+
+TEST_F(LoginNoKeyringTest, NothingIsOfferedAndTheStripSaysWhyOnce) {
+  const char* keyring = g_getenv("TAVORIN_TEST_KEYRING");
+  if (keyring == nullptr) GTEST_SKIP() << "for a locked or missing keyring";
+  const std::string why =
+      std::string(keyring) == "locked"
+          ? "キーリングのロックが解除されないため、パスワードは保存されません。"
+          : "キーリング（Secret Service）が応答しないため、パスワードは保存されません。";
+  Load(form_, secure_.Url("/login.html"));
+  SendLogin(form_, "hank", "pw4hank");
+  ASSERT_TRUE(RunUntil([&] { return Bar(form_) != nullptr && Bar(form_)->get_visible(); }));
+  EXPECT_EQ(Message(form_), why);
+  EXPECT_FALSE(Offered(form_));
+  Answer(form_, "LoginClose");
+  Load(form_, secure_.Url("/login.html"));
+  SendLogin(form_, "hank", "pw4hank");
+  ASSERT_TRUE(Requested(secure_, "/done"));
+  RunFor(2000);
+  EXPECT_FALSE(Bar(form_)->get_visible()) << "said once";
+}
+
+testsupport::KeyringSession::Keyring KeyringFromEnvironment() {
+  const std::string keyring =
+      g_getenv("TAVORIN_TEST_KEYRING") ? g_getenv("TAVORIN_TEST_KEYRING") : "";
+  if (keyring == "locked") return testsupport::KeyringSession::Keyring::kLocked;
+  if (keyring == "missing") return testsupport::KeyringSession::Keyring::kMissing;
+  return testsupport::KeyringSession::Keyring::kUnlocked;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  std::unique_ptr<testsupport::KeyringSession> session;
+  if (!GTEST_FLAG_GET(list_tests)) {
+    session = std::make_unique<testsupport::KeyringSession>(KeyringFromEnvironment());
+  }
+  ::testing::AddGlobalTestEnvironment(new GuiEnvironment());
+  return RUN_ALL_TESTS();
+}
