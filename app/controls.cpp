@@ -151,7 +151,13 @@ Glib::RefPtr<Gdk::Pixbuf> LoadGlyph(std::string_view name) {
   return it->second;
 }
 
-Glib::RefPtr<Gdk::Pixbuf> WindowIcon() {
-  static const Glib::RefPtr<Gdk::Pixbuf> icon = Decode("png", "tavorin");
-  return icon;
+std::vector<Glib::RefPtr<Gdk::Pixbuf>> WindowIcons() {
+  static const std::vector<Glib::RefPtr<Gdk::Pixbuf>> icons = [] {
+    std::vector<Glib::RefPtr<Gdk::Pixbuf>> decoded;
+    for (int size : {16, 24, 32, 48, 64, 128}) {
+      decoded.push_back(Decode("png", "tavorin-" + std::to_string(size)));
+    }
+    return decoded;
+  }();
+  return icons;
 }

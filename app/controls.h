@@ -10,6 +10,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct Rgb {
   double r, g, b;
@@ -83,6 +84,6 @@ void Place(Gtk::Fixed& parent, Gtk::Widget& child, int left, int top, int width,
 // Loads a bitmap and makes the colour of its bottom-left pixel transparent.
 Glib::RefPtr<Gdk::Pixbuf> LoadGlyph(std::string_view name);
 
-// The program's icon for its windows, from the program itself rather than
-// the icon theme.
-Glib::RefPtr<Gdk::Pixbuf> WindowIcon();
+// The program's icon for its windows in several sizes, from the program
+// itself rather than the icon theme.
+std::vector<Glib::RefPtr<Gdk::Pixbuf>> WindowIcons();

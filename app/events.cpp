@@ -2,11 +2,13 @@
 #include "app/form_html.h"
 #include "app/notice_bar.h"
 #include "app/window_limit.h"
+#include "app/window_session.h"
 
 void TFormHTML::CppWebBrowser1NavigateComplete2(TCppWebBrowser*, IDispatch*, Variant*) {
   // The component's own location, not the event's address: a frame's
   // navigation must not put the frame's address in the box.
   EditURL->set_text(CppWebBrowser1->LocationURL().ToUtf8());
+  TWindowSession::Changed();
 }
 
 void TFormHTML::CppWebBrowser1NewWindow2(TCppWebBrowser*, IDispatch** ppDisp,

@@ -4,6 +4,7 @@
 #include <gtkmm/stylecontext.h>
 
 #include "app/shortcuts.h"
+#include "app/window_session.h"
 #include "keys/sndkey32.h"
 
 TFormHTML* FormHTML = nullptr;
@@ -144,12 +145,12 @@ std::vector<Gtk::Widget*> PlaceButtons(TFormHTML& form, Gtk::Fixed& parent, cons
 
 }  // namespace
 
-TFormHTML::TFormHTML(TApplication* Owner, std::string StartAddress)
-    : TForm(Owner), start_address_(std::move(StartAddress)) {
+TFormHTML::TFormHTML(TApplication* Owner, std::string StartAddress, std::string StartState)
+    : TForm(Owner), start_address_(std::move(StartAddress)), start_state_(std::move(StartState)) {
   InstallStyle();
   set_name("FormHTML");
   set_title("Tavorinのお役立ちブラウザ");
-  set_icon(WindowIcon());
+  set_icon_list(WindowIcons());
   move(297, 152);
   set_default_size(792, 573);
 
@@ -173,6 +174,7 @@ TFormHTML::TFormHTML(TApplication* Owner, std::string StartAddress)
   column->show_all();
   ButtonGoHome->grab_focus();
   BindShortcuts(*this);
+  TWindowSession::Watch(*this);
 
   Owner->SetOnMessage(&TFormHTML::ApplicationMessage);
   FormCreate();
@@ -237,6 +239,7 @@ void TFormHTML::BindBrowserEvents() {
 }
 
 void TFormHTML::FormCreate() {
+  if (!start_state_.empty() && CppWebBrowser1->RestoreSession(start_state_)) return;
   if (start_address_.empty()) {
     CppWebBrowser1->GoHome();
   } else {

@@ -14,8 +14,10 @@
 
 class TFormHTML : public TForm {
  public:
-  // The window loads `StartAddress` in place of its home page, if given.
-  explicit TFormHTML(TApplication* Owner, std::string StartAddress = {});
+  // The window loads `StartAddress` in place of its home page, if given; a
+  // back/forward list kept from an earlier run, `StartState`, comes first.
+  explicit TFormHTML(TApplication* Owner, std::string StartAddress = {},
+                     std::string StartState = {});
 
   // Layout, in declaration order. The window owns every control.
   TPanel* Panel1;
@@ -112,6 +114,7 @@ class TFormHTML : public TForm {
   void NavigateTo(const std::string& address);
 
   std::string start_address_;
+  std::string start_state_;
 };
 
 // The main window; null before it is built and after building it failed.

@@ -4,9 +4,11 @@
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "app/rendering_path.h"
 #include "app/settings.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
+#include "app/window_session.h"
 #include "platform/application.h"
 
 namespace {
@@ -36,14 +38,17 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "tavorin: 起動中の Tavorin がアドレスを受け付けませんでした\n");
       return 1;
   }
-  if (!TApplication::StartToolkit()) {
+  // Read before the toolkit starts: the rendering path decides how it starts.
+  const TSettings settings = LoadSettings();
+  if (!StartRendering(ChooseRenderingPath(settings.hardware_acceleration, HasRenderNode()))) {
     std::fprintf(stderr, "tavorin: cannot open the display (is DISPLAY set?)\n");
     return 1;
   }
-  ApplySettings(LoadSettings());
+  ApplySettings(settings);
   TApplication application;
   Application = &application;
   instance.Serve(OpenWindows);
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) g_unix_signal_add(signal, EndRun, nullptr);
-  return RunApplication(command.addresses);
+  TWindowSession session(TWindowSession::DefaultFile(), settings.restore_windows);
+  return RunApplication(command.addresses, &session);
 }

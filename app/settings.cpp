@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "app/message_text.h"
@@ -18,6 +19,14 @@ namespace {
 constexpr char kGroup[] = "Tavorin";
 constexpr char kHomePage[] = "home-page";
 constexpr char kDownloadFolder[] = "download-folder";
+constexpr char kRestoreWindows[] = "restore-windows";
+
+constexpr std::pair<const char*, RestoreWindows> kRestoreValues[] = {
+    {"ask", RestoreWindows::kAsk},
+    {"always", RestoreWindows::kAlways},
+    {"never", RestoreWindows::kNever},
+};
+constexpr char kHardwareAcceleration[] = "hardware-acceleration";
 
 using KeyFile = std::unique_ptr<GKeyFile, decltype(&g_key_file_free)>;
 
@@ -95,6 +104,31 @@ std::string FolderFromUser(const std::string& text) {
   return text;
 }
 
+void ReadRestoreWindows(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
+  const std::string value = Value(file, kRestoreWindows, problems);
+  if (value.empty()) return;
+  for (const auto& [name, restore] : kRestoreValues) {
+    if (value == name) {
+      settings.restore_windows = restore;
+      return;
+    }
+  }
+  problems.push_back(std::string(kRestoreWindows) + " の値 " + Quoted(value) +
+                     " は ask、always、never のどれでもありません");
+}
+
+void ReadHardwareAcceleration(GKeyFile* file, TSettings& settings,
+                              std::vector<std::string>& problems) {
+  const std::string text = Value(file, kHardwareAcceleration, problems);
+  if (text.empty()) return;
+  if (const auto value = HardwareAccelerationFromText(text)) {
+    settings.hardware_acceleration = *value;
+  } else {
+    problems.push_back(std::string(kHardwareAcceleration) + " の値 " + Quoted(text) +
+                       " は auto、always、never のどれでもありません");
+  }
+}
+
 // "localhost:8080" has the form of a scheme; a port after the colon tells.
 bool IsHostAndPort(const std::string& text, std::size_t colon) {
   const std::size_t end = text.find_first_of("/?#", colon + 1);
@@ -136,6 +170,8 @@ void ReadHomePage(GKeyFile* file, TSettings& settings, std::vector<std::string>&
 }
 
 void ReadValues(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
+  ReadRestoreWindows(file, settings, problems);
+  ReadHardwareAcceleration(file, settings, problems);
   ReadHomePage(file, settings, problems);
   const std::string folder = FolderFromUser(Value(file, kDownloadFolder, problems));
   if (folder.empty()) return;

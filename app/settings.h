@@ -3,13 +3,23 @@
 //   [Tavorin]
 //   home-page=https://example.com/
 //   download-folder=~/Downloads
+//   restore-windows=ask
+//   hardware-acceleration=auto
 #pragma once
 
 #include <string>
 
+#include "app/rendering_path.h"
+
+// Whether the windows of the last run come back: after a run that did not
+// end normally on the user's word, at every start, or never (nothing kept).
+enum class RestoreWindows { kAsk, kAlways, kNever };
+
 struct TSettings {
   std::string home_page;        // the address every window's Home loads
   std::string download_folder;  // an absolute path
+  RestoreWindows restore_windows = RestoreWindows::kAsk;
+  HardwareAcceleration hardware_acceleration = HardwareAcceleration::kAuto;
 };
 
 TSettings DefaultSettings();

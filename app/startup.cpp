@@ -7,6 +7,7 @@
 #include "app/handover_message.h"
 #include "app/notice_bar.h"
 #include "app/window_limit.h"
+#include "app/window_session.h"
 #include "platform/exception.h"
 
 namespace {
@@ -25,15 +26,20 @@ TFormHTML* OpenWindow(const std::string& address, int step) {
 
 }  // namespace
 
-int RunApplication(const std::vector<std::string>& addresses) {
+int RunApplication(const std::vector<std::string>& addresses, TWindowSession* session) {
   try {
     Application->Initialize();
     Application->SetTitle("Tavorin");
+    const TSavedWindow kept =
+        session != nullptr ? session->Open(!addresses.empty()) : TSavedWindow();
     const TWindowGrant grant = GrantWindows(std::max<std::size_t>(addresses.size(), 1));
     if (!grant.notice.empty()) std::fprintf(stderr, "tavorin: %s\n", grant.notice.c_str());
-    Application->CreateForm(FormHTML, addresses.empty() ? std::string() : addresses.front());
+    Application->CreateForm(FormHTML, addresses.empty() ? kept.address : addresses.front(),
+                            kept.state);
     for (std::size_t i = 1; i < grant.open; ++i) OpenWindow(addresses[i], int(i));
+    if (session != nullptr) session->Start(*FormHTML);
     Application->Run();
+    if (session != nullptr) session->End();
   } catch (const Exception& e) {
     Application->ShowException(e);
   }

@@ -8,12 +8,13 @@
 
 namespace {
 
-bool Downloading(Gtk::Widget& widget) {
-  if (auto* row = dynamic_cast<TDownloadRow*>(&widget)) return !row->Ended();
-  auto* container = dynamic_cast<Gtk::Container*>(&widget);
-  if (container == nullptr) return false;
-  for (Gtk::Widget* child : container->get_children()) {
-    if (Downloading(*child)) return true;
+bool Downloading(TCppWebBrowser& browser) {
+  for (Gtk::Widget* child : browser.get_children()) {
+    auto* bar = dynamic_cast<TDownloadBar*>(child);
+    if (bar == nullptr) continue;
+    for (TDownload* download : bar->Downloads()) {
+      if (download->state() == TDownload::State::kActive) return true;
+    }
   }
   return false;
 }

@@ -4,7 +4,8 @@
 # view) under a private X server; prints medians and the ratios.
 #   bench/startup.sh [BUILD_DIR] [RUNS]
 # With TAVORIN_BENCH_PROFILE=DIR ours starts on that profile (bench/profile_fill.py
-# fills one), else on an empty one.
+# fills one), else on an empty one. With STARTUP_PATHS=1 ours also runs with the
+# GPU path and the software path forced.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}

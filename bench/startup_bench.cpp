@@ -2,7 +2,8 @@
 // line instead of the fixed one: the application object, its title, the main
 // window loading its home page and the event loop. Ends once the first load
 // has finished, after HOLD_MS milliseconds (negative: only when killed), so
-// that a script can time it and weigh its processes.
+// that a script can time it and weigh its processes. The settings file gives
+// the rendering path only.
 //
 //   startup_bench URL [HOLD_MS]
 #include <webkit2/webkit2.h>
@@ -12,6 +13,8 @@
 #include <string>
 
 #include "app/form_html.h"
+#include "app/rendering_path.h"
+#include "app/settings.h"
 #include "platform/application.h"
 
 namespace {
@@ -37,7 +40,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int hold_ms = argc > 2 ? std::atoi(argv[2]) : 0;
-  if (!TApplication::StartToolkit()) return 1;
+  // The rendering path the settings and the machine choose, as the program does.
+  const TSettings settings = LoadSettings();
+  if (!StartRendering(ChooseRenderingPath(settings.hardware_acceleration, HasRenderNode()))) {
+    return 1;
+  }
   TApplication application;
   Application = &application;
   TCppWebBrowser::SetDefaultHomePage(argv[1]);

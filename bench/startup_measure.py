@@ -15,7 +15,10 @@ summed from /proc/<pid>/smaps_rollup. Runs alternate between the browsers.
     python3 startup_measure.py STARTUP_BENCH RUNS [FLOOR_BENCH MAP_WATCH]
 
 With STARTUP_BASELINE set to another build's startup_bench, that build runs
-in the same rounds, for a before/after comparison.
+in the same rounds, for a before/after comparison. With STARTUP_PATHS=1 ours
+also runs with each rendering path forced (hardware-acceleration=always and
+never in a settings file of its own); otherwise ours runs with no settings file
+(auto).
 
 Ours (and the baseline) run on the profile in $TAVORIN_BENCH_PROFILE (see
 profile_fill.py), else on an empty one of their own.
@@ -219,11 +222,21 @@ def run(program, url, key, watch, stay):
     return out
 
 
+def settings_environment(hardware_acceleration=None):
+    """A settings folder of its own; with a value, a file that sets the path."""
+    config = tempfile.mkdtemp(prefix="tavorin-bench-config-")
+    if hardware_acceleration:
+        os.makedirs(os.path.join(config, "tavorin"))
+        with open(os.path.join(config, "tavorin", "tavorin.conf"), "w") as f:
+            f.write(f"[Tavorin]\nhardware-acceleration={hardware_acceleration}\n")
+    return {"XDG_CONFIG_HOME": config}
+
+
 def programs(bench, floor):
     empty = tempfile.mkdtemp(prefix="tavorin-bench-")
     profile = profile_environment(os.environ.get("TAVORIN_BENCH_PROFILE", empty))
     ours = Program("ours", lambda url, stay: [bench, url, "-1" if stay else "0"], exits=True,
-                   env=profile)
+                   env=dict(profile, **settings_environment()))
     # Our program runs pages in the engine's sandbox; so do the references.
     mini = Program("MiniBrowser", lambda url, stay: [MINIBROWSER, "--enable-sandbox"] +
                    ([] if stay else ["--exit-after-load"]) + [url], exits=True)
@@ -232,6 +245,11 @@ def programs(bench, floor):
     if baseline:
         found.append(Program("baseline", lambda url, stay: [baseline, url, "-1" if stay else "0"],
                              exits=True, env=profile))
+    if os.environ.get("STARTUP_PATHS"):  # ours with each rendering path forced
+        for path in ("always", "never"):
+            found.append(Program(f"ours-{path}",
+                                 lambda url, stay: [bench, url, "-1" if stay else "0"],
+                                 exits=True, env=dict(profile, **settings_environment(path))))
     if floor:
         blank = lambda url, stay: [floor, "about:blank", "-1"]
         found.append(Program("floor", blank, load=False))
@@ -260,7 +278,8 @@ def main():
     for stay in (False, True):
         for i in range(runs + 1):  # the first round warms the caches and is not counted
             for p in progs:
-                if stay and p.name not in ("ours", "MiniBrowser", "baseline", "floor-page"):
+                if stay and p.name not in ("ours", "MiniBrowser", "baseline", "floor-page",
+                                           "ours-always", "ours-never"):
                     continue
                 counter += 1
                 key = f"run={counter}"
@@ -309,6 +328,13 @@ def report(results, runs):
         ("PSS, ours / baseline", "pss", "baseline"),
         ("private memory, ours / baseline", "uss", "baseline"),
     ]
+    for path in ("always", "never"):
+        name = f"ours-{path}"
+        for label, key in (("window mapped", "map"), ("first load", "load"), ("PSS", "pss"),
+                           ("private memory", "uss")):
+            if name in med and key in med[name]:
+                print(f"  {label + ', ' + name + ' / MiniBrowser':44}"
+                      f"{med[name][key] / med['MiniBrowser'][key]:8.2f}")
     for label, key, other in ratios:
         if key is None and "floor-page" in med:
             floor_load = med["floor-page"]["load"] / med["MiniBrowser"]["load"]

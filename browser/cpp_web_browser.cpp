@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "browser/download_gate.h"
 #include "browser/download_routing.h"
 #include "browser/find_bar.h"
 #include "browser/login_watch.h"
@@ -37,6 +38,25 @@ std::size_t EventIndex(DISPID id) {
 std::string& DefaultHome() {
   static std::string home = "about:blank";
   return home;
+}
+
+// Software unless told otherwise: compositing on the GPU costs each page tens
+// of megabytes in the web process, and more where software stands in for it.
+TCppWebBrowser::Compositing g_compositing = TCppWebBrowser::Compositing::kSoftware;
+
+void SetPolicy(WebKitSettings* settings) {
+  switch (g_compositing) {
+    case TCppWebBrowser::Compositing::kSoftware:
+      webkit_settings_set_hardware_acceleration_policy(settings,
+                                                       WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+      break;
+    case TCppWebBrowser::Compositing::kGpu:
+      webkit_settings_set_hardware_acceleration_policy(settings,
+                                                       WEBKIT_HARDWARE_ACCELERATION_POLICY_ALWAYS);
+      break;
+    case TCppWebBrowser::Compositing::kEngineDefault:
+      break;
+  }
 }
 
 // The view answering a page's request for a new window. WebKit aborts unless
@@ -202,6 +222,8 @@ void TCppWebBrowser::SetDefaultHomePage(std::string uri) { DefaultHome() = std::
 
 void TCppWebBrowser::SetPageMemoryLimit(unsigned megabytes) { LimitPageMemory(megabytes); }
 
+void TCppWebBrowser::SetCompositing(Compositing compositing) { g_compositing = compositing; }
+
 const std::string& TCppWebBrowser::DefaultHomePage() { return DefaultHome(); }
 
 TCppWebBrowser* TCppWebBrowser::FromDispatch(IDispatch* object) {
@@ -246,10 +268,7 @@ void TCppWebBrowser::MakeView() {
   // Our own reference: the view may be destroyed with its container before
   // this object is.
   view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(widget));
-  // Compositing on the GPU costs each page tens of megabytes in the web
-  // process, even where software stands in for the GPU; these pages are shops.
-  webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(view_),
-                                                   WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  SetPolicy(webkit_web_view_get_settings(view_));
   gtk_widget_show(widget);
   zoom_ = std::make_unique<TZoom>(view_);  // the view goes in with the zoom level over it
   pack_start(zoom_->Area(), true, true);
@@ -317,6 +336,7 @@ void TCppWebBrowser::Ask(std::function<void()> request) {
 // Calls the engine to ask for a load; see NoteAddress.
 void TCppWebBrowser::Request(const std::function<void(WebKitWebView*)>& call) {
   WebKitWebView* view = View();
+  AllowNextDownload(view);  // the user's own load may be a download
   requesting_ = true;
   call(view);
   requesting_ = false;

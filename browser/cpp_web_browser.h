@@ -58,6 +58,10 @@ class TCppWebBrowser : public Gtk::Box {
   // The engine ends a page whose process uses more than `megabytes`. Only
   // views made after the call obey it: call it before the first component.
   static void SetPageMemoryLimit(unsigned megabytes);
+  // How views made from now on composite their pages: in software only, as
+  // the engine chooses, or on the GPU (through the toolkit's OpenGL).
+  enum class Compositing { kSoftware, kEngineDefault, kGpu };
+  static void SetCompositing(Compositing compositing);
   void SetHomePage(std::string uri) { home_page_ = std::move(uri); }
   const std::string& HomePage() const { return home_page_; }
 
@@ -74,6 +78,11 @@ class TCppWebBrowser : public Gtk::Box {
   TZoom& Zoom();
   TFindBar& FindBar();
   void Print();
+  // The back/forward list as the engine keeps it (opaque bytes), and back:
+  // RestoreSession replaces the list and loads its current page; false when
+  // the engine cannot read `state` or it holds no page.
+  std::string SessionState();
+  bool RestoreSession(const std::string& state);
   // See returned_key.h; true when `key` was the view's after all.
   bool RedeliverReturnedKey(GdkEventKey* key);
 

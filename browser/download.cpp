@@ -23,7 +23,7 @@ struct TDownload::Signals {
   static gboolean DecideDestination(WebKitDownload*, gchar* suggested, TDownload* self) {
     return self->DecideDestination(suggested != nullptr ? suggested : "");
   }
-  static void ReceivedData(WebKitDownload*, guint64, TDownload* self) { self->changed_(); }
+  static void ReceivedData(WebKitDownload*, guint64, TDownload* self) { self->changed_.emit(); }
   static void Failed(WebKitDownload*, GError* error, TDownload* self) {
     self->engine_failed_ = true;
     if (!self->failure_.empty()) {  // ours, given when we stopped it
@@ -37,14 +37,21 @@ struct TDownload::Signals {
       self->Fail("接続が途中で切れました");
     }
   }
-  // Also follows a failure.
+  // Also follows a failure. The engine takes a connection closed early for
+  // the end of the data: what the response announced says otherwise.
   static void Finished(WebKitDownload*, TDownload* self) {
-    if (!self->engine_failed_) self->Finish();
+    if (self->engine_failed_) return;
+    if (self->CutShort()) {
+      self->failure_ = "接続が途中で切れました";
+      self->End(State::kFailed);
+    } else {
+      self->Finish();
+    }
   }
 };
 
-TDownload::TDownload(WebKitDownload* download, std::function<void()> changed)
-    : download_(WEBKIT_DOWNLOAD(g_object_ref(download))), changed_(std::move(changed)) {
+TDownload::TDownload(WebKitDownload* download)
+    : download_(WEBKIT_DOWNLOAD(g_object_ref(download))) {
   name_ = NameFromAddress(webkit_uri_request_get_uri(webkit_download_get_request(download_)));
   g_signal_connect(download_, "decide-destination", G_CALLBACK(Signals::DecideDestination), this);
   g_signal_connect(download_, "received-data", G_CALLBACK(Signals::ReceivedData), this);
@@ -63,17 +70,38 @@ void TDownload::Cancel() {
   if (state_ == State::kActive) webkit_download_cancel(download_);
 }
 
+std::string TDownload::Address() const {
+  const gchar* uri = webkit_uri_request_get_uri(webkit_download_get_request(download_));
+  return uri != nullptr ? uri : "";
+}
+
+WebKitWebView* TDownload::View() const { return webkit_download_get_web_view(download_); }
+
 guint64 TDownload::Received() const { return webkit_download_get_received_data_length(download_); }
 
 guint64 TDownload::Total() const {
   WebKitURIResponse* response = webkit_download_get_response(download_);
-  return response != nullptr ? webkit_uri_response_get_content_length(response) : 0;
+  const guint64 length = response != nullptr ? webkit_uri_response_get_content_length(response) : 0;
+  return length < G_MAXINT64 ? length : 0;  // an unknown length comes as -1
+}
+
+// A length announced for encoded data counts the encoded bytes, not the
+// decoded ones the engine writes: only a plain body can be measured.
+bool TDownload::CutShort() const {
+  WebKitURIResponse* response = webkit_download_get_response(download_);
+  if (response == nullptr || Total() == 0) return false;
+  SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
+  const char* encoding =
+      headers != nullptr ? soup_message_headers_get_one(headers, "Content-Encoding") : nullptr;
+  if (encoding != nullptr && g_ascii_strcasecmp(encoding, "identity") != 0) return false;
+  return Received() != Total();
 }
 
 // The engine would write to the final name and, when that exists, fail and
 // delete the user's file: it only ever sees a temporary name of ours.
 bool TDownload::DecideDestination(const std::string& suggested) {
-  name_ = download_name::Safe(suggested);
+  name_ = download_name::Safe(preferred_.empty() ? suggested : preferred_);
+  named_ = true;
   const std::string folder = DownloadFolder();
   std::string error;
   if (!MakeFolder(folder, &error)) {
@@ -84,7 +112,7 @@ bool TDownload::DecideDestination(const std::string& suggested) {
     webkit_download_set_allow_overwrite(download_, TRUE);  // the reserved file is ours
     webkit_download_set_destination(download_, file_.TemporaryPath().c_str());
   }
-  changed_();
+  changed_.emit();
   return TRUE;
 }
 
@@ -116,5 +144,5 @@ void TDownload::End(State state) {
   if (state_ != State::kActive) return;
   file_.Discard();
   state_ = state;
-  changed_();
+  changed_.emit();
 }

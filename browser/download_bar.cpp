@@ -3,10 +3,9 @@
 #include <gdk/gdkkeysyms.h>
 #include <gio/gio.h>
 #include <glibmm/main.h>
+#include <webkit2/webkit2.h>
 
-#include <cstdio>
-
-#include "browser/strip_accessibility.h"
+#include "browser/cpp_web_browser.h"
 
 namespace {
 
@@ -15,110 +14,7 @@ TDownloadBar::Launcher& CurrentLauncher() {
   return launcher;
 }
 
-// "512 B", "12.3 KB", "4.5 MB", "1.2 GB".
-std::string Size(guint64 bytes) {
-  if (bytes < 1024) return std::to_string(bytes) + " B";
-  const char* units[] = {"KB", "MB", "GB", "TB"};
-  double value = bytes / 1024.0;
-  std::size_t unit = 0;
-  while (value >= 1024 && unit + 1 < std::size(units)) {
-    value /= 1024;
-    ++unit;
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
-  return text;
-}
-
-std::string Progress(const TDownload& download) {
-  const guint64 received = download.Received(), total = download.Total();
-  if (total == 0 || received > total) return Size(received);
-  return Size(received) + " / " + Size(total) + "（" + std::to_string(received * 100 / total) +
-         "%）";
-}
-
-std::string Status(const TDownload& download) {
-  switch (download.state()) {
-    case TDownload::State::kActive:
-      return "ダウンロード中 " + Progress(download);
-    case TDownload::State::kDone:
-      return "完了しました（" + Size(download.Received()) + "）";
-    case TDownload::State::kCancelled:
-      return "キャンセルしました";
-    case TDownload::State::kFailed:
-      break;
-  }
-  return "失敗しました: " + download.Failure();
-}
-
-std::string FileUri(const std::string& path) {
-  gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
-  std::string result = uri != nullptr ? uri : "";
-  g_free(uri);
-  return result;
-}
-
-std::string Folder(const std::string& path) {
-  gchar* folder = g_path_get_dirname(path.c_str());
-  std::string result = folder;
-  g_free(folder);
-  return result;
-}
-
 }  // namespace
-
-TDownloadRow::TDownloadRow(WebKitDownload* download, std::function<void(TDownloadRow*)> close)
-    : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 6) {
-  set_name("DownloadRow");
-  name_.set_name("DownloadName");
-  status_.set_name("DownloadStatus");
-  name_.set_ellipsize(Pango::ELLIPSIZE_MIDDLE);
-  name_.set_max_width_chars(60);
-  status_.set_xalign(0);
-  pack_start(name_, false, false);
-  pack_start(status_, true, true);
-  const std::pair<Gtk::Button*, const char*> buttons[] = {{&cancel_, "DownloadCancel"},
-                                                          {&open_, "DownloadOpen"},
-                                                          {&folder_, "DownloadFolder"},
-                                                          {&close_, "DownloadClose"}};
-  for (auto [button, name] : buttons) {
-    button->set_name(name);
-    button->set_no_show_all(true);
-    pack_start(*button, false, false);
-  }
-  NameButton(close_, "閉じる");
-  MakeAnnouncedStrip(*this, Atk::ROLE_NOTIFICATION, nullptr);  // Escape is the bar's
-  cancel_.signal_clicked().connect([this] { download_->Cancel(); });
-  open_.signal_clicked().connect([this] { Open(download_->Path()); });
-  folder_.signal_clicked().connect([this] { Open(Folder(download_->Path())); });
-  close_.signal_clicked().connect([this, close = std::move(close)] { close(this); });
-  download_ = std::make_unique<TDownload>(download, [this] { Update(); });
-  Update();
-  SetStripText(*this, "ダウンロードを開始しました: " + download_->Name());
-}
-
-TDownloadRow::~TDownloadRow() { download_.reset(); }
-
-void TDownloadRow::Update() {
-  const TDownload::State state = download_->state();
-  name_.set_text(download_->Name());
-  status_.set_text(Status(*download_));
-  cancel_.set_visible(state == TDownload::State::kActive);
-  open_.set_visible(state == TDownload::State::kDone);
-  folder_.set_visible(state == TDownload::State::kDone);
-  close_.set_visible(state != TDownload::State::kActive);
-  if (state == announced_) return;
-  announced_ = state;  // the end is read out, not every step of progress
-  SetStripText(*this, download_->Name() + ": " + status_.get_text());
-  if (cancel_.has_focus()) (state == TDownload::State::kDone ? open_ : close_).grab_focus();
-}
-
-void TDownloadRow::Open(const std::string& path) {
-  std::string error;
-  if (!TDownloadBar::Launch(FileUri(path), &error)) {
-    status_.set_text("開けませんでした（" + error + "）");
-  }
-}
 
 TDownloadBar& TDownloadBar::Of(Gtk::Box& browser) {
   for (Gtk::Widget* child : browser.get_children()) {
@@ -141,49 +37,142 @@ bool TDownloadBar::Launch(const std::string& uri, std::string* error) {
   return false;
 }
 
-TDownloadBar::TDownloadBar() : Gtk::Box(Gtk::ORIENTATION_VERTICAL, 2) {
+TDownloadBar::TDownloadBar()
+    : Gtk::Box(Gtk::ORIENTATION_VERTICAL, 2),
+      list_(Gtk::manage(new TDownloadList(*this, [this] { CloseEnded(); }))) {
   set_name("DownloadBar");
   set_border_width(4);
   set_no_show_all(true);  // shown with its first row
+  fold_.set_name("DownloadFold");
+  more_.set_name("DownloadMore");
+  clear_.set_name("DownloadClear");
+  fold_.pack_start(more_, false, false);
+  fold_.pack_end(clear_, false, false);
+  fold_.show_all_children();
+  fold_.set_no_show_all(true);
+  pack_start(fold_, false, false);
+  more_.signal_clicked().connect(sigc::mem_fun(*this, &TDownloadBar::OpenList));
+  clear_.signal_clicked().connect(sigc::mem_fun(*this, &TDownloadBar::CloseEnded));
 }
 
-void TDownloadBar::Add(WebKitDownload* download) {
-  auto* row = Gtk::manage(new TDownloadRow(download, [this](TDownloadRow* row) { Remove(row); }));
+TDownloadBar::~TDownloadBar() {
+  sync_.disconnect();
+  for (auto& [download, name] : retries_) g_object_unref(download);
+}
+
+TDownloadRow::Actions TDownloadBar::Actions() {
+  return {[this](TDownload* download) { Remove(download); },
+          [this](TDownload* download) { Retry(download); }};
+}
+
+void TDownloadBar::Add(WebKitDownload* download, const std::optional<std::string>& suggested) {
+  auto owned = std::make_unique<TDownload>(download);
+  TDownload& added = *owned;
+  if (auto retry = retries_.find(download); retry != retries_.end()) {
+    if (!retry->second.empty()) added.PreferName(retry->second);
+    g_object_unref(retry->first);
+    retries_.erase(retry);
+  }
+  auto* row = Gtk::manage(new TDownloadRow(added, Actions()));
   pack_start(*row, false, false);
   row->show_all();
-  show();
+  entries_.push_back({std::move(owned), row});
+  if (suggested) added.Decide(*suggested);
+  Layout();
+  if (list_->get_visible()) SyncSoon();
+}
+
+std::vector<TDownload*> TDownloadBar::Downloads() const {
+  std::vector<TDownload*> downloads;
+  for (const Entry& entry : entries_) {
+    if (!entry.removed) downloads.push_back(entry.download.get());
+  }
+  return downloads;
 }
 
 void TDownloadBar::CloseEnded() {
-  for (Gtk::Widget* child : get_children()) {
-    auto* row = dynamic_cast<TDownloadRow*>(child);
-    if (row != nullptr && row->get_visible() && row->Ended()) Remove(row);
+  for (Entry& entry : entries_) {
+    if (!entry.removed && entry.row->Ended()) Remove(entry.download.get());
   }
 }
 
-// Taken out now, destroyed once the click that asked for it is over.
-void TDownloadBar::Remove(TDownloadRow* row) {
-  const bool had_focus = row->get_focus_child() != nullptr;
-  row->hide();
-  Glib::signal_idle().connect_once(sigc::bind(sigc::mem_fun(*this, &TDownloadBar::Drop), row));
-  bool rows_left = false;
-  for (Gtk::Widget* child : get_children()) rows_left |= child != row && child->get_visible();
-  if (!rows_left) hide();
+// Taken out of sight now, destroyed once the click that asked for it is over.
+void TDownloadBar::Remove(TDownload* download) {
+  bool had_focus = false;
+  for (Entry& entry : entries_) {
+    if (entry.download.get() != download) continue;
+    had_focus = entry.row->get_focus_child() != nullptr;
+    entry.removed = true;
+  }
+  Layout();
+  SyncSoon();
   if (had_focus) {
     if (Gtk::Widget* page = get_parent()) page->child_focus(Gtk::DIR_TAB_FORWARD);
   }
 }
 
-void TDownloadBar::Drop(TDownloadRow* row) { remove(*row); }
+// Asks the page's view for the address again; the new download comes back
+// through Add, in place of the failed one.
+void TDownloadBar::Retry(TDownload* download) {
+  auto* browser = dynamic_cast<TCppWebBrowser*>(get_parent());
+  const std::string address = download->Address();
+  const std::string name = download->Named() ? download->Name() : "";
+  Remove(download);
+  if (browser == nullptr || address.empty()) return;
+  retries_[webkit_web_view_download_uri(browser->View(), address.c_str())] = name;
+}
+
+// The list hangs from the strip, which stays while the list is worked in,
+// pointing at the button that opened it.
+void TDownloadBar::OpenList() {
+  int x = 0, y = 0;
+  more_.translate_coordinates(*this, 0, 0, x, y);
+  list_->set_pointing_to({x, y, more_.get_allocated_width(), more_.get_allocated_height()});
+  list_->Show(Downloads(), Actions());
+  list_->popup();
+}
+
+// The newest rows show; the others are counted in the fold.
+void TDownloadBar::Layout() {
+  std::size_t shown = 0;
+  for (auto entry = entries_.rbegin(); entry != entries_.rend(); ++entry) {
+    entry->row->set_visible(!entry->removed && shown++ < kShownRows);
+  }
+  const std::size_t live = Downloads().size();
+  const std::size_t folded = live > kShownRows ? live - kShownRows : 0;
+  more_.set_label("他 " + std::to_string(folded) + " 件");
+  fold_.set_visible(folded > 0);
+  if (live == 0) {
+    list_->popdown();
+    hide();
+  } else {
+    show();
+  }
+}
+
+// After the click under way, which may be in a row of the list.
+void TDownloadBar::SyncSoon() {
+  if (!sync_.connected()) sync_ = Glib::signal_idle().connect([this] { return Sync(), false; });
+}
+
+// Drops what was removed, after the list lets go of it.
+void TDownloadBar::Sync() {
+  list_->Show(list_->get_visible() ? Downloads() : std::vector<TDownload*>{}, Actions());
+  std::erase_if(entries_, [this](Entry& entry) {
+    if (!entry.removed) return false;
+    remove(*entry.row);
+    return true;
+  });
+  Layout();
+}
 
 // Escape closes what offers closing; otherwise it goes on to the window.
 bool TDownloadBar::on_key_press_event(GdkEventKey* event) {
-  if (event->keyval != GDK_KEY_Escape) return Gtk::Box::on_key_press_event(event);
-  bool ended = false;
-  for (Gtk::Widget* child : get_children()) {
-    auto* row = dynamic_cast<TDownloadRow*>(child);
-    ended |= row != nullptr && row->get_visible() && row->Ended();
+  if (event->keyval != GDK_KEY_Escape || list_->get_visible()) {
+    return Gtk::Box::on_key_press_event(event);
   }
+  bool ended = false;
+  for (const Entry& entry : entries_) ended |= !entry.removed && entry.row->Ended();
   if (ended) CloseEnded();
   return ended;
 }

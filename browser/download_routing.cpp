@@ -4,7 +4,7 @@
 #include <webkit2/webkit2.h>
 
 #include "browser/cpp_web_browser.h"
-#include "browser/download_bar.h"
+#include "browser/download_gate.h"
 
 namespace {
 
@@ -41,7 +41,8 @@ void Started(WebKitWebContext*, WebKitDownload* download, gpointer) {
     webkit_download_cancel(download);
     return;
   }
-  TDownloadBar::Of(*ShowIn(browser)).Add(download);
+  TCppWebBrowser* shown_in = ShowIn(browser);
+  ShowOrHold(download, *shown_in, shown_in->View());
 }
 
 gboolean DecideResponse(WebKitWebView*, WebKitPolicyDecision* decision,
@@ -61,4 +62,5 @@ void WatchDownloads(WebKitWebContext* context) {
 
 void WatchResponses(WebKitWebView* view) {
   g_signal_connect(view, "decide-policy", G_CALLBACK(DecideResponse), nullptr);
+  WatchDownloadGestures(view);
 }

@@ -8,5 +8,6 @@ typedef struct _WebKitWebView WebKitWebView;
 // window that a page opened only for a download is closed again, and the
 // download shows in the window of that page.
 void WatchDownloads(WebKitWebContext* context);
-// A response the engine cannot show is saved rather than dropped.
+// A response the engine cannot show is saved rather than dropped; a page's
+// downloads after its first wait for the user's click or answer.
 void WatchResponses(WebKitWebView* view);

@@ -3,6 +3,8 @@
 #include <gdk/gdkkeysyms.h>
 #include <webkit2/webkit2.h>
 
+#include <memory>
+
 #include "browser/strip_accessibility.h"
 
 TPermissionBar& TPermissionBar::Of(Gtk::Box& browser) {
@@ -33,10 +35,10 @@ TPermissionBar::TPermissionBar() : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 6) {
   }
   NameButton(close_, "閉じる");
   // Escape dismisses: the request is refused, and asked again next time.
-  MakeAnnouncedStrip(*this, Atk::ROLE_ALERT, [this] { Answer(false, false); });
-  allow_.signal_clicked().connect([this] { Answer(true, true); });
-  deny_.signal_clicked().connect([this] { Answer(false, true); });
-  close_.signal_clicked().connect([this] { Answer(false, false); });
+  MakeAnnouncedStrip(*this, Atk::ROLE_ALERT, [this] { Reply(false, false); });
+  allow_.signal_clicked().connect([this] { Reply(true, true); });
+  deny_.signal_clicked().connect([this] { Reply(false, true); });
+  close_.signal_clicked().connect([this] { Reply(false, false); });
   show_all_children();
 }
 
@@ -44,8 +46,22 @@ TPermissionBar::~TPermissionBar() { DenyWaiting(); }
 
 void TPermissionBar::Ask(WebKitPermissionRequest* request, std::string key, std::string question,
                          Remember remember) {
-  waiting_.push_back({WEBKIT_PERMISSION_REQUEST(g_object_ref(request)), std::move(key),
-                      std::move(question), std::move(remember)});
+  std::shared_ptr<WebKitPermissionRequest> held(WEBKIT_PERMISSION_REQUEST(g_object_ref(request)),
+                                                g_object_unref);
+  Ask(
+      std::move(key), std::move(question),
+      [held](bool allow) {
+        if (allow) {
+          webkit_permission_request_allow(held.get());
+        } else {
+          webkit_permission_request_deny(held.get());
+        }
+      },
+      std::move(remember));
+}
+
+void TPermissionBar::Ask(std::string key, std::string question, Answer answer, Remember remember) {
+  waiting_.push_back({std::move(key), std::move(question), std::move(answer), std::move(remember)});
   if (waiting_.size() == 1) ShowFirst();
 }
 
@@ -55,28 +71,23 @@ void TPermissionBar::DenyAll() {
 }
 
 void TPermissionBar::DenyWaiting() {
-  for (Waiting& waiting : waiting_) {
-    webkit_permission_request_deny(waiting.request);
-    g_object_unref(waiting.request);
-  }
+  std::deque<Waiting> denied = std::move(waiting_);
   waiting_.clear();
+  for (Waiting& waiting : denied) waiting.answer(false);
 }
 
 // Answers the first request and those of the same site and kind.
-void TPermissionBar::Answer(bool allow, bool remember) {
+void TPermissionBar::Reply(bool allow, bool remember) {
   if (waiting_.empty()) return;
   const Waiting first = waiting_.front();
   if (remember) first.remember(allow);
-  std::erase_if(waiting_, [&](const Waiting& waiting) {
+  std::deque<Waiting> answered;
+  std::erase_if(waiting_, [&](Waiting& waiting) {
     if (waiting.key != first.key) return false;
-    if (allow) {
-      webkit_permission_request_allow(waiting.request);
-    } else {
-      webkit_permission_request_deny(waiting.request);
-    }
-    g_object_unref(waiting.request);
+    answered.push_back(std::move(waiting));
     return true;
   });
+  for (Waiting& waiting : answered) waiting.answer(allow);
   ShowFirst();
 }
 

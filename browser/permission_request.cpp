@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "browser/page_site.h"
 #include "browser/permission_bar.h"
 
 namespace {
@@ -30,34 +31,12 @@ std::map<std::string, bool>& Answers() {
   return answers;
 }
 
-struct Site {
-  std::string origin;  // what the answer is kept for
-  std::string host;    // what the user is shown
-};
-
-// The site of the page in `view`, which answers for its frames.
-std::optional<Site> SiteOf(WebKitWebView* view) {
-  const gchar* uri = webkit_web_view_get_uri(view);
-  WebKitSecurityOrigin* origin = uri != nullptr ? webkit_security_origin_new_for_uri(uri) : nullptr;
-  if (origin == nullptr) return std::nullopt;
-  std::optional<Site> site;
-  gchar* text = webkit_security_origin_to_string(origin);
-  const gchar* host = webkit_security_origin_get_host(origin);
-  if (text != nullptr && host != nullptr && *host != '\0') {
-    const guint16 port = webkit_security_origin_get_port(origin);
-    site = Site{text, port != 0 ? std::string(host) + ":" + std::to_string(port) : host};
-  }
-  g_free(text);
-  webkit_security_origin_unref(origin);
-  return site;
-}
-
-std::string Key(const Site& site, const Kind& kind) { return site.origin + " " + kind.name; }
+std::string Key(const PageSite& site, const Kind& kind) { return site.origin + " " + kind.name; }
 
 gboolean Request(WebKitWebView* view, WebKitPermissionRequest* request, Gtk::Box* browser) {
   const Kind* kind = KindOf(request);
   if (kind == nullptr) return FALSE;  // the engine denies it
-  const std::optional<Site> site = SiteOf(view);
+  const std::optional<PageSite> site = PageSiteOf(view);
   if (!site || !browser->get_mapped()) {
     webkit_permission_request_deny(request);
     return TRUE;
@@ -79,7 +58,7 @@ gboolean Request(WebKitWebView* view, WebKitPermissionRequest* request, Gtk::Box
 
 // A page asking what it may do is told what the user answered for its site.
 gboolean QueryState(WebKitWebView* view, WebKitPermissionStateQuery* query, gpointer) {
-  const std::optional<Site> site = SiteOf(view);
+  const std::optional<PageSite> site = PageSiteOf(view);
   const gchar* name = webkit_permission_state_query_get_name(query);
   if (!site || name == nullptr) return FALSE;
   const auto known = Answers().find(site->origin + " " + name);

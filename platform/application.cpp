@@ -74,12 +74,12 @@ bool TForm::on_delete_event(GdkEventAny*) {
   return true;
 }
 
-bool TApplication::StartToolkit() {
-  // Nothing here draws with OpenGL (pages are composited in software), yet
-  // GDK would load and probe the GL driver as it opens the display: the
-  // largest single cost of start-up. A user's own setting is kept, and the
-  // engine's processes do not inherit ours.
-  const bool gl_set_here = g_getenv("GDK_GL") == nullptr;
+bool TApplication::StartToolkit(bool opengl) {
+  // Where pages are composited in software nothing draws with OpenGL, yet GDK
+  // would load and probe the GL driver as it opens the display: the largest
+  // single cost of start-up. A user's own GDK_GL is kept, and the engine's
+  // processes do not inherit ours.
+  const bool gl_set_here = !opengl && g_getenv("GDK_GL") == nullptr;
   if (gl_set_here) g_setenv("GDK_GL", "disable", TRUE);
   const bool started = gtk_init_check(nullptr, nullptr);
   if (gl_set_here) g_unsetenv("GDK_GL");

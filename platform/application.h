@@ -37,8 +37,9 @@ class TApplication {
  public:
   using MessageHook = std::function<void(const MSG& msg, bool& Handled)>;
 
-  // Starts the toolkit; false when there is no display to open.
-  static bool StartToolkit();
+  // Starts the toolkit, with its OpenGL or without; false when there is no
+  // display to open.
+  static bool StartToolkit(bool opengl = false);
 
   TApplication();
   ~TApplication();

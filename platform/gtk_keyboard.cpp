@@ -187,24 +187,6 @@ char ControlCharOf(BYTE vk, bool shift) {
   return 0;
 }
 
-guint HardwareKeycodeOf(GdkKeymap* keymap, guint keyval) {
-  GdkKeymapKey* keys = nullptr;
-  gint count = 0;
-  guint keycode = 0;
-  if (gdk_keymap_get_entries_for_keyval(keymap, keyval, &keys, &count)) {
-    // Prefer the plain level of the first group, as a real key press reports.
-    keycode = keys[0].keycode;
-    for (gint i = 0; i < count; ++i) {
-      if (keys[i].group == 0 && keys[i].level == 0) {
-        keycode = keys[i].keycode;
-        break;
-      }
-    }
-    g_free(keys);
-  }
-  return keycode;
-}
-
 gchar* EventString(guint keyval, bool control) {
   const gunichar c = gdk_keyval_to_unicode(keyval);
   if (control && c < 0x80 && g_ascii_isalpha(static_cast<gchar>(c))) {
@@ -225,9 +207,37 @@ GdkModifierType StateOf(bool shift, bool control, bool alt, bool num_lock, bool 
   return static_cast<GdkModifierType>(state);
 }
 
+struct StandardKey {
+  guint keyval;
+  guint evdev;
+};
+
+// Linux input codes; X and xkb number the same keys eight higher.
+constexpr StandardKey kStandardKeys[] = {
+    {GDK_KEY_Return, 28}, {GDK_KEY_KP_Enter, 96}, {GDK_KEY_Up, 103},
+    {GDK_KEY_Left, 105},  {GDK_KEY_Right, 106},   {GDK_KEY_Down, 108},
+};
+constexpr guint kXkbKeycodeOffset = 8;
+
 }  // namespace
 
 namespace gdkkeys {
+
+guint StandardKeycodeOf(guint keyval) {
+  for (const StandardKey& k : kStandardKeys) {
+    if (k.keyval == keyval) return k.evdev + kXkbKeycodeOffset;
+  }
+  return 0;
+}
+
+guint KeycodeFromEntries(guint keyval, const GdkKeymapKey* keys, gint count) {
+  if (keys == nullptr || count <= 0) return StandardKeycodeOf(keyval);
+  // A real key press reports the plain level of the first group.
+  for (gint i = 0; i < count; ++i) {
+    if (keys[i].group == 0 && keys[i].level == 0) return keys[i].keycode;
+  }
+  return keys[0].keycode;
+}
 
 VirtualKey VirtualKeyOfKeyval(guint keyval) {
   for (const KeyvalRow& row : kKeyvals) {
@@ -259,7 +269,7 @@ guint KeyvalOfVirtualKey(BYTE vk, bool extended, bool shift, bool caps_lock) {
 
 }  // namespace gdkkeys
 
-GtkKeyboardServices::GtkKeyboardServices() = default;
+GtkKeyboardServices::GtkKeyboardServices(KeymapEntries entries) : keymap_entries_(entries) {}
 
 GtkKeyboardServices::~GtkKeyboardServices() {
   if (flush_source_ != 0) g_source_remove(flush_source_);
@@ -276,7 +286,12 @@ guint GtkKeyboardServices::KeycodeOf(guint keyval) {
   }
   const auto it = keycodes_.find(keyval);
   if (it != keycodes_.end()) return it->second;
-  const guint keycode = HardwareKeycodeOf(keymap_, keyval);
+  GdkKeymapKey* keys = nullptr;
+  gint count = 0;
+  // Wayland's keymaps may answer TRUE with no entry and no array.
+  if (!keymap_entries_(keymap_, keyval, &keys, &count)) count = 0;
+  const guint keycode = gdkkeys::KeycodeFromEntries(keyval, keys, count);
+  g_free(keys);
   keycodes_.emplace(keyval, keycode);
   return keycode;
 }

@@ -28,11 +28,24 @@ VirtualKey VirtualKeyOfKeyval(guint keyval);
 // stated, 0 when none.
 guint KeyvalOfVirtualKey(BYTE vk, bool extended, bool shift, bool caps_lock);
 
+// The keycode of a key on a standard PC keyboard (evdev code + 8, as X and
+// xkb number keys), for the keys the hook plays; 0 for any other keyval.
+guint StandardKeycodeOf(guint keyval);
+
+// The keycode a played key event carries, from what the keymap lists for the
+// keyval: its plain level in the first group, else its first entry, else its
+// standard place, which a keymap of a virtual keyboard may not list at all.
+guint KeycodeFromEntries(guint keyval, const GdkKeymapKey* keys, gint count);
+
 }  // namespace gdkkeys
 
 class GtkKeyboardServices : public KeyboardServices {
  public:
-  GtkKeyboardServices();
+  // How the keymap is asked where a keyval sits; a test stands in for a
+  // keymap that lists no key for it.
+  using KeymapEntries = gboolean (*)(GdkKeymap*, guint, GdkKeymapKey**, gint*);
+
+  explicit GtkKeyboardServices(KeymapEntries entries = gdk_keymap_get_entries_for_keyval);
   ~GtkKeyboardServices() override;
   GtkKeyboardServices(const GtkKeyboardServices&) = delete;
   GtkKeyboardServices& operator=(const GtkKeyboardServices&) = delete;
@@ -98,4 +111,5 @@ class GtkKeyboardServices : public KeyboardServices {
   GdkKeymap* keymap_ = nullptr;
   gulong keys_changed_handler_ = 0;
   std::unordered_map<guint, guint> keycodes_;
+  KeymapEntries keymap_entries_;
 };

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Regenerate Tavorin's toolbar glyphs (data/glyphs/*.bmp) and icon (data/tavorin.png).
+"""Regenerate Tavorin's toolbar glyphs (data/glyphs/*.bmp) and its icon in the
+hicolor theme's sizes and as SVG (data/icons/hicolor/*/apps/tavorin.*).
 
 Standard library only; the output is byte-for-byte deterministic.
-Usage: scripts/make_artwork.py [--sheet out.ppm]
+Usage: scripts/make_artwork.py [--sheet out.ppm | --out DIR]
 """
 
 import math
@@ -281,44 +282,128 @@ def bmp_bytes(cv):
 
 # ------------------------------------------------------------------ icon
 
-def icon_pixels(n=32, ss=4):
-    """Supersampled so the opaque icon gets smooth edges."""
+# The icon, drawn once on a 32-unit grid and made from that into bitmaps of
+# every size and the scalable SVG. Shapes are painted in order, later on top.
+ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+ICON_GRID = 32.0
+TILE = (1.0, 1.0, 31.0, 31.0, 6.0)  # x0, y0, x1, y1, corner radius
+TILE_TOP, TILE_BOTTOM = (40, 110, 210), (70, 150, 180)  # vertical gradient
+BAG_TOP, BAG_BOTTOM = 11.0, 28.5
 
-    def colour(x, y):
-        # Tile: rounded blue square with a vertical gradient.
-        t = y / n
-        bg = (int(40 + 30 * t), int(110 + 40 * t), int(210 - 30 * t))
-        c = bg
-        # Shopping bag body (slightly tapered).
-        top, bottom = 11.0, 28.5
-        if top <= y <= bottom:
-            k = (y - top) / (bottom - top)
-            half = 9.0 + 1.5 * k
-            if abs(x - 16) <= half:
-                edge = abs(x - 16) > half - 1.0 or y > bottom - 1.0 or y < top + 1.0
-                c = (200, 80, 10) if edge else (250, 150, 40)
-        # Handle: upper half of a ring above the bag.
-        d = math.hypot(x - 16, y - 11.5)
-        if y < 11.5 and 4.2 <= d <= 6.2:
-            c = (120, 50, 10)
-        # The T.
-        if (13.0 <= y <= 16.0 and 10.0 <= x <= 22.0) or (13.0 <= y <= 26.0 and 14.0 <= x <= 18.0):
-            c = WHITE
-        return c
 
+def bag_half_width(y):
+    return 9.0 + 1.5 * (y - BAG_TOP) / (BAG_BOTTOM - BAG_TOP)
+
+
+def bag(inset):
+    """The tapered shopping bag, `inset` units inside its outline."""
+    top, bottom = BAG_TOP + inset, BAG_BOTTOM - inset
+    ht, hb = bag_half_width(top) - inset, bag_half_width(bottom) - inset
+    return [(16 - ht, top), (16 + ht, top), (16 + hb, bottom), (16 - hb, bottom)]
+
+
+HANDLE = (16.0, 11.5, 4.2, 6.2)  # centre x, y, inner and outer radius; upper half
+
+ICON_SHAPES = [
+    ("polygon", bag(0.0), (200, 80, 10)),
+    ("polygon", bag(1.0), (250, 150, 40)),
+    ("handle", HANDLE, (120, 50, 10)),
+    ("polygon", [(10, 13), (22, 13), (22, 16), (10, 16)], WHITE),
+    ("polygon", [(14, 13), (18, 13), (18, 26), (14, 26)], WHITE),
+]
+
+
+def in_tile(x, y):
+    x0, y0, x1, y1, r = TILE
+    if not (x0 <= x <= x1 and y0 <= y <= y1):
+        return False
+    dx = max(x0 + r - x, 0.0, x - (x1 - r))
+    dy = max(y0 + r - y, 0.0, y - (y1 - r))
+    return dx * dx + dy * dy <= r * r
+
+
+def tile_colour(y):
+    t = (y - TILE[1]) / (TILE[3] - TILE[1])
+    return tuple(round(a + (b - a) * t) for a, b in zip(TILE_TOP, TILE_BOTTOM))
+
+
+def in_shape(kind, data, x, y):
+    if kind == "polygon":
+        return point_in_polygon(x, y, data)
+    cx, cy, r_in, r_out = data
+    d2 = (x - cx) ** 2 + (y - cy) ** 2
+    return y < cy and r_in * r_in <= d2 <= r_out * r_out
+
+
+def icon_colour(x, y):
+    """RGBA of the icon at a point of the grid."""
+    if not in_tile(x, y):
+        return None
+    c = tile_colour(y)
+    for kind, data, colour in ICON_SHAPES:
+        if in_shape(kind, data, x, y):
+            c = colour
+    return c
+
+
+def icon_pixels(n):
+    """n x n RGBA, supersampled so that edges are smooth at every size."""
+    ss = 4 if n <= 64 else 2
+    unit = ICON_GRID / n
     out = []
     for py in range(n):
         row = []
         for px in range(n):
-            acc = [0, 0, 0]
+            acc, hits = [0, 0, 0], 0
             for sy in range(ss):
                 for sx in range(ss):
-                    c = colour(px + (sx + 0.5) / ss, py + (sy + 0.5) / ss)
-                    for i in range(3):
-                        acc[i] += c[i]
-            row.append(tuple((a + ss * ss // 2) // (ss * ss) for a in acc))
+                    c = icon_colour((px + (sx + 0.5) / ss) * unit, (py + (sy + 0.5) / ss) * unit)
+                    if c is not None:
+                        hits += 1
+                        for i in range(3):
+                            acc[i] += c[i]
+            if hits == 0:
+                row.append((0, 0, 0, 0))
+            else:
+                rgb = tuple((a + hits // 2) // hits for a in acc)
+                row.append(rgb + ((255 * hits + ss * ss // 2) // (ss * ss),))
         out.append(row)
     return out
+
+
+def icon_svg():
+    """The same drawing as a scalable image."""
+    def hexc(c):
+        return "#%02x%02x%02x" % c
+
+    def num(v):
+        return ("%.4f" % v).rstrip("0").rstrip(".")
+
+    x0, y0, x1, y1, r = TILE
+    lines = [
+        '<?xml version="1.0" encoding="UTF-8"?>',
+        '<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" viewBox="0 0 %d %d">'
+        % ((int(ICON_GRID),) * 4),
+        "  <title>Tavorin</title>",
+        '  <defs><linearGradient id="tile" x1="0" y1="%s" x2="0" y2="%s" '
+        'gradientUnits="userSpaceOnUse"><stop offset="0" stop-color="%s"/>'
+        '<stop offset="1" stop-color="%s"/></linearGradient></defs>'
+        % (num(y0), num(y1), hexc(TILE_TOP), hexc(TILE_BOTTOM)),
+        '  <rect x="%s" y="%s" width="%s" height="%s" rx="%s" fill="url(#tile)"/>'
+        % (num(x0), num(y0), num(x1 - x0), num(y1 - y0), num(r)),
+    ]
+    for kind, data, colour in ICON_SHAPES:
+        if kind == "polygon":
+            pts = " ".join("%s,%s" % (num(x), num(y)) for x, y in data)
+            lines.append('  <polygon points="%s" fill="%s"/>' % (pts, hexc(colour)))
+        else:
+            cx, cy, r_in, r_out = data
+            d = "M %s %s A %s %s 0 0 1 %s %s L %s %s A %s %s 0 0 0 %s %s Z" % (
+                num(cx - r_out), num(cy), num(r_out), num(r_out), num(cx + r_out), num(cy),
+                num(cx + r_in), num(cy), num(r_in), num(r_in), num(cx - r_in), num(cy))
+            lines.append('  <path d="%s" fill="%s"/>' % (d, hexc(colour)))
+    lines.append("</svg>")
+    return ("\n".join(lines) + "\n").encode()
 
 
 def png_bytes(px):
@@ -333,9 +418,18 @@ def png_bytes(px):
         return (struct.pack(">I", len(data)) + kind + data
                 + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
 
-    ihdr = struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0)
+    channels = len(px[0][0])
+    ihdr = struct.pack(">IIBBBBB", w, h, 8, 6 if channels == 4 else 2, 0, 0, 0)
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr)
             + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+
+
+def icon_files():
+    """Icon theme path under data/icons -> bytes."""
+    files = {"hicolor/scalable/apps/tavorin.svg": icon_svg()}
+    for n in ICON_SIZES:
+        files["hicolor/%dx%d/apps/tavorin.png" % (n, n)] = png_bytes(icon_pixels(n))
+    return files
 
 
 def write(path, data):
@@ -363,13 +457,19 @@ def contact_sheet(canvases, scale=8, gap=8):
 
 
 def main(argv):
+    """Writes the artwork into the source tree, or with --out DIR into DIR
+    (glyphs/, icons/), so that a test can compare it with the tree."""
+    out = os.path.join(ROOT, "data")
+    if len(argv) == 3 and argv[1] == "--out":
+        out = os.path.abspath(argv[2])
     canvases = []
     for name, draw in GLYPHS.items():
         cv = draw()
         assert cv.get(0, SIZE - 1) == KEY, name
         canvases.append(cv)
-        write(os.path.join(ROOT, "data", "glyphs", name + ".bmp"), bmp_bytes(cv))
-    write(os.path.join(ROOT, "data", "tavorin.png"), png_bytes(icon_pixels()))
+        write(os.path.join(out, "glyphs", name + ".bmp"), bmp_bytes(cv))
+    for path, data in icon_files().items():
+        write(os.path.join(out, "icons", path), data)
     if len(argv) == 3 and argv[1] == "--sheet":
         write(os.path.abspath(argv[2]), contact_sheet(canvases))
 

@@ -6,11 +6,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
 #include "browser/download_bar.h"
 #include "browser/download_folder.h"
+#include "browser/permission_bar.h"
 #include "tests/app/navigation_support.h"
 #include "tests/support/files.h"
 
@@ -42,8 +45,9 @@ std::vector<TDownloadRow*> Rows(TFormHTML* form) {
   for (Gtk::Widget* child : form->CppWebBrowser1->get_children()) {
     auto* bar = dynamic_cast<TDownloadBar*>(child);
     if (bar == nullptr) continue;
-    for (Gtk::Widget* row : bar->get_children()) {
-      if (row->get_visible()) rows.push_back(dynamic_cast<TDownloadRow*>(row));
+    for (Gtk::Widget* child : bar->get_children()) {
+      auto* row = dynamic_cast<TDownloadRow*>(child);
+      if (row != nullptr && row->get_visible()) rows.push_back(row);
     }
   }
   return rows;
@@ -54,6 +58,11 @@ TDownloadBar* Bar(TFormHTML* form) {
     if (auto* bar = dynamic_cast<TDownloadBar*>(child)) return bar;
   }
   return nullptr;
+}
+
+std::vector<TDownload*> Downloads(TFormHTML* form) {
+  TDownloadBar* bar = Bar(form);
+  return bar != nullptr ? bar->Downloads() : std::vector<TDownload*>{};
 }
 
 // A part of `row` by its widget name.
@@ -97,13 +106,16 @@ class DownloadTest : public FormTest {
     form->ButtonOpen->clicked();
   }
 
-  // Waits until `form` shows `count` downloads that have all ended.
-  bool Ended(TFormHTML* form, std::size_t count) {
-    return RunUntil([&] {
-      std::vector<TDownloadRow*> rows = Rows(form);
-      return rows.size() == count &&
-             std::all_of(rows.begin(), rows.end(), [](TDownloadRow* row) { return row->Ended(); });
-    });
+  // Waits until `form` has `count` downloads that have all ended.
+  bool Ended(TFormHTML* form, std::size_t count, int timeout_ms = 5000) {
+    return RunUntil(
+        [&] {
+          std::vector<TDownload*> all = Downloads(form);
+          return all.size() == count && std::all_of(all.begin(), all.end(), [](TDownload* d) {
+                   return d->state() != TDownload::State::kActive;
+                 });
+        },
+        timeout_ms);
   }
 
   fs::path home_;
@@ -147,6 +159,29 @@ TEST_F(DownloadTest, ADownloadLinkSavesUnderTheNameItGives) {
   EXPECT_EQ(ReadFile(folder_ / "note.txt"), "mine");
   EXPECT_EQ(ReadFile(folder_ / "note (1).txt"), "downloaded note");
   EXPECT_EQ(Names(folder_), (std::set<std::string>{"note.txt", "note (1).txt"}));
+}
+
+TEST_F(DownloadTest, ARetriedLinkDownloadKeepsTheNameTheLinkGave) {
+  server_.AddHtml(
+      "/page.html",
+      R"(<a id="dl" href="/data" download="note.txt" style="display:block;height:40px">get</a>)");
+  TestHttpServer::Page cut;
+  cut.body = std::string(100000, 'n');
+  cut.type = "text/plain";
+  cut.cut_after = 1000;
+  server_.Add("/data", cut);
+  Open(form_, "/page.html");
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/page.html")));
+  ASSERT_TRUE(navtest::ClickElement(form_, "dl"));
+  ASSERT_TRUE(Ended(form_, 1));
+  ASSERT_EQ(Downloads(form_)[0]->state(), TDownload::State::kFailed);
+  cut.cut_after.reset();
+  server_.Add("/data", cut);
+  Part<Gtk::Button>(*Rows(form_)[0], "DownloadRetry").clicked();
+  ASSERT_TRUE(RunUntil([&] { return Downloads(form_).empty(); }));
+  ASSERT_TRUE(Ended(form_, 1));
+  EXPECT_EQ(Downloads(form_)[0]->state(), TDownload::State::kDone);
+  EXPECT_EQ(Names(folder_), std::set<std::string>{"note.txt"});
 }
 
 TEST_F(DownloadTest, AResponseThePageCannotShowIsSaved) {
@@ -223,6 +258,298 @@ TEST_F(DownloadTest, AFolderThatCannotBeMadeIsSaidInTheStrip) {
   EXPECT_EQ(Names(home_), (std::set<std::string>{"Downloads", "blocker"}));
 }
 
+// How a download ends, from the server's answer and what the user does.
+struct Ending {
+  const char* name;
+  std::optional<std::size_t> cut_after;  // of 3 000 000 bytes
+  bool announce_length = true;
+  enum class Act { kNone, kCancel, kRetry } act = Act::kNone;
+  bool unwritable_folder = false;
+  bool users_file = false;  // a file of the user's has the name already
+  TDownload::State state;
+  const char* status;                        // its start
+  std::map<std::string, std::size_t> saved;  // name → size
+};
+
+constexpr std::size_t kBig = 3000000;
+
+const Ending kEndings[] = {
+    {"complete",
+     {},
+     true,
+     Ending::Act::kNone,
+     false,
+     false,
+     TDownload::State::kDone,
+     "完了しました（2.9 MB）",
+     {{"end.bin", kBig}}},
+    {"cut_with_length",
+     600000,
+     true,
+     Ending::Act::kNone,
+     false,
+     false,
+     TDownload::State::kFailed,
+     "失敗しました: 接続が途中で切れました",
+     {}},
+    // Without a length the end of the connection is the end of the data.
+    {"cut_without_length",
+     600000,
+     false,
+     Ending::Act::kNone,
+     false,
+     false,
+     TDownload::State::kDone,
+     "完了しました（585.9 KB）",
+     {{"end.bin", 600000}}},
+    {"cancelled",
+     50000,
+     true,
+     Ending::Act::kCancel,
+     false,
+     false,
+     TDownload::State::kCancelled,
+     "キャンセルしました",
+     {}},
+    {"failed",
+     {},
+     true,
+     Ending::Act::kNone,
+     true,
+     false,
+     TDownload::State::kFailed,
+     "失敗しました: 保存先のフォルダ",
+     {}},
+    {"retried",
+     600000,
+     true,
+     Ending::Act::kRetry,
+     false,
+     false,
+     TDownload::State::kDone,
+     "完了しました（2.9 MB）",
+     {{"end.bin", kBig}}},
+    {"retried_to_a_fresh_name",
+     600000,
+     true,
+     Ending::Act::kRetry,
+     false,
+     true,
+     TDownload::State::kDone,
+     "完了しました（2.9 MB）",
+     {{"end.bin", 4}, {"end (1).bin", kBig}}},
+};
+
+void PrintTo(const Ending& e, std::ostream* out) { *out << e.name; }
+
+class DownloadEndTest : public DownloadTest, public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(DownloadEndTest, EndsAsTheConnectionAndTheUserSay) {
+  const Ending& e = GetParam();
+  TestHttpServer::Page page =
+      Attachment(std::string(kBig, 'e'), "attachment; filename=\"end.bin\"");
+  page.type = "application/octet-stream";
+  page.cut_after = e.cut_after;
+  page.announce_length = e.announce_length;
+  page.hold = e.act == Ending::Act::kCancel;
+  server_.Add("/end.bin", page);
+  if (e.users_file) std::ofstream(folder_ / "end.bin") << "mine";
+  if (e.unwritable_folder) SetDownloadFolder(folder_ / "end.bin" / "Downloads");
+  if (e.unwritable_folder) std::ofstream(folder_ / "end.bin") << "mine";
+  Open(form_, "/end.bin");
+  ASSERT_TRUE(RunUntil([&] { return Rows(form_).size() == 1; }));
+  TDownloadRow* row = Rows(form_)[0];
+  if (e.act == Ending::Act::kCancel) {
+    ASSERT_TRUE(RunUntil([&] { return row->Download().Received() > 0; }));
+    Part<Gtk::Button>(*row, "DownloadCancel").clicked();
+  }
+  ASSERT_TRUE(Ended(form_, 1, 20000));
+  if (e.act == Ending::Act::kRetry) {
+    ASSERT_EQ(RowStatus(row), "失敗しました: 接続が途中で切れました");
+    page.cut_after.reset();
+    server_.Add("/end.bin", page);
+    Gtk::Button& retry = Part<Gtk::Button>(*row, "DownloadRetry");
+    ASSERT_TRUE(retry.get_visible());
+    retry.clicked();
+    EXPECT_TRUE(Downloads(form_).empty()) << "the failed row gives way";
+    ASSERT_TRUE(Ended(form_, 1, 20000));
+    EXPECT_EQ(std::count(server_.Requests().begin(), server_.Requests().end(), "/end.bin"), 2);
+    row = Rows(form_)[0];
+  }
+  EXPECT_EQ(row->Download().state(), e.state);
+  EXPECT_TRUE(RowStatus(row).starts_with(e.status)) << RowStatus(row);
+  const bool failed = e.state == TDownload::State::kFailed;
+  EXPECT_EQ(Part<Gtk::Button>(*row, "DownloadRetry").get_visible(), failed);
+  EXPECT_EQ(Part<Gtk::Button>(*row, "DownloadOpen").get_visible(),
+            !failed && e.state == TDownload::State::kDone);
+  RunFor(300);
+  std::map<std::string, std::size_t> saved;
+  for (const std::string& name : Names(folder_)) saved[name] = fs::file_size(folder_ / name);
+  if (e.unwritable_folder) saved.erase("end.bin");
+  EXPECT_EQ(saved, e.saved) << "and no temporary file";
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, DownloadEndTest, ::testing::ValuesIn(kEndings),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DownloadTest, TheStripShowsThreeRowsAndFoldsTheRestIntoTheList) {
+  TestHttpServer::Page slow = Attachment(std::string(200000, 'a'), "attachment; filename=slow.csv");
+  slow.cut_after = 50000;
+  slow.hold = true;
+  server_.Add("/slow.csv", slow);
+  Open(form_, "/slow.csv");
+  ASSERT_TRUE(RunUntil([&] { return Downloads(form_).size() == 1; }));
+  for (std::size_t n = 2; n <= 5; ++n) {
+    Open(form_, "/report.csv");
+    ASSERT_TRUE(RunUntil([&] { return Downloads(form_).size() == n; }));
+  }
+  ASSERT_TRUE(RunUntil([&] { return Downloads(form_)[4]->state() == TDownload::State::kDone; }));
+  TDownloadBar* bar = Bar(form_);
+  std::vector<TDownloadRow*> rows = Rows(form_);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(&rows[0]->Download(), Downloads(form_)[2]) << "the newest show";
+  Gtk::Button& more = Part<Gtk::Button>(Part<Gtk::Box>(*bar, "DownloadFold"), "DownloadMore");
+  EXPECT_TRUE(more.is_visible());
+  EXPECT_EQ(more.get_label(), "他 2 件");
+
+  more.clicked();
+  TDownloadList& list = bar->List();
+  ASSERT_TRUE(RunUntil([&] { return list.get_mapped(); }));
+  ASSERT_EQ(list.Rows().size(), 5u);
+  EXPECT_EQ(&list.Rows()[0]->Download(), Downloads(form_)[0]);
+  EXPECT_TRUE(Part<Gtk::Button>(*list.Rows()[0], "DownloadCancel").get_visible());
+  Part<Gtk::Button>(*list.Rows()[1], "DownloadClose").clicked();
+  ASSERT_TRUE(RunUntil([&] { return list.Rows().size() == 4; }));
+  EXPECT_EQ(more.get_label(), "他 1 件");
+  EXPECT_EQ(Rows(form_).size(), 3u);
+
+  Gtk::Button& clear = Part<Gtk::Button>(*list.get_child(), "DownloadListClear");
+  EXPECT_EQ(clear.get_label(), "完了したものを消去");
+  clear.clicked();
+  ASSERT_TRUE(RunUntil([&] { return Downloads(form_).size() == 1; }));
+  EXPECT_EQ(Downloads(form_)[0]->state(), TDownload::State::kActive) << "a running one stays";
+  EXPECT_TRUE(RunUntil([&] { return list.Rows().size() == 1; }));
+  EXPECT_FALSE(more.is_visible());
+  EXPECT_EQ(Rows(form_).size(), 1u);
+  EXPECT_EQ(Names(folder_).count("report.csv"), 1u) << "clearing a row keeps its file";
+}
+
+// A page that fills itself with frames, each answering with a file.
+std::string FramesPage(int frames) {
+  return R"(<a id="dl" href="/report.csv" download style="display:block;height:40px">get</a>
+<script>onload = () => { for (let i = 0; i < )" +
+         std::to_string(frames) + R"(; ++i) {
+  const f = document.createElement('iframe'); f.src = '/f' + i + '.csv'; document.body.append(f);
+} }</script>)";
+}
+
+TPermissionBar* Question(TFormHTML* form) {
+  for (Gtk::Widget* child : form->CppWebBrowser1->get_children()) {
+    auto* bar = dynamic_cast<TPermissionBar*>(child);
+    if (bar != nullptr && bar->get_visible()) return bar;
+  }
+  return nullptr;
+}
+
+enum class Reply { kAllow, kDeny, kDismiss };
+
+struct FloodCase {
+  const char* name;
+  Reply reply;
+  std::size_t saved;        // of the four frames' files
+  bool asked_again;         // when the page comes again
+  std::size_t saved_again;  // files of the second visit
+};
+
+const FloodCase kFloods[] = {
+    {"allowed", Reply::kAllow, 4, false, 4},
+    {"denied", Reply::kDeny, 1, false, 1},
+    {"dismissed", Reply::kDismiss, 1, true, 1},
+};
+
+void PrintTo(const FloodCase& c, std::ostream* out) { *out << c.name; }
+
+class DownloadFloodTest : public DownloadTest, public ::testing::WithParamInterface<FloodCase> {
+ protected:
+  void SetUp() override {
+    DownloadTest::SetUp();
+    server_.AddHtml("/frames.html", FramesPage(4));
+    for (int i = 0; i < 4; ++i) {
+      const std::string name = "f" + std::to_string(i) + ".csv";
+      server_.Add("/" + name, Attachment(name, "attachment; filename=" + name));
+    }
+  }
+  // Loads the page and waits for its question, after its first download.
+  void LoadAndWaitForQuestion() {
+    const std::size_t before = Downloads(form_).size();
+    Open(form_, "/frames.html");
+    ASSERT_TRUE(RunUntil([&] { return Question(form_) != nullptr; }, 10000));
+    ASSERT_TRUE(Ended(form_, before + 1));
+    RunFor(300);
+    EXPECT_EQ(Downloads(form_).size(), before + 1) << "the others wait";
+  }
+  void Answer(Reply reply) {
+    const char* button = reply == Reply::kAllow  ? "PermissionAllow"
+                         : reply == Reply::kDeny ? "PermissionDeny"
+                                                 : "PermissionClose";
+    Part<Gtk::Button>(*Question(form_), button).clicked();
+  }
+  std::size_t Files() {
+    RunFor(300);
+    return Names(folder_).size();
+  }
+};
+
+TEST_P(DownloadFloodTest, FurtherDownloadsWithoutAClickWaitForTheAnswer) {
+  const FloodCase& c = GetParam();
+  LoadAndWaitForQuestion();
+  EXPECT_EQ(Part<Gtk::Label>(*Question(form_), "PermissionMessage").get_text(),
+            "このサイトが複数のファイルをダウンロードしようとしています");
+  Answer(c.reply);
+  EXPECT_EQ(Question(form_), nullptr) << "one answer for all of them";
+  ASSERT_TRUE(Ended(form_, c.saved, 10000));
+  EXPECT_EQ(Files(), c.saved) << "and nothing left of the others";
+
+  if (c.asked_again) {
+    LoadAndWaitForQuestion();
+    Answer(c.reply);
+  } else {
+    Open(form_, "/frames.html");
+    ASSERT_TRUE(Ended(form_, c.saved + c.saved_again, 10000));
+    RunFor(500);
+    EXPECT_EQ(Question(form_), nullptr) << "the site's answer holds";
+  }
+  EXPECT_TRUE(Ended(form_, c.saved + c.saved_again, 10000));
+  EXPECT_EQ(Files(), c.saved + c.saved_again);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, DownloadFloodTest, ::testing::ValuesIn(kFloods),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DownloadTest, DownloadsTheUserClicksForAreNeverHeld) {
+  server_.AddHtml("/frames.html", FramesPage(1));
+  server_.Add("/f0.csv", Attachment("f0", "attachment; filename=f0.csv"));
+  Open(form_, "/frames.html");
+  ASSERT_TRUE(Ended(form_, 1));
+  for (std::size_t n = 2; n <= 3; ++n) {
+    ASSERT_TRUE(navtest::ClickElement(form_, "dl"));
+    ASSERT_TRUE(Ended(form_, n));
+  }
+  EXPECT_EQ(Question(form_), nullptr);
+  EXPECT_EQ(Names(folder_), (std::set<std::string>{"f0.csv", "report.csv", "report (1).csv"}));
+}
+
+TEST_F(DownloadTest, APageThatReloadsItselfDoesNotGetAnotherFirstDownload) {
+  server_.AddHtml("/again.html", R"(<script>onload = () => {
+  const f = document.createElement('iframe'); f.src = '/f0.csv'; document.body.append(f);
+  if (!sessionStorage.again) { sessionStorage.again = 1; setTimeout(() => location.reload(), 300); }
+}</script>)");
+  server_.Add("/f0.csv", Attachment("f0", "attachment; filename=f0.csv"));
+  Open(form_, "/again.html");
+  ASSERT_TRUE(RunUntil([&] { return Question(form_) != nullptr; }, 10000));
+  EXPECT_EQ(Downloads(form_).size(), 1u);
+}
+
 struct HostileName {
   const char* disposition;
   const char* saved_as;
@@ -245,7 +572,7 @@ TEST_F(DownloadTest, HostileNamesLandSafelyInTheDownloadsFolder) {
     server_.Add(path, Attachment("x", c.disposition));
     Open(form_, path);
     ASSERT_TRUE(Ended(form_, n)) << c.disposition;
-    EXPECT_EQ(Rows(form_).back()->Download().Name(), c.saved_as) << c.disposition;
+    EXPECT_EQ(Downloads(form_).back()->Name(), c.saved_as) << c.disposition;
     expected.insert(c.saved_as);
     EXPECT_EQ(Names(home_), std::set<std::string>{"Downloads"}) << c.disposition;
   }
@@ -324,7 +651,7 @@ TEST_F(DownloadTest, TheStripIsAnnouncedAndWorksFromTheKeyboard) {
   EXPECT_EQ(launched_, std::vector<std::string>{"file://" + folder_.string()});
   Press(XK_Escape);
   EXPECT_TRUE(RunUntil([&] { return Rows(form_).empty() && !Bar(form_)->get_visible(); }));
-  EXPECT_TRUE(RunUntil([&] { return Bar(form_)->get_children().empty(); }));
+  EXPECT_TRUE(RunUntil([&] { return Bar(form_)->Downloads().empty(); }));
 }
 
 TEST_F(DownloadTest, OpenHandsTheSavedFileToTheDesktop) {

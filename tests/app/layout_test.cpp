@@ -206,12 +206,15 @@ TEST_F(LayoutTest, ThePageIsDrawnInTheWindow) {
   EXPECT_TRUE(RunUntil([&] { return PixelAt(*form_, 400, 113 + 200) == 0x3366CC; }, 5000));
 }
 
-// The icon comes with the program, installed or not.
+// The icon comes with the program, installed or not, in the sizes window
+// managers and task switchers ask for.
 TEST_F(LayoutTest, TheWindowCarriesTheProgramsIcon) {
-  Glib::RefPtr<Gdk::Pixbuf> icon = form_->get_icon();
-  ASSERT_TRUE(icon);
-  EXPECT_EQ(icon->get_width(), 32);
-  EXPECT_EQ(icon->get_height(), 32);
+  std::vector<int> sizes;
+  for (const Glib::RefPtr<Gdk::Pixbuf>& icon : form_->get_icon_list()) {
+    EXPECT_EQ(icon->get_width(), icon->get_height());
+    sizes.push_back(icon->get_width());
+  }
+  EXPECT_EQ(sizes, (std::vector<int>{16, 24, 32, 48, 64, 128}));
 }
 
 TEST_F(LayoutTest, TabOrderRunsThroughThePanelsAndFirstFocusIsAmazon) {

@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "app/handover_message.h"
+#include "app/rendering_path.h"
 #include "app/window_limit.h"
 #include "tests/support/files.h"
 #include "tests/support/gui_test.h"
@@ -224,6 +225,10 @@ constexpr char kCheckingPage[] = R"html(<title>check</title><script>
 fetch('/report?' + Object.keys(localStorage).sort().map(k => k + '=' + localStorage[k]).join('&'));
 </script>checking)html";
 
+// How the first run ends: the user closes it, the session ends it (SIGTERM),
+// or it is killed.
+enum class Ending { kClose, kTerminate, kKill };
+
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -291,21 +296,8 @@ class ProgramTest : public ::testing::Test {
     return program.WaitForEnd() && program.ExitStatus() == 0;
   }
 
-  std::string Data(const std::string& name = "") const { return root_ + "/data/tavorin/" + name; }
-
-  std::string root_;
-  TestHttpServer server_;
-  std::vector<std::unique_ptr<Program>> programs_;
-};
-
-// How the first run ends: the user closes it, the session ends it (SIGTERM),
-// or it is killed.
-enum class Ending { kClose, kTerminate, kKill };
-
-class LastingDataTest : public ProgramTest, public ::testing::WithParamInterface<Ending> {
- protected:
-  void End(Program& program) {
-    switch (GetParam()) {
+  void End(Program& program, Ending ending) {
+    switch (ending) {
       case Ending::kClose:
         ASSERT_TRUE(Close(program));
         break;
@@ -321,6 +313,17 @@ class LastingDataTest : public ProgramTest, public ::testing::WithParamInterface
         break;
     }
   }
+
+  std::string Data(const std::string& name = "") const { return root_ + "/data/tavorin/" + name; }
+
+  std::string root_;
+  TestHttpServer server_;
+  std::vector<std::unique_ptr<Program>> programs_;
+};
+
+class LastingDataTest : public ProgramTest, public ::testing::WithParamInterface<Ending> {
+ protected:
+  void End(Program& program) { ProgramTest::End(program, GetParam()); }
 };
 
 TEST_P(LastingDataTest, ACookieAndLocalStorageAreThereInTheNextRun) {
@@ -548,6 +551,209 @@ TEST_F(ProgramTest, TheRunningCopyOpensWellFormedHandOversOnlyAndAtMostTwentyWin
   EXPECT_EQ(Asked("/check.html"), 1);
   EXPECT_TRUE(first.Running());
   EXPECT_TRUE(Close(first));
+}
+
+// Windows that come back. The first run has two windows: the main one went
+// from /sess-a.html to /sess-b.html (a back/forward list of two), the other
+// shows /sess-c.html; both are moved. How the run ends and the setting decide
+// what the next run brings back.
+struct RestoreRow {
+  const char* name;
+  const char* setting;  // the value of restore-windows; null: not in the file
+  Ending ending;
+  bool offered;   // the next run asks first, and Space on 元に戻す answers
+  bool restored;  // the windows come back (at once, or when asked)
+};
+
+class RestoreTest : public ProgramTest, public ::testing::WithParamInterface<RestoreRow> {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    // The first page goes on to the second once, as a link followed would.
+    AddFresh("/sess-a.html",
+             "<title>a</title><script>if (history.length == 1) "
+             "setTimeout(() => location.href = '/sess-b.html', 0);</script>a");
+    AddFresh("/sess-b.html", "<title>b</title>b");
+    AddFresh("/sess-c.html", "<title>c</title>c");
+  }
+  // Never cached: every load of the page is seen here.
+  void AddFresh(const std::string& path, const std::string& html) {
+    TestHttpServer::Page page;
+    page.body = html;
+    page.headers.push_back({"Cache-Control", "no-store"});
+    server_.Add(path, page);
+  }
+  bool Kept(const std::string& text) {
+    return ReadFile(Data("session.ini")).find(text) != std::string::npos;
+  }
+
+  // The origin of `window` on the screen.
+  static std::pair<int, int> Origin(Window window) {
+    Display* display = testsupport::DefaultXDisplay();
+    int x = -1, y = -1;
+    Window child;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+    return {x, y};
+  }
+  static void MoveTo(Window window, int x, int y) {
+    XMoveWindow(testsupport::DefaultXDisplay(), window, x, y);
+    XFlush(testsupport::DefaultXDisplay());
+  }
+  // Real keys into `window`, with the pointer in it (focus follows it here).
+  static void Keys(Window window, std::initializer_list<KeySym> keys) {
+    const auto [x, y] = Origin(window);
+    testsupport::MovePointer(x + 20, y + 20);
+    XSetInputFocus(testsupport::DefaultXDisplay(), window, RevertToParent, CurrentTime);
+    for (KeySym k : keys) testsupport::FakeKey(k, true);
+    for (auto k = std::rbegin(keys); k != std::rend(keys); ++k) testsupport::FakeKey(*k, false);
+  }
+  std::vector<std::pair<int, int>> Origins(const Program& program) {
+    std::vector<std::pair<int, int>> origins;
+    for (Window w : WindowsOf(program.Pid())) origins.push_back(Origin(w));
+    std::sort(origins.begin(), origins.end());
+    return origins;
+  }
+};
+
+TEST_P(RestoreTest, TheWindowsOfTheLastRunComeBackAsTheSettingSays) {
+  const RestoreRow& row = GetParam();
+  WriteSettings(std::string("[Tavorin]\nhome-page=") + server_.Url("/home.html") + "\n" +
+                (row.setting ? std::string("restore-windows=") + row.setting + "\n" : ""));
+  Program& first = Start({server_.Url("/sess-a.html"), server_.Url("/sess-c.html")});
+  ASSERT_TRUE(WaitUntilAsked("/sess-b.html"));
+  ASSERT_TRUE(WaitUntilAsked("/sess-c.html"));
+  ASSERT_TRUE(WaitForWindows(first, 2));
+  std::vector<Window> windows = WindowsOf(first.Pid());
+  std::sort(windows.begin(), windows.end(),
+            [](Window a, Window b) { return Origin(a) < Origin(b); });
+  MoveTo(windows[0], 60, 50);  // the main window: made first, placed first
+  MoveTo(windows[1], 900, 500);
+  const std::vector<std::pair<int, int>> kept{{60, 50}, {900, 500}};
+  if (std::string(row.setting ? row.setting : "") != "never") {
+    ASSERT_TRUE(
+        RunUntil([&] { return Kept("sess-b.html") && Kept("left=900"); }, kProgramTimeoutMs));
+  }
+  if (row.ending == Ending::kClose) {  // the main window only: the other one stays to the end
+    AskToClose(windows[0]);
+    ASSERT_TRUE(first.WaitForEnd());
+    EXPECT_EQ(first.ExitStatus(), 0);
+  } else {
+    ProgramTest::End(first, row.ending);
+  }
+  WaitForEngineToEnd();
+  if (std::string(row.setting ? row.setting : "") == "never") {
+    EXPECT_FALSE(std::filesystem::exists(Data("session.ini")));
+  }
+  const int b_before = Asked("/sess-b.html");
+  Program& second = Start();
+  if (row.offered || !row.restored) {
+    ASSERT_TRUE(WaitUntilAsked("/home.html"));
+    ASSERT_TRUE(WaitForWindows(second, 1));
+  }
+  if (row.offered) {
+    RunFor(1000);  // nothing comes back before the user says so
+    EXPECT_EQ(Asked("/sess-b.html"), b_before);
+    Keys(WindowsOf(second.Pid()).front(), {XK_space});
+  }
+  if (!row.restored) {
+    RunFor(3000);
+    EXPECT_EQ(WindowsOf(second.Pid()).size(), 1u);
+    EXPECT_EQ(Asked("/sess-b.html"), b_before);
+    EXPECT_TRUE(Close(second));
+    return;
+  }
+  // The main window takes the last run's main window, the other opens beside it.
+  ASSERT_TRUE(WaitUntilAsked("/sess-b.html", b_before + 1));
+  ASSERT_TRUE(WaitUntilAsked("/sess-c.html", 2));
+  ASSERT_TRUE(WaitForWindows(second, 2));
+  EXPECT_TRUE(RunUntil([&] { return Origins(second) == kept; }, kProgramTimeoutMs));
+  // Its back/forward list came with it: Back goes to the first page.
+  const int a_before = Asked("/sess-a.html");
+  std::vector<Window> restored = WindowsOf(second.Pid());
+  auto main = std::find_if(restored.begin(), restored.end(), [](Window w) {
+    return Origin(w) == std::pair{60, 50};
+  });
+  ASSERT_NE(main, restored.end());
+  Keys(*main, {XK_Alt_L, XK_Left});
+  EXPECT_TRUE(WaitUntilAsked("/sess-a.html", a_before + 1));
+  // Brought back at once, the main window loads no home page first.
+  EXPECT_EQ(Asked("/home.html"), row.offered ? 1 : 0);
+  EXPECT_TRUE(Close(second));
+}
+
+const RestoreRow kRestoreRows[] = {
+    {"AskAfterKill", "ask", Ending::kKill, true, true},
+    {"DefaultAfterKill", nullptr, Ending::kKill, true, true},
+    {"AskAfterClose", "ask", Ending::kClose, false, false},
+    {"AskAfterTerminate", "ask", Ending::kTerminate, false, false},
+    {"AlwaysAfterKill", "always", Ending::kKill, false, true},
+    {"AlwaysAfterClose", "always", Ending::kClose, false, true},
+    {"NeverAfterKill", "never", Ending::kKill, false, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Setting, RestoreTest, ::testing::ValuesIn(kRestoreRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The sizes of the icons a window offers the window manager (_NET_WM_ICON:
+// width, height and the pixels, for each icon in turn).
+std::vector<long> IconSizes(Window window) {
+  Display* display = testsupport::DefaultXDisplay();
+  Atom type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_ICON", False), 0, 1 << 20,
+                     False, XA_CARDINAL, &type, &format, &count, &after, &data);
+  std::vector<long> sizes;
+  const long* values = reinterpret_cast<const long*>(data);
+  for (unsigned long at = 0; data != nullptr && at + 2 <= count;) {
+    const long width = values[at], height = values[at + 1];
+    if (width != height) sizes.push_back(-1);
+    sizes.push_back(width);
+    at += 2 + width * height;
+  }
+  if (data != nullptr) XFree(data);
+  std::sort(sizes.begin(), sizes.end());
+  return sizes;
+}
+
+TEST_F(ProgramTest, TheWindowOffersItsIconInEachSizeAWindowManagerAsksFor) {
+  SetHomePage();
+  Program& program = Start();
+  ASSERT_TRUE(WaitForWindows(program, 1));
+  EXPECT_EQ(IconSizes(WindowsOf(program.Pid()).front()),
+            (std::vector<long>{16, 24, 32, 48, 64, 128}));
+  EXPECT_TRUE(Close(program));
+}
+
+// Whether the program's own process loaded a vendor's GLX library: on X11
+// the toolkit does so only when it sets up OpenGL. (The engine's own EGL
+// display loads the driver itself on either path.)
+bool LoadedAGlDriver(pid_t pid) {
+  return ReadFile("/proc/" + std::to_string(pid) + "/maps").find("/libGLX_") != std::string::npos;
+}
+
+TEST_F(ProgramTest, TheToolkitSetsUpOpenGLOnlyOnTheGpuPath) {
+  SetHomePage();
+  struct Case {
+    const char* setting;
+    bool gl;
+  };
+  const Case cases[] = {
+      {"never", false},
+      {"always", true},
+      {"auto", HasRenderNode()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.setting);
+    WriteSettings("[Tavorin]\nhome-page=" + server_.Url("/home.html") +
+                  "\nhardware-acceleration=" + c.setting + "\n");
+    Program& program = Start();
+    ASSERT_TRUE(WaitForWindows(program, 1));
+    EXPECT_EQ(LoadedAGlDriver(program.Pid()), c.gl);
+    ASSERT_TRUE(Close(program));
+    WaitForEngineToEnd();
+  }
 }
 
 }  // namespace

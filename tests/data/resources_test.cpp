@@ -51,10 +51,31 @@ INSTANTIATE_TEST_SUITE_P(AllGlyphs, GlyphTest,
                          testing::Values("back", "forward", "home", "stop", "refresh", "yahoo",
                                          "google"));
 
+uint32_t Be32(std::span<const unsigned char> b, std::size_t at) {
+  return (uint32_t{b[at]} << 24) | (b[at + 1] << 16) | (b[at + 2] << 8) | b[at + 3];
+}
+
+class WindowIconTest : public testing::TestWithParam<int> {};
+
+TEST_P(WindowIconTest, IsASquarePngWithTransparencyOfItsSize) {
+  const std::span<const unsigned char> png = ResourceBytes("tavorin-" + std::to_string(GetParam()));
+  ASSERT_GT(png.size(), 33u);
+  EXPECT_EQ(std::string(png.begin(), png.begin() + 8), "\x89PNG\r\n\x1a\n");
+  EXPECT_EQ(std::string(png.begin() + 12, png.begin() + 16), "IHDR");
+  EXPECT_EQ(Be32(png, 16), uint32_t(GetParam()));
+  EXPECT_EQ(Be32(png, 20), uint32_t(GetParam()));
+  EXPECT_EQ(png[24], 8);  // bits per channel
+  EXPECT_EQ(png[25], 6);  // RGBA: the rounded corners are transparent
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, WindowIconTest, testing::Values(16, 24, 32, 48, 64, 128));
+
 TEST(ResourceBytes, UnknownNameIsEmpty) {
   EXPECT_TRUE(ResourceBytes("").empty());
   EXPECT_TRUE(ResourceBytes("nonexistent").empty());
   EXPECT_TRUE(ResourceBytes("back.bmp").empty());
+  EXPECT_TRUE(ResourceBytes("tavorin").empty());
+  EXPECT_TRUE(ResourceBytes("tavorin-256").empty());  // only in the icon theme
 }
 
 }  // namespace

@@ -8,8 +8,18 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# What a desktop and Debian look for: the program, its entry, its icon at
+# every size the icon theme knows and as SVG, the manual page, the metadata of
+# software centres and the package's documents.
+files=(bin/tavorin share/applications/tavorin.desktop share/man/man1/tavorin.1.gz
+  share/metainfo/example.tavorin.tavorin.metainfo.xml share/doc/tavorin/copyright
+  share/doc/tavorin/changelog.gz share/icons/hicolor/scalable/apps/tavorin.svg)
+for size in 16 22 24 32 48 64 128 256; do
+  files+=("share/icons/hicolor/${size}x${size}/apps/tavorin.png")
+done
+
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
-for f in bin/tavorin share/applications/tavorin.desktop share/icons/hicolor/32x32/apps/tavorin.png; do
+for f in "${files[@]}"; do
   [ -f "$work/prefix/$f" ] || fail "cmake --install did not put $f"
 done
 
@@ -20,9 +30,18 @@ for p in libwebkit2gtk-4.1-0 libgtkmm-3.0-1v5 fonts-ipafont-gothic; do
   [[ $depends == *"$p"* ]] || fail "package does not depend on $p: $depends"
 done
 dpkg-deb -x "$deb" "$work/root"
-for f in usr/bin/tavorin usr/share/applications/tavorin.desktop usr/share/icons/hicolor/32x32/apps/tavorin.png; do
-  [ -f "$work/root/$f" ] || fail "package lacks /$f"
+for f in "${files[@]}"; do
+  [ -f "$work/root/usr/$f" ] || fail "package lacks /usr/$f"
 done
+for size in 16 22 24 32 48 64 128 256; do
+  png="$work/root/usr/share/icons/hicolor/${size}x${size}/apps/tavorin.png"
+  [[ $(file -b "$png") == "PNG image data, $size x $size,"* ]] || fail "$png is not $size px"
+done
+# man finds the page where it is installed and renders it without a warning.
+page=$(MANPATH="$work/root/usr/share/man" man -w tavorin) || fail "man does not find tavorin(1)"
+text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>"$work/man-warnings")
+[ ! -s "$work/man-warnings" ] || fail "man warns: $(cat "$work/man-warnings")"
+[[ $text == *"hardware-acceleration="* ]] || fail "the manual page lacks the settings"
 if ldd "$work/root/usr/bin/tavorin" | grep -q "not found"; then fail "unresolved libraries"; fi
 
 # Started from the package, it must still be running after a few seconds. It

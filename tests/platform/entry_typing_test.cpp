@@ -164,5 +164,46 @@ TEST_F(EntryTypingTest, PlayedKeysDoNotPassTheEventHandler) {
   EXPECT_EQ(w_.entry.get_text(), "ab");
 }
 
+// A keymap that lists no key for a keyval, as a virtual keyboard's may under
+// Wayland: TRUE with no entry and no array.
+gboolean NoEntries(GdkKeymap*, guint, GdkKeymapKey** keys, gint* count) {
+  *keys = nullptr;
+  *count = 0;
+  return TRUE;
+}
+
+struct UnlistedKeyCase {
+  BYTE vk;
+  bool extended;
+  guint keyval;
+  guint16 keycode;  // its standard place
+  int position;     // of the cursor, from after the "a" of "abc"
+  int activations;
+};
+
+class UnlistedKeyTest : public EntryTypingTest,
+                        public ::testing::WithParamInterface<UnlistedKeyCase> {};
+
+TEST_P(UnlistedKeyTest, PlayedKeyStillActsFromItsStandardPlace) {
+  const UnlistedKeyCase& c = GetParam();
+  GtkKeyboardServices unlisted(NoEntries);
+  SetText("abc", 1);
+  PlayTap(unlisted, c.vk, c.extended);
+  testsupport::RunPending();
+  ASSERT_EQ(pressed_.size(), 1u);
+  EXPECT_EQ(pressed_[0].keyval, c.keyval);
+  EXPECT_EQ(pressed_[0].keycode, c.keycode);
+  EXPECT_EQ(w_.entry.get_position(), c.position);
+  EXPECT_EQ(activations_, c.activations);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EnterAndArrows, UnlistedKeyTest,
+    ::testing::Values(UnlistedKeyCase{VK_RETURN, false, GDK_KEY_Return, 36, 1, 1},
+                      UnlistedKeyCase{VK_LEFT, true, GDK_KEY_Left, 113, 0, 0},
+                      UnlistedKeyCase{VK_RIGHT, true, GDK_KEY_Right, 114, 2, 0},
+                      UnlistedKeyCase{VK_UP, true, GDK_KEY_Up, 111, 1, 0},
+                      UnlistedKeyCase{VK_DOWN, true, GDK_KEY_Down, 116, 1, 0}));
+
 }  // namespace
 }  // namespace platformtest

@@ -72,8 +72,9 @@ class PageKeysTest : public ::testing::Test {
 
   // Plays `vk` and then a marker key; once the marker has reached the page,
   // every event of `vk` has too.
-  std::string KeydownsOf(BYTE vk, bool extended) {
-    PlayTap(services_, vk, extended);
+  std::string KeydownsOf(BYTE vk, bool extended) { return KeydownsOf(services_, vk, extended); }
+  std::string KeydownsOf(GtkKeyboardServices& services, BYTE vk, bool extended) {
+    PlayTap(services, vk, extended);
     PlayTap(services_, VK_F1 + 1);
     testsupport::RunUntil(
         [this] { return Evaluate("keylog.includes('F2/F2/trusted')").value_or("") == "true"; });
@@ -100,6 +101,22 @@ TEST_F(PageKeysTest, PlayedLetterTypesOnce) {
   ASSERT_EQ(Evaluate("document.getElementById('box').setSelectionRange(3, 3); 'ok'"), "ok");
   EXPECT_EQ(KeydownsOf('X', false), "x/KeyX/trusted");
   EXPECT_EQ(Evaluate("document.getElementById('box').value"), "abcx");
+}
+
+// A virtual keyboard's keymap under Wayland may list no key for them: the page
+// still gets the key's standard code, and the cursor still moves.
+TEST_F(PageKeysTest, EnterAndLeftMissingFromTheKeymapKeepTheirCodes) {
+  GtkKeyboardServices unlisted(
+      +[](GdkKeymap*, guint, GdkKeymapKey** keys, gint* count) -> gboolean {
+        *keys = nullptr;
+        *count = 0;
+        return TRUE;
+      });
+  ASSERT_EQ(Evaluate("document.getElementById('box').setSelectionRange(3, 3); 'ok'"), "ok");
+  EXPECT_EQ(KeydownsOf(unlisted, VK_LEFT, true), "ArrowLeft/ArrowLeft/trusted");
+  EXPECT_EQ(Evaluate("document.getElementById('box').selectionStart"), "2");
+  ASSERT_EQ(Evaluate("keylog = []; 'ok'"), "ok");
+  EXPECT_EQ(KeydownsOf(unlisted, VK_RETURN, false), "Enter/Enter/trusted");
 }
 
 }  // namespace

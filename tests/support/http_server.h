@@ -25,6 +25,9 @@ class TestHttpServer {
     // headers announce all of it; with `hold`, it stays open instead.
     std::optional<std::size_t> cut_after;
     bool hold = false;
+    // Without it, the headers give no length: the end of the connection is
+    // the end of the body.
+    bool announce_length = true;
     unsigned delay_ms = 0;  // the answer waits this long: a load under way
   };
   // A request's headers, names in lower case.
@@ -148,8 +151,12 @@ class TestHttpServer {
 
   // Writes the response by hand on the connection taken from the server.
   void SendCut(SoupServerMessage* msg, const Page& page) {
-    std::string head = "HTTP/1.1 200 OK\r\nContent-Type: " + page.type +
-                       "\r\nContent-Length: " + std::to_string(page.body.size()) + "\r\n";
+    // Said as a server that closes after the answer says it: the engine
+    // then takes the end of the connection for the end of the data.
+    std::string head =
+        "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: " + page.type + "\r\n";
+    if (page.announce_length)
+      head += "Content-Length: " + std::to_string(page.body.size()) + "\r\n";
     for (const auto& [name, value] : page.headers) head += name + ": " + value + "\r\n";
     const std::string data =
         head + "\r\n" + page.body.substr(0, std::min(*page.cut_after, page.body.size()));
