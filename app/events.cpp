@@ -3,11 +3,12 @@
 #include "app/notice_bar.h"
 #include "app/window_limit.h"
 #include "app/window_session.h"
+#include "app/suggestion_list.h"
 
 void TFormHTML::CppWebBrowser1NavigateComplete2(TCppWebBrowser*, IDispatch*, Variant*) {
   // The component's own location, not the event's address: a frame's
   // navigation must not put the frame's address in the box.
-  EditURL->set_text(CppWebBrowser1->LocationURL().ToUtf8());
+  Suggestions().ShowAddress(CppWebBrowser1->LocationURL().ToUtf8());
   TWindowSession::Changed();
 }
 

@@ -3,7 +3,9 @@
 #include <gtkmm/cssprovider.h>
 #include <gtkmm/stylecontext.h>
 
+#include "app/history.h"
 #include "app/shortcuts.h"
+#include "app/suggestion_list.h"
 #include "app/window_session.h"
 #include "keys/sndkey32.h"
 
@@ -180,6 +182,8 @@ TFormHTML::TFormHTML(TApplication* Owner, std::string StartAddress, std::string 
   FormCreate();
 }
 
+TFormHTML::~TFormHTML() = default;
+
 void TFormHTML::BuildPanel1() {
   GroupBox1 = Gtk::manage(new TGroupBox("GroupBox1", "ショップ リスト", 469, 68));
   GroupBox2 = Gtk::manage(new TGroupBox("GroupBox2", "検索など", 96, 67));
@@ -206,6 +210,8 @@ void TFormHTML::BuildPanel2() {
   // Enter in the box loads its address like "GO"; the Enter that commits an
   // input method's conversion is the input method's and activates nothing.
   EditURL->signal_activate().connect([this] { ButtonOpenClick(); });
+  suggestions_ = std::make_unique<TSuggestionList>(
+      *this, *EditURL, SuggestionSources, [this](const std::string&) { ButtonOpenClick(); });
   // Ties the caption to the box for screen readers; the caption has no mnemonic.
   Label1->set_mnemonic_widget(*EditURL);
   EditURL->get_accessible()->set_name(Label1->get_text());
@@ -224,6 +230,7 @@ void TFormHTML::BuildPanel3() {
 }
 
 void TFormHTML::BindBrowserEvents() {
+  RecordHistory(*CppWebBrowser1);
   CppWebBrowser1->SetOnBeforeNavigate2(
       [this](TCppWebBrowser* s, IDispatch* d, Variant* u, Variant* f, Variant* t, Variant* p,
              Variant* h,

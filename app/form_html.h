@@ -6,11 +6,14 @@
 #include <gtkmm/entry.h>
 #include <gtkmm/label.h>
 
+#include <memory>
 #include <string>
 
 #include "app/controls.h"
 #include "browser/cpp_web_browser.h"
 #include "platform/application.h"
+
+class TSuggestionList;
 
 class TFormHTML : public TForm {
  public:
@@ -18,6 +21,7 @@ class TFormHTML : public TForm {
   // back/forward list kept from an earlier run, `StartState`, comes first.
   explicit TFormHTML(TApplication* Owner, std::string StartAddress = {},
                      std::string StartState = {});
+  ~TFormHTML() override;
 
   // Layout, in declaration order. The window owns every control.
   TPanel* Panel1;
@@ -105,16 +109,22 @@ class TFormHTML : public TForm {
   // installed it, and must go on working after that window is gone.
   static void ApplicationMessage(const MSG& Msg, bool& Handled);
 
+  // Loads `address` in this window, as "GO" does with a typed one.
+  void NavigateTo(const std::string& address);
+
+  // The pages offered under EditURL while the user types.
+  TSuggestionList& Suggestions() { return *suggestions_; }
+
  private:
   void BuildPanel1();
   void BuildPanel2();
   void BuildPanel3();
   void BindBrowserEvents();
   void SetTabOrder();
-  void NavigateTo(const std::string& address);
 
   std::string start_address_;
   std::string start_state_;
+  std::unique_ptr<TSuggestionList> suggestions_;
 };
 
 // The main window; null before it is built and after building it failed.

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/history.h"
 #include "app/message_text.h"
 #include "app/user_address.h"
 #include "browser/cpp_web_browser.h"
@@ -27,6 +28,7 @@ constexpr std::pair<const char*, RestoreWindows> kRestoreValues[] = {
     {"never", RestoreWindows::kNever},
 };
 constexpr char kHardwareAcceleration[] = "hardware-acceleration";
+constexpr char kKeepHistory[] = "keep-history";
 
 using KeyFile = std::unique_ptr<GKeyFile, decltype(&g_key_file_free)>;
 
@@ -169,9 +171,21 @@ void ReadHomePage(GKeyFile* file, TSettings& settings, std::vector<std::string>&
   }
 }
 
+// true or false as a key file writes them; anything else is said and ignored.
+void ReadKeepHistory(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
+  const std::string value = Value(file, kKeepHistory, problems);
+  if (value == "true" || value == "false") {
+    settings.keep_history = value == "true";
+  } else if (!value.empty()) {
+    problems.push_back(std::string(kKeepHistory) + " の値 " + Quoted(value) +
+                       " は true か false ではありません");
+  }
+}
+
 void ReadValues(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
   ReadRestoreWindows(file, settings, problems);
   ReadHardwareAcceleration(file, settings, problems);
+  ReadKeepHistory(file, settings, problems);
   ReadHomePage(file, settings, problems);
   const std::string folder = FolderFromUser(Value(file, kDownloadFolder, problems));
   if (folder.empty()) return;
@@ -227,6 +241,7 @@ TSettings LoadSettings() {
 void ApplySettings(const TSettings& settings) {
   TCppWebBrowser::SetDefaultHomePage(settings.home_page);
   ApplyDownloadFolder(settings.download_folder);
+  SetKeepHistory(settings.keep_history);
 }
 
 void ApplyDownloadFolder(const std::string& folder) { SetDownloadFolder(folder); }

@@ -5,6 +5,7 @@
 //   download-folder=~/Downloads
 //   restore-windows=ask
 //   hardware-acceleration=auto
+//   keep-history=true
 #pragma once
 
 #include <string>
@@ -20,6 +21,7 @@ struct TSettings {
   std::string download_folder;  // an absolute path
   RestoreWindows restore_windows = RestoreWindows::kAsk;
   HardwareAcceleration hardware_acceleration = HardwareAcceleration::kAuto;
+  bool keep_history = true;     // false: no page is recorded
 };
 
 TSettings DefaultSettings();

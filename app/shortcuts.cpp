@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include "app/form_html.h"
+#include "app/kept_data_commands.h"
 #include "app/saved_logins_window.h"
 #include "browser/find_bar.h"
 #include "browser/zoom.h"
@@ -90,6 +91,10 @@ constexpr Shortcut kShortcuts[] = {
     {GDK_KEY_KP_0, kCtrl, ZoomReset},
     {GDK_KEY_p, kCtrl, Print},
     {GDK_KEY_p, kCtrl | kShift, SavedLogins},
+    {GDK_KEY_d, kCtrl, OfferBookmark},
+    {GDK_KEY_h, kCtrl, ShowHistory},
+    {GDK_KEY_Delete, kCtrl | kShift, AskToClearData},
+    {GDK_KEY_KP_Delete, kCtrl | kShift, AskToClearData},
 };
 
 struct MouseButton {

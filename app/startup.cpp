@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/bookmarks.h"
 #include "app/form_html.h"
 #include "app/handover_message.h"
+#include "app/history.h"
 #include "app/notice_bar.h"
 #include "app/window_limit.h"
 #include "app/window_session.h"
@@ -44,6 +46,8 @@ int RunApplication(const std::vector<std::string>& addresses, TWindowSession* se
     Application->ShowException(e);
   }
   Application->DestroyForms();
+  CloseHistory();  // what the last pages recorded is written before the end
+  CloseBookmarks();
   return 0;
 }
 

@@ -14,6 +14,7 @@
 #include "browser/find_bar.h"
 #include "browser/login_watch.h"
 #include "browser/page_guard.h"
+#include "browser/page_visits.h"
 #include "browser/permission_request.h"
 #include "browser/returned_key.h"
 #include "browser/script_dialog_policy.h"
@@ -208,6 +209,7 @@ TCppWebBrowser::TCppWebBrowser() : Gtk::Box(Gtk::ORIENTATION_VERTICAL), home_pag
 }
 
 TCppWebBrowser::~TCppWebBrowser() {
+  visits_.reset();   // asks the guard
   dialogs_.reset();  // both answer through the view
   guard_.reset();
   if (view_ != nullptr) {
@@ -275,6 +277,9 @@ void TCppWebBrowser::MakeView() {
   returned_key_ = std::make_unique<TReturnedKey>(view_);
   MakeGuards();
   ConnectSignals();
+  // After ConnectSignals: it sees only the failures that get an error page.
+  visits_ =
+      std::make_unique<TPageVisits>(view_, [this] { return !guard_->CrashedAddress().empty(); });
 }
 
 void TCppWebBrowser::MakeGuards() {
@@ -414,7 +419,17 @@ void TCppWebBrowser::RefreshBypassingCache() {
   Ask([this] { Request(webkit_web_view_reload_bypass_cache); });
 }
 
+TPageVisits& TCppWebBrowser::Visits() {
+  MakeView();
+  return *visits_;
+}
+
 bool TCppWebBrowser::Loading() { return webkit_web_view_is_loading(View()); }
+
+std::string TCppWebBrowser::PageTitle() {
+  const gchar* title = webkit_web_view_get_title(View());
+  return title != nullptr ? title : "";
+}
 
 Variant TCppWebBrowser::GetProperty(DISPID id) {
   MakeView();

@@ -20,6 +20,7 @@ class TScriptDialogPolicy;
 class TFindBar;
 class TZoom;
 class TReturnedKey;
+class TPageVisits;
 
 constexpr DISPID DISPID_APPLICATION = 200;
 constexpr DISPID DISPID_LOCATIONURL = 211;
@@ -85,6 +86,8 @@ class TCppWebBrowser : public Gtk::Box {
   bool RestoreSession(const std::string& state);
   // See returned_key.h; true when `key` was the view's after all.
   bool RedeliverReturnedKey(GdkEventKey* key);
+  // The pages this component shows, as the history keeps them.
+  TPageVisits& Visits();
 
   // Property access by dispatch id; failures raise EOleSysError.
   Variant GetProperty(DISPID id);
@@ -92,6 +95,8 @@ class TCppWebBrowser : public Gtk::Box {
   // One reference, owned by the caller.
   IDispatch* Application() { return GetProperty(DISPID_APPLICATION).Detach(); }
   WideString LocationURL() { return GetProperty(DISPID_LOCATIONURL).bstrVal(); }
+  // The title the page gives itself; empty when it has none.
+  std::string PageTitle();
   void SetRegisterAsBrowser(VARIANT_BOOL value) {
     SetProperty(DISPID_REGISTERASBROWSER, Variant::Bool(value != VARIANT_FALSE));
   }
@@ -161,5 +166,6 @@ class TCppWebBrowser : public Gtk::Box {
   std::unique_ptr<TZoom> zoom_;
   std::unique_ptr<TFindBar> find_bar_;
   std::unique_ptr<TReturnedKey> returned_key_;
+  std::unique_ptr<TPageVisits> visits_;
   friend struct Signals;
 };

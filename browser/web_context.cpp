@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "browser/cookie_times.h"
 #include "browser/download_routing.h"
 #include "browser/profile.h"
 
@@ -26,6 +27,14 @@ void EnableSandbox(WebKitWebContext* context) {
   g_free(bwrap);
 }
 
+// Once the engine has made its cookie table, the times cookies are set are
+// noted there; one call is enough.
+void FirstCookieSet(WebKitCookieManager* cookies, gpointer) {
+  NoteCookieTimes(ProfileCookieFile());
+  g_signal_handlers_disconnect_by_func(cookies, reinterpret_cast<gpointer>(FirstCookieSet),
+                                       nullptr);
+}
+
 // Cookies go to an SQLite store that exists, only the user's, before the
 // engine opens it: the engine would make it readable by everyone.
 void KeepCookies(WebKitWebsiteDataManager* manager) {
@@ -34,9 +43,12 @@ void KeepCookies(WebKitWebsiteDataManager* manager) {
     g_printerr("tavorin: cannot use %s; cookies last only until the program ends\n", store.c_str());
     return;
   }
-  webkit_cookie_manager_set_persistent_storage(
-      webkit_website_data_manager_get_cookie_manager(manager), store.c_str(),
-      WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  WebKitCookieManager* cookies = webkit_website_data_manager_get_cookie_manager(manager);
+  webkit_cookie_manager_set_persistent_storage(cookies, store.c_str(),
+                                               WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  // The engine makes its table with the first cookie of a new profile.
+  NoteCookieTimes(store);
+  g_signal_connect(cookies, "changed", G_CALLBACK(FirstCookieSet), nullptr);
 }
 
 // What sites store goes to the program's profile. Without private folders

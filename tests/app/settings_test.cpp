@@ -49,6 +49,7 @@ TEST_F(SettingsFileTest, WhatIsWrongGivesTheDefaultsForWhatItAffectsAndIsSaid) {
     std::optional<std::string> text;  // none: no file; "/": a folder in its place
     std::string home_page, download_folder;
     std::optional<std::string> problem;  // a part of the line; none: no line
+    bool keep_history = true;
   };
   const Case cases[] = {
       {"missing, as on a new install", std::nullopt, "about:blank", defaults.download_folder,
@@ -95,6 +96,12 @@ TEST_F(SettingsFileTest, WhatIsWrongGivesTheDefaultsForWhatItAffectsAndIsSaid) {
        ": download-folder の値 \"dl/\\x1B[2J" + std::string(73, 'x') +
            "\"… が絶対パスではありません"},
       {"garbage", kGarbage, "about:blank", defaults.download_folder, ": 書式が正しくありません ("},
+      {"history off", "[Tavorin]\nkeep-history=false\n", "about:blank", defaults.download_folder,
+       std::nullopt, false},
+      {"history on", "[Tavorin]\nkeep-history=true\n", "about:blank", defaults.download_folder,
+       std::nullopt, true},
+      {"history neither", "[Tavorin]\nkeep-history=no\n", "about:blank", defaults.download_folder,
+       ": keep-history の値 \"no\" は true か false ではありません", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -108,6 +115,7 @@ TEST_F(SettingsFileTest, WhatIsWrongGivesTheDefaultsForWhatItAffectsAndIsSaid) {
     const TSettings settings = ReadSettings(file_, problem);
     EXPECT_EQ(settings.home_page, c.home_page);
     EXPECT_EQ(settings.download_folder, c.download_folder);
+    EXPECT_EQ(settings.keep_history, c.keep_history);
     if (!c.problem) {
       EXPECT_EQ(problem, "");
     } else {

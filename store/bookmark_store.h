@@ -1,0 +1,64 @@
+// The user's own bookmarks: bookmarks.sqlite in a profile folder (0600,
+// write-ahead log). One bookmark per address, with a name the user may
+// change. Few enough to be held in memory as well, so matching what the user
+// types never reads the disk. Every member is called from one thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/suggestion_source.h"
+
+struct Bookmark {
+  std::int64_t id = 0;
+  std::string url;
+  std::string name;
+  std::int64_t added = 0;  // microseconds since the epoch
+};
+
+class BookmarkStore {
+ public:
+  static constexpr char kFileName[] = "bookmarks.sqlite";
+
+  // Opens `folder`/bookmarks.sqlite, making the folder (0700) and the file
+  // when missing; nullptr when it cannot be opened or is not a database.
+  static std::unique_ptr<BookmarkStore> Open(const std::string& folder);
+  ~BookmarkStore();
+  BookmarkStore(const BookmarkStore&) = delete;
+  BookmarkStore& operator=(const BookmarkStore&) = delete;
+
+  // Keeps `url` under `name` (the address when `name` is blank): a new
+  // bookmark, or the one `url` already has, renamed. On disk when it returns.
+  std::optional<Bookmark> Put(const std::string& url, const std::string& name);
+  std::optional<Bookmark> Find(std::string_view url) const;
+  bool Rename(std::int64_t id, const std::string& name);
+  bool Remove(std::int64_t id);
+  // Every bookmark, newest first.
+  const std::vector<Bookmark>& All() const { return kept_; }
+  // At most `limit` bookmarks whose name or address contains `typed`, folded
+  // as the history matches, newest first.
+  std::vector<Bookmark> Match(std::string_view typed, std::size_t limit) const;
+
+ private:
+  explicit BookmarkStore(void* db);
+  void Load();
+
+  void* db_;  // sqlite3*
+  std::vector<Bookmark> kept_;
+  std::vector<std::string> folded_;  // each bookmark's name and address, folded once
+};
+
+// The bookmarks among the address box's suggestions.
+class BookmarkSuggestions : public SuggestionSource {
+ public:
+  explicit BookmarkSuggestions(BookmarkStore& store) : store_(store) {}
+  std::vector<Suggestion> Suggest(std::string_view typed, std::size_t limit) override;
+
+ private:
+  BookmarkStore& store_;
+};

@@ -1,0 +1,349 @@
+// The history window, the bookmark popover and the clearing dialog, used
+// with real keys and clicks through the X server, over stores on disk.
+#include "app/history_window.h"
+
+#include <X11/keysym.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "app/bookmark_popover.h"
+#include "app/bookmarks.h"
+#include "app/clear_data.h"
+#include "app/clear_data_dialog.h"
+#include "app/history.h"
+#include "app/kept_data_commands.h"
+#include "app/suggestion_list.h"
+#include "browser/profile.h"
+#include "store/bookmark_store.h"
+#include "store/history_store.h"
+#include "tests/app/navigation_support.h"
+#include "tests/support/files.h"
+
+namespace {
+
+using testsupport::FakeKey;
+using testsupport::FocusWindow;
+using Rows = std::vector<std::string>;
+
+constexpr std::int64_t kDay = G_TIME_SPAN_DAY;
+
+void Press(guint keysym, std::initializer_list<guint> held = {}) {
+  for (guint modifier : held) FakeKey(modifier, true);
+  FakeKey(keysym, true);
+  FakeKey(keysym, false);
+  for (guint modifier : held) FakeKey(modifier, false);
+  RunFor(30);
+}
+
+// Types lower-case letters, digits and spaces.
+void Type(const std::string& text) {
+  for (char c : text) Press(c == ' ' ? XK_space : static_cast<guint>(c));
+}
+
+void DoubleClickAt(std::pair<int, int> at) {
+  testsupport::MovePointer(at.first, at.second);
+  RunFor(100);
+  Display* display = testsupport::DefaultXDisplay();
+  for (int i = 0; i < 2; ++i) {
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  }
+  XSync(display, False);
+}
+
+// The root position of the middle of a row's cell in `list`.
+std::pair<int, int> RowOnScreen(Gtk::TreeView& list, const Gtk::TreeModel::Path& path, int column) {
+  Gdk::Rectangle cell;
+  list.get_cell_area(path, *list.get_column(column), cell);
+  int x = 0, y = 0;
+  list.convert_bin_window_to_widget_coords(cell.get_x() + cell.get_width() / 2,
+                                           cell.get_y() + cell.get_height() / 2, x, y);
+  return navtest::OnScreen(GTK_WIDGET(list.gobj()), x, y);
+}
+
+class HistoryWindowTest : public FormTest {
+ protected:
+  void SetUp() override {
+    FormTest::SetUp();
+    for (const char* page : {"/alpha.html", "/beta.html", "/gamma.html", "/delta.html"}) {
+      server_.AddHtml(page, std::string("<title>") + (page + 1) + "</title>");
+    }
+    gchar* made = g_dir_make_tmp("tavorin-history-window-XXXXXX", nullptr);
+    folder_ = made;
+    g_free(made);
+    history_ = HistoryStore::Open(folder_);
+    bookmarks_ = BookmarkStore::Open(folder_);
+    ASSERT_TRUE(history_ && bookmarks_);
+    const std::int64_t now = HistoryStore::Now();
+    history_->RecordVisit(server_.Url("/delta.html"), "delta", now - 3 * kDay);
+    history_->RecordVisit(server_.Url("/gamma.html"), "gamma", now - kDay);
+    history_->RecordVisit(server_.Url("/alpha.html"), "alpha", now - 2000000);
+    history_->RecordVisit(server_.Url("/beta.html"), "beta", now - 1000000);
+    history_->Flush();
+  }
+  void TearDown() override {
+    Application->DestroyForms();  // and with the window, its history window
+    history_.reset();
+    bookmarks_.reset();
+    std::filesystem::remove_all(folder_);
+    FormTest::TearDown();
+  }
+
+  THistoryWindow& Open() {
+    window_ = &OpenHistoryWindow(*form_, history_.get(), bookmarks_.get(),
+                                 [this](const std::string& url) { form_->NavigateTo(url); });
+    EXPECT_TRUE(FocusWindow(window_->gobj()));
+    return *window_;
+  }
+
+  // The path of the row showing `url` in the pages tab.
+  Gtk::TreeModel::Path PagePath(const std::string& url) {
+    Gtk::TreeModel::Path found;
+    window_->Pages().get_model()->foreach_path([&](const Gtk::TreeModel::Path& path) {
+      Glib::ustring shown;
+      window_->Pages().get_model()->get_iter(path)->get_value(2, shown);
+      if (shown.raw() == url) found = path;
+      return !found.empty();
+    });
+    return found;
+  }
+
+  std::string folder_;
+  std::unique_ptr<HistoryStore> history_;
+  std::unique_ptr<BookmarkStore> bookmarks_;
+  THistoryWindow* window_ = nullptr;
+};
+
+TEST_F(HistoryWindowTest, PagesByDayNewestFirstAndTheSearchBoxNarrowsThem) {
+  THistoryWindow& window = Open();
+  const Rows shown = window.ShownRows();
+  ASSERT_EQ(shown.size(), 7u);
+  EXPECT_EQ(Rows(shown.begin(), shown.begin() + 6),
+            (Rows{"# 今日", server_.Url("/beta.html"), server_.Url("/alpha.html"), "# 昨日",
+                  server_.Url("/gamma.html"), shown[5]}));
+  EXPECT_TRUE(std::regex_match(shown[5], std::regex("# \\d{4}年\\d{1,2}月\\d{1,2}日（.+）")))
+      << shown[5];
+  EXPECT_EQ(shown[6], server_.Url("/delta.html"));
+  ASSERT_TRUE(window.Search().has_focus());
+  Type("amm");
+  EXPECT_TRUE(RunUntil([&] {
+    return window.ShownRows() == Rows{"# 昨日", server_.Url("/gamma.html")};
+  }));
+  // Enter in the search box opens what it found, in the window that asked.
+  Press(XK_Return);
+  EXPECT_TRUE(WaitForPage(form_, server_.Url("/gamma.html")));
+}
+
+TEST_F(HistoryWindowTest, EnterAndADoubleClickOpenThePageInTheWindowThatAsked) {
+  THistoryWindow& window = Open();
+  window.Pages().grab_focus();
+  window.Pages().set_cursor(PagePath(server_.Url("/alpha.html")));
+  Press(XK_Return);
+  EXPECT_TRUE(WaitForPage(form_, server_.Url("/alpha.html")));
+  ASSERT_TRUE(FocusWindow(window.gobj()));
+  DoubleClickAt(RowOnScreen(window.Pages(), PagePath(server_.Url("/delta.html")), 1));
+  EXPECT_TRUE(WaitForPage(form_, server_.Url("/delta.html")));
+}
+
+TEST_F(HistoryWindowTest, DeleteRemovesTheSelectedPagesAndAChosenDayWithAllItsPages) {
+  THistoryWindow& window = Open();
+  window.Pages().grab_focus();
+  auto selection = window.Pages().get_selection();
+  selection->select(PagePath(server_.Url("/beta.html")));
+  selection->select(PagePath(server_.Url("/delta.html")));
+  Press(XK_Delete);
+  EXPECT_FALSE(history_->Find(server_.Url("/beta.html")));
+  EXPECT_FALSE(history_->Find(server_.Url("/delta.html")));
+  EXPECT_TRUE(history_->Find(server_.Url("/alpha.html")));
+  EXPECT_EQ(window.ShownRows(),
+            (Rows{"# 今日", server_.Url("/alpha.html"), "# 昨日", server_.Url("/gamma.html")}));
+  selection->unselect_all();
+  selection->select(Gtk::TreeModel::Path("1"));  // 昨日
+  Press(XK_Delete);
+  EXPECT_EQ(history_->Count(), 1u);
+  EXPECT_EQ(window.ShownRows(), (Rows{"# 今日", server_.Url("/alpha.html")}));
+}
+
+TEST_F(HistoryWindowTest, BookmarksAreRenamedDeletedAndOpenedInTheirTab) {
+  bookmarks_->Put(server_.Url("/alpha.html"), "first");
+  bookmarks_->Put(server_.Url("/beta.html"), "second");
+  THistoryWindow& window = Open();
+  window.Tabs().set_current_page(1);
+  Gtk::TreeView& marks = window.Marks();
+  marks.get_selection()->select(Gtk::TreeModel::Path("1"));  // first, the older
+  navtest::ClickWidget(window.RenameMarkButton());
+  ASSERT_TRUE(RunUntil([&] { return marks.get_focus_child() != nullptr; }));
+  Press(XK_a, {XK_Control_L});
+  Type("renamed");
+  Press(XK_Return);
+  EXPECT_TRUE(
+      RunUntil([&] { return bookmarks_->Find(server_.Url("/alpha.html"))->name == "renamed"; }));
+
+  marks.grab_focus();
+  marks.get_selection()->unselect_all();
+  marks.get_selection()->select(Gtk::TreeModel::Path("0"));
+  Press(XK_Delete);
+  EXPECT_FALSE(bookmarks_->Find(server_.Url("/beta.html")));
+  ASSERT_EQ(marks.get_model()->children().size(), 1u);
+
+  marks.get_selection()->select(Gtk::TreeModel::Path("0"));
+  navtest::ClickWidget(window.OpenMarkButton());
+  EXPECT_TRUE(WaitForPage(form_, server_.Url("/alpha.html")));
+}
+
+TEST_F(HistoryWindowTest, ClearingHistoryOfAllTimeLeavesNoPageOnDisk) {
+  THistoryWindow& window = Open();
+  navtest::ClickWidget(window.ClearButton());
+  TClearDataDialog* dialog = nullptr;
+  ASSERT_TRUE(RunUntil([&] {
+    dialog = static_cast<TClearDataDialog*>(window.get_data("tavorin-clear-data-dialog"));
+    return dialog != nullptr;
+  }));
+  ASSERT_TRUE(RunUntil([&] { return dialog->get_mapped(); }));
+  dialog->Period().set_active_id("all");
+  dialog->SiteData().set_active(false);
+  dialog->Cache().set_active(false);
+  navtest::ClickWidget(dialog->ClearButton());
+  ASSERT_TRUE(RunUntil([&] { return !dialog->get_visible(); }, 30000));
+  EXPECT_EQ(history_->Count(), 0u);
+  EXPECT_TRUE(window.ShownRows().empty());
+  const std::string file = folder_ + "/" + HistoryStore::kFileName;
+  const std::string bytes = testsupport::ReadFile(file) + testsupport::ReadFile(file + "-wal");
+  EXPECT_EQ(bytes.find("gamma.html"), std::string::npos);
+}
+
+TEST_F(HistoryWindowTest, ThePeriodClearedLeavesOlderPages) {
+  ClearChoice choice;
+  choice.cookies_and_site_data = choice.cache = false;
+  choice.period = ClearPeriod::kLastHour;
+  bool done = false;
+  ClearKeptData(choice, history_.get(), [&](bool) { done = true; });
+  ASSERT_TRUE(RunUntil([&] { return done; }));
+  EXPECT_EQ(history_->Count(), 2u);
+  EXPECT_TRUE(history_->Find(server_.Url("/gamma.html")));
+}
+
+struct PeriodCase {
+  const char* now;  // local, Asia/Tokyo
+  ClearPeriod period;
+  const char* start;  // empty: 0
+};
+
+class PeriodTest : public ::testing::TestWithParam<PeriodCase> {};
+
+std::int64_t Tokyo(const char* text) {
+  GTimeZone* zone = g_time_zone_new_identifier("Asia/Tokyo");
+  GDateTime* moment = g_date_time_new_from_iso8601(text, zone);
+  const std::int64_t usec = g_date_time_to_unix(moment) * G_USEC_PER_SEC;
+  g_date_time_unref(moment);
+  g_time_zone_unref(zone);
+  return usec;
+}
+
+TEST_P(PeriodTest, BeginsWhereTheUserExpects) {
+  g_setenv("TZ", "Asia/Tokyo", TRUE);
+  const std::int64_t start = PeriodStart(GetParam().period, Tokyo(GetParam().now));
+  EXPECT_EQ(start, *GetParam().start ? Tokyo(GetParam().start) : 0);
+  g_unsetenv("TZ");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PeriodTest,
+    ::testing::Values(
+        PeriodCase{"2026-12-08T10:30:00", ClearPeriod::kLastHour, "2026-12-08T09:30:00"},
+        PeriodCase{"2026-12-08T00:20:00", ClearPeriod::kLastHour, "2026-12-07T23:20:00"},
+        PeriodCase{"2026-12-08T10:30:00", ClearPeriod::kToday, "2026-12-08T00:00:00"},
+        PeriodCase{"2026-12-08T00:00:00", ClearPeriod::kToday, "2026-12-08T00:00:00"},
+        PeriodCase{"2026-12-08T10:30:00", ClearPeriod::kEverything, ""}));
+
+// Ctrl+D on a page, for real: the popover under the address box names the
+// page; Enter keeps it under the typed name, 削除 forgets it.
+TEST_F(FormTest, CtrlDKeepsThePageUnderAnEditableNameAndDeleteForgetsIt) {
+  server_.AddHtml("/shop.html", "<title>Tea shop</title><p>tea</p>");
+  form_->NavigateTo(server_.Url("/shop.html"));
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/shop.html")));
+  ASSERT_TRUE(RunUntil([&] { return form_->CppWebBrowser1->PageTitle() == "Tea shop"; }));
+  ASSERT_TRUE(FocusWindow(form_->gobj()));
+  Press(XK_d, {XK_Control_L});
+  TBookmarkPopover& popover = BookmarkPopover(*form_);
+  ASSERT_TRUE(RunUntil([&] { return popover.get_mapped() && popover.Name().has_focus(); }));
+  EXPECT_EQ(popover.Name().get_text(), "Tea shop");
+  EXPECT_EQ(popover.Heading().get_text(), "ブックマークに追加");
+  EXPECT_FALSE(popover.Remove().get_sensitive());
+  Type("green tea");
+  Press(XK_Return);
+  ASSERT_TRUE(RunUntil([&] { return !popover.get_visible(); }));
+  ASSERT_NE(Bookmarks(), nullptr);
+  const auto kept = Bookmarks()->Find(server_.Url("/shop.html"));
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(kept->name, "green tea");
+  struct stat status;
+  ASSERT_EQ(stat((ProfileDataFolder() + "/" + BookmarkStore::kFileName).c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+
+  ASSERT_TRUE(FocusWindow(form_->gobj()));
+  Press(XK_d, {XK_Control_L});
+  ASSERT_TRUE(RunUntil([&] { return popover.get_mapped(); }));
+  EXPECT_EQ(popover.Name().get_text(), "green tea");
+  EXPECT_EQ(popover.Heading().get_text(), "ブックマーク済みです");
+  // Once it has come to rest under the box.
+  RunFor(500);
+  navtest::ClickWidget(popover.Remove());
+  EXPECT_TRUE(RunUntil([&] { return !Bookmarks()->Find(server_.Url("/shop.html")); }));
+}
+
+// The user's bookmarks come before the history under the address box.
+TEST_F(FormTest, BookmarksAreOfferedFirstAmongTheSuggestions) {
+  ASSERT_NE(Bookmarks(), nullptr);
+  ASSERT_NE(History(), nullptr);
+  History()->RecordVisit(server_.Url("/often.html"), "qzx often");
+  History()->RecordVisit(server_.Url("/often.html"), "qzx often");
+  History()->Flush();
+  Bookmarks()->Put(server_.Url("/kept.html"), "qzx kept");
+  ASSERT_TRUE(FocusWindow(form_->gobj()));
+  form_->EditURL->grab_focus();
+  form_->EditURL->set_text("");
+  Type("qzx");
+  ASSERT_TRUE(RunUntil([&] { return form_->Suggestions().Offered().size() == 2; }));
+  EXPECT_EQ(form_->Suggestions().Offered()[0].url, server_.Url("/kept.html"));
+  EXPECT_EQ(form_->Suggestions().Offered()[1].url, server_.Url("/often.html"));
+  Press(XK_Escape);
+}
+
+// Ctrl+H and Ctrl+Shift+Delete, for real, from the browser window: the
+// window lists what this window has shown.
+TEST_F(FormTest, CtrlHOpensTheHistoryWindowAndCtrlShiftDeleteTheClearingDialog) {
+  server_.AddHtml("/seen.html", "<title>seen</title>");
+  form_->NavigateTo(server_.Url("/seen.html"));
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/seen.html")));
+  ASSERT_TRUE(FocusWindow(form_->gobj()));
+  Press(XK_h, {XK_Control_L});
+  THistoryWindow* window = nullptr;
+  ASSERT_TRUE(RunUntil([&] {
+    window = static_cast<THistoryWindow*>(form_->get_data("tavorin-history-window"));
+    return window != nullptr;
+  }));
+  EXPECT_TRUE(RunUntil([&] { return window->get_mapped(); }));
+  EXPECT_EQ(window->get_transient_for(), form_);
+  const Rows shown = window->ShownRows();
+  EXPECT_NE(std::find(shown.begin(), shown.end(), server_.Url("/seen.html")), shown.end());
+  ASSERT_TRUE(FocusWindow(window->gobj()));
+  Press(XK_Escape);
+  EXPECT_TRUE(RunUntil([&] { return !window->get_visible(); }));
+  ASSERT_TRUE(FocusWindow(form_->gobj()));
+  Press(XK_Delete, {XK_Control_L, XK_Shift_L});
+  TClearDataDialog* dialog = nullptr;
+  ASSERT_TRUE(RunUntil([&] {
+    dialog = static_cast<TClearDataDialog*>(form_->get_data("tavorin-clear-data-dialog"));
+    return dialog != nullptr;
+  }));
+  EXPECT_TRUE(RunUntil([&] { return dialog->get_mapped(); }));
+  navtest::ClickWidget(*dialog->get_widget_for_response(Gtk::RESPONSE_CANCEL));
+  EXPECT_TRUE(RunUntil([&] { return !dialog->get_visible(); }));
+}
+
+}  // namespace
+
+TAVORIN_GUI_TEST_MAIN()
