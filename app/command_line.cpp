@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "app/handover_message.h"
+#include "app/message_text.h"
 #include "app/settings.h"
 #include "app/user_address.h"
 
@@ -28,10 +30,16 @@ void PrintUsage() { std::printf(kUsage, SettingsFile().c_str()); }
 // escaped on its way to a file:// address.
 void AddAddress(TCommandLine& command, const char* arg) {
   std::string address = AddressFromUser(arg);
-  if (g_utf8_validate(address.c_str(), -1, nullptr)) {
+  const char* problem = nullptr;
+  if (!g_utf8_validate(address.c_str(), -1, nullptr)) {
+    problem = "UTF-8 ではない";
+  } else if (address.size() > kLongestAddress) {
+    problem = "長すぎる";
+  }
+  if (problem == nullptr) {
     command.addresses.push_back(std::move(address));
   } else {
-    std::fprintf(stderr, "tavorin: アドレス %s は UTF-8 ではないため開きません\n", arg);
+    std::fprintf(stderr, "tavorin: アドレス %s は%sため開きません\n", Quoted(arg).c_str(), problem);
   }
 }
 

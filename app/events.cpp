@@ -1,5 +1,7 @@
 // Events of the window's browser component.
 #include "app/form_html.h"
+#include "app/notice_bar.h"
+#include "app/window_limit.h"
 #include "app/window_session.h"
 #include "app/suggestion_list.h"
 
@@ -10,7 +12,13 @@ void TFormHTML::CppWebBrowser1NavigateComplete2(TCppWebBrowser*, IDispatch*, Var
   TWindowSession::Changed();
 }
 
-void TFormHTML::CppWebBrowser1NewWindow2(TCppWebBrowser*, IDispatch** ppDisp, VARIANT_BOOL*) {
+void TFormHTML::CppWebBrowser1NewWindow2(TCppWebBrowser*, IDispatch** ppDisp,
+                                         VARIANT_BOOL* Cancel) {
+  if (WindowRoom() == 0) {  // the page's request is refused and the user told why
+    *Cancel = VARIANT_TRUE;
+    TNoticeBar::Show(*CppWebBrowser1, WindowLimitNotice());
+    return;
+  }
   auto* window = new TFormHTML(Owner());
   int left = 0, top = 0;
   FormHTML->get_position(left, top);

@@ -34,6 +34,9 @@ int main(int argc, char** argv) {
     case TSingleInstance::Role::kUnanswered:
       std::fprintf(stderr, "tavorin: 起動中の Tavorin が応答しません\n");
       return 1;
+    case TSingleInstance::Role::kRefused:
+      std::fprintf(stderr, "tavorin: 起動中の Tavorin がアドレスを受け付けませんでした\n");
+      return 1;
   }
   // Read before the toolkit starts: the rendering path decides how it starts.
   const TSettings settings = LoadSettings();

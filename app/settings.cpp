@@ -2,6 +2,7 @@
 
 #include <gio/gio.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "app/history.h"
+#include "app/message_text.h"
 #include "app/user_address.h"
 #include "browser/cpp_web_browser.h"
 #include "browser/download_folder.h"
@@ -40,18 +42,18 @@ std::string Joined(const char* folder, const char* name) {
 // A settings file is a few lines; anything far bigger is not one.
 constexpr goffset kLargestFile = 1 << 20;
 
-// Why `path` cannot be read as a settings file, or empty when it can.
-std::string FileProblem(const std::string& path) {
+// Why `path` cannot be read as a settings file, or empty when it can. A new
+// install has no file: that is no problem, but nothing to read either.
+std::string FileProblem(const std::string& path, bool& missing) {
   GFile* file = g_file_new_for_path(path.c_str());
   GError* error = nullptr;
   GFileInfo* info =
       g_file_query_info(file, G_FILE_ATTRIBUTE_STANDARD_TYPE "," G_FILE_ATTRIBUTE_STANDARD_SIZE,
                         G_FILE_QUERY_INFO_NONE, nullptr, &error);
   std::string problem;
+  missing = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_FOUND);
   if (info == nullptr) {
-    problem = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_FOUND)
-                  ? "ファイルがありません"
-                  : std::string("読めません (") + error->message + ")";
+    if (!missing) problem = "読めません (" + Tamed(error->message) + ")";
   } else if (g_file_info_get_file_type(info) != G_FILE_TYPE_REGULAR) {
     problem = "通常のファイルではありません";
   } else if (g_file_info_get_size(info) > kLargestFile) {
@@ -63,19 +65,19 @@ std::string FileProblem(const std::string& path) {
   return problem;
 }
 
-// Why the file gave nothing, or empty when it was read into `file`.
-std::string LoadProblem(GKeyFile* file, const std::string& path) {
-  std::string problem = FileProblem(path);
-  if (!problem.empty()) return problem;
+// Why the file gave nothing, or empty when it was read into `file` or is missing.
+std::string LoadProblem(GKeyFile* file, const std::string& path, bool& missing) {
+  std::string problem = FileProblem(path, missing);
+  if (!problem.empty() || missing) return problem;
   gchar* text = nullptr;
   gsize length = 0;
   GError* error = nullptr;
   if (!g_file_get_contents(path.c_str(), &text, &length, &error)) {
-    problem = std::string("読めません (") + error->message + ")";
+    problem = "読めません (" + Tamed(error->message) + ")";
   } else if (length == 0) {
     problem = "空です";
   } else if (!g_key_file_load_from_data(file, text, length, G_KEY_FILE_NONE, &error)) {
-    problem = std::string("書式が正しくありません (") + error->message + ")";
+    problem = "書式が正しくありません (" + Tamed(error->message) + ")";
   } else if (!g_key_file_has_group(file, kGroup)) {
     problem = std::string("[") + kGroup + "] グループがありません";
   }
@@ -113,8 +115,8 @@ void ReadRestoreWindows(GKeyFile* file, TSettings& settings, std::vector<std::st
       return;
     }
   }
-  problems.push_back(std::string(kRestoreWindows) + " の値 \"" + value +
-                     "\" は ask、always、never のどれでもありません");
+  problems.push_back(std::string(kRestoreWindows) + " の値 " + Quoted(value) +
+                     " は ask、always、never のどれでもありません");
 }
 
 void ReadHardwareAcceleration(GKeyFile* file, TSettings& settings,
@@ -124,8 +126,48 @@ void ReadHardwareAcceleration(GKeyFile* file, TSettings& settings,
   if (const auto value = HardwareAccelerationFromText(text)) {
     settings.hardware_acceleration = *value;
   } else {
-    problems.push_back(std::string(kHardwareAcceleration) + " の値 \"" + text +
-                       "\" は auto、always、never のどれでもありません");
+    problems.push_back(std::string(kHardwareAcceleration) + " の値 " + Quoted(text) +
+                       " は auto、always、never のどれでもありません");
+  }
+}
+
+// "localhost:8080" has the form of a scheme; a port after the colon tells.
+bool IsHostAndPort(const std::string& text, std::size_t colon) {
+  const std::size_t end = text.find_first_of("/?#", colon + 1);
+  const std::string port = text.substr(colon + 1, end - std::min(end, colon + 1));
+  return !port.empty() && port.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// A web or file address the engine can load; javascript:, data: and the like
+// have no business as a home page.
+bool IsWebOrFileAddress(const std::string& text, const std::string& address) {
+  const char* written = g_uri_peek_scheme(text.c_str());  // interned
+  if (written != nullptr && !IsHostAndPort(text, std::strlen(written))) {
+    const std::string scheme = written;
+    if (scheme != "http" && scheme != "https" && scheme != "file" && text != "about:blank") {
+      return false;
+    }
+  }
+  if (address == "about:blank") return true;
+  GUri* uri = g_uri_parse(address.c_str(), G_URI_FLAGS_NONE, nullptr);
+  if (uri == nullptr) return false;
+  const std::string host = g_uri_get_host(uri) != nullptr ? g_uri_get_host(uri) : "";
+  const bool file = std::strcmp(g_uri_get_scheme(uri), "file") == 0;
+  g_uri_unref(uri);
+  const bool clean = std::none_of(address.begin(), address.end(),
+                                  [](unsigned char c) { return c < 0x20 || c == 0x7f; });
+  return clean && (file || (!host.empty() && host.find(' ') == std::string::npos));
+}
+
+void ReadHomePage(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
+  const std::string home = Value(file, kHomePage, problems);
+  if (home.empty()) return;
+  const std::string address = AddressFromUser(home);
+  if (IsWebOrFileAddress(home, address)) {
+    settings.home_page = address;
+  } else {
+    problems.push_back(std::string(kHomePage) + " の値 " + Quoted(home) +
+                       " はウェブかファイルのアドレスではありません");
   }
 }
 
@@ -135,8 +177,8 @@ void ReadKeepHistory(GKeyFile* file, TSettings& settings, std::vector<std::strin
   if (value == "true" || value == "false") {
     settings.keep_history = value == "true";
   } else if (!value.empty()) {
-    problems.push_back(std::string(kKeepHistory) + " の値 \"" + value +
-                       "\" は true か false ではありません");
+    problems.push_back(std::string(kKeepHistory) + " の値 " + Quoted(value) +
+                       " は true か false ではありません");
   }
 }
 
@@ -144,15 +186,14 @@ void ReadValues(GKeyFile* file, TSettings& settings, std::vector<std::string>& p
   ReadRestoreWindows(file, settings, problems);
   ReadHardwareAcceleration(file, settings, problems);
   ReadKeepHistory(file, settings, problems);
-  const std::string home = Value(file, kHomePage, problems);
-  if (!home.empty()) settings.home_page = AddressFromUser(home);
+  ReadHomePage(file, settings, problems);
   const std::string folder = FolderFromUser(Value(file, kDownloadFolder, problems));
   if (folder.empty()) return;
   if (g_path_is_absolute(folder.c_str())) {
     settings.download_folder = folder;
   } else {
-    problems.push_back(std::string(kDownloadFolder) + " の値 \"" + folder +
-                       "\" が絶対パスではありません");
+    problems.push_back(std::string(kDownloadFolder) + " の値 " + Quoted(folder) +
+                       " が絶対パスではありません");
   }
 }
 
@@ -182,9 +223,10 @@ std::string SettingsFile() {
 TSettings ReadSettings(const std::string& path, std::string& problem) {
   TSettings settings = DefaultSettings();
   KeyFile file(g_key_file_new(), g_key_file_free);
-  problem = LoadProblem(file.get(), path);
+  bool missing = false;
+  problem = LoadProblem(file.get(), path, missing);
   const char* fallback = "既定の設定を使います";
-  if (problem.empty()) {
+  if (problem.empty() && !missing) {
     std::vector<std::string> problems;
     ReadValues(file.get(), settings, problems);
     for (const std::string& p : problems) problem += (problem.empty() ? "" : "、") + p;

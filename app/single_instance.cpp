@@ -9,7 +9,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <optional>
 
+#include "app/handover_message.h"
 #include "browser/profile.h"
 
 namespace {
@@ -20,9 +23,16 @@ constexpr char kSocketName[] = "instance";
 // holds the lock for a moment.
 constexpr gint64 kClaimForUs = 10 * G_USEC_PER_SEC;
 constexpr gulong kRetryAfterUs = 100 * 1000;
-constexpr guint kAnswerTimeoutS = 3;
-constexpr std::size_t kLargestMessage = 1 << 20;
+constexpr guint kConnectTimeoutS = 3;
+// The copy that runs answers once the windows are made, which on a loaded
+// machine takes a while for twenty of them.
+constexpr guint kAnswerTimeoutS = 60;
+// A later start sends its message at once; a connection that stays open
+// longer, or more of them at a time, come from something else.
+constexpr guint kMessageForS = 10;
+constexpr int kMostAtOnce = 8;
 constexpr char kOpened[] = "OK";
+constexpr char kRefused[] = "NO";
 
 std::string InProfile(const char* name) {
   gchar* path = g_build_filename(ProfileDataFolder().c_str(), name, nullptr);
@@ -31,23 +41,11 @@ std::string InProfile(const char* name) {
   return joined;
 }
 
-// The desktop's startup notification of this start, then the addresses; each
-// ends with a NUL. No address means a new window.
+// The desktop's startup notification of this start, then the addresses. No
+// address means a new window.
 std::string Message(const std::vector<std::string>& addresses) {
   const char* startup_id = g_getenv("DESKTOP_STARTUP_ID");
-  std::string message = startup_id != nullptr ? startup_id : "";
-  message.push_back('\0');
-  for (const std::string& a : addresses) message.append(a).push_back('\0');
-  return message;
-}
-
-std::vector<std::string> Fields(const std::string& message) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  for (std::size_t end; (end = message.find('\0', start)) != std::string::npos; start = end + 1) {
-    fields.push_back(message.substr(start, end - start));
-  }
-  return fields;
+  return EncodeHandOver(startup_id != nullptr ? startup_id : "", addresses);
 }
 
 bool SendAll(GSocket* socket, const std::string& data) {
@@ -71,19 +69,26 @@ std::string ReadAnswer(GSocket* socket) {
   return answer;
 }
 
-// True once the copy listening at `path` has said it opened `addresses`.
-bool HandOver(const std::string& path, const std::vector<std::string>& addresses) {
+// What the copy listening at `path` answered to `addresses`, empty when it
+// said nothing; none when the message did not reach it.
+std::optional<std::string> HandOver(const std::string& path,
+                                    const std::vector<std::string>& addresses) {
   GSocket* socket =
       g_socket_new(G_SOCKET_FAMILY_UNIX, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_DEFAULT, nullptr);
-  if (socket == nullptr) return false;
-  g_socket_set_timeout(socket, kAnswerTimeoutS);
+  if (socket == nullptr) return std::nullopt;
+  g_socket_set_timeout(socket, kConnectTimeoutS);
   GSocketAddress* address = g_unix_socket_address_new(path.c_str());
-  const bool opened =
-      g_socket_connect(socket, address, nullptr, nullptr) && SendAll(socket, Message(addresses)) &&
-      g_socket_shutdown(socket, FALSE, TRUE, nullptr) && ReadAnswer(socket) == kOpened;
+  const bool sent = g_socket_connect(socket, address, nullptr, nullptr) &&
+                    SendAll(socket, Message(addresses)) &&
+                    g_socket_shutdown(socket, FALSE, TRUE, nullptr);
+  std::optional<std::string> answer;
+  if (sent) {
+    g_socket_set_timeout(socket, kAnswerTimeoutS);
+    answer = ReadAnswer(socket);
+  }
   g_object_unref(address);
   g_object_unref(socket);
-  return opened;
+  return answer;
 }
 
 }  // namespace
@@ -93,15 +98,20 @@ struct TSingleInstance::Incoming {
   TSingleInstance* owner;
   GSocketConnection* connection;
   GCancellable* cancellable;
+  std::shared_ptr<int> reading;  // connections being read, this one included
   std::string message;
   char chunk[4096];
 
   // Every later start's connection is read to its end, then answered.
   static gboolean Start(GSocketService*, GSocketConnection* connection, GObject*, gpointer data) {
     auto* owner = static_cast<TSingleInstance*>(data);
+    if (*owner->reading_ >= kMostAtOnce) return FALSE;  // closed unread
+    ++*owner->reading_;
+    g_socket_set_timeout(g_socket_connection_get_socket(connection), kMessageForS);
     auto* incoming = new Incoming{owner,
                                   G_SOCKET_CONNECTION(g_object_ref(connection)),
                                   G_CANCELLABLE(g_object_ref(owner->cancellable_)),
+                                  owner->reading_,
                                   {},
                                   {}};
     incoming->ReadMore();
@@ -109,6 +119,7 @@ struct TSingleInstance::Incoming {
   }
 
   ~Incoming() {
+    --*reading;
     g_object_unref(connection);
     g_object_unref(cancellable);
   }
@@ -120,25 +131,39 @@ struct TSingleInstance::Incoming {
 
   static void Read(GObject* stream, GAsyncResult* result, gpointer data) {
     auto* self = static_cast<Incoming*>(data);
-    const gssize n = g_input_stream_read_finish(G_INPUT_STREAM(stream), result, nullptr);
-    if (n > 0 && self->message.size() + n <= kLargestMessage) {
-      self->message.append(self->chunk, n);
+    GError* error = nullptr;
+    const gssize n = g_input_stream_read_finish(G_INPUT_STREAM(stream), result, &error);
+    if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT)) {
+      std::fprintf(stderr, "tavorin: 引き継ぎのメッセージが %u 秒で届き終わらないため捨てました\n",
+                   kMessageForS);
+    }
+    g_clear_error(&error);
+    const bool more = n > 0 && self->message.size() + n <= kLargestHandOver;
+    if (more) self->message.append(self->chunk, n);
+    if (more) {
       self->ReadMore();
       return;
     }
-    if (n == 0 && !g_cancellable_is_cancelled(self->cancellable)) self->Open();
+    // A message past the limit is read no further: it is dropped anyway.
+    if (n > 0) self->message.resize(kLargestHandOver + 1);
+    if (n >= 0 && !g_cancellable_is_cancelled(self->cancellable)) self->Open();
     delete self;
   }
 
   // The answer goes back only after the windows are made: the later start
   // ends on it.
   void Open() {
-    std::vector<std::string> fields = Fields(message);
-    const std::string startup_id = fields.empty() ? "" : fields.front();
-    if (!fields.empty()) fields.erase(fields.begin());
-    owner->open_(fields, startup_id);
-    g_output_stream_write_all(g_io_stream_get_output_stream(G_IO_STREAM(connection)), kOpened,
-                              std::strlen(kOpened), nullptr, nullptr, nullptr);
+    std::string problem;
+    const std::optional<THandOver> handover = DecodeHandOver(message, problem);
+    if (handover) {
+      owner->open_(*handover);
+    } else {
+      std::fprintf(stderr, "tavorin: 引き継ぎのメッセージ (%zu バイト) を捨てました: %s\n",
+                   message.size(), problem.c_str());
+    }
+    const char* answer = handover ? kOpened : kRefused;
+    g_output_stream_write_all(g_io_stream_get_output_stream(G_IO_STREAM(connection)), answer,
+                              std::strlen(answer), nullptr, nullptr, nullptr);
     g_io_stream_close(G_IO_STREAM(connection), nullptr, nullptr);
   }
 };
@@ -179,7 +204,11 @@ TSingleInstance::Role TSingleInstance::Claim(const std::vector<std::string>& add
                    std::strerror(errno));
       return Role::kFirst;
     }
-    if (HandOver(socket_path_, addresses)) return Role::kHandedOver;
+    const std::optional<std::string> answer = HandOver(socket_path_, addresses);
+    if (answer == kOpened) return Role::kHandedOver;
+    if (answer == kRefused) return Role::kRefused;
+    // Sent again, the message would open its windows twice.
+    if (answer) return Role::kUnanswered;
     if (g_get_monotonic_time() > give_up) return Role::kUnanswered;
     g_usleep(kRetryAfterUs);
   }

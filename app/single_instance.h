@@ -4,21 +4,23 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+struct THandOver;
 
 typedef struct _GSocketService GSocketService;
 typedef struct _GCancellable GCancellable;
 
 class TSingleInstance {
  public:
-  // `startup_id` is the later start's desktop startup notification, if any.
-  using Opener =
-      std::function<void(const std::vector<std::string>& addresses, const std::string& startup_id)>;
+  using Opener = std::function<void(const THandOver& handover)>;
   enum class Role {
     kFirst,       // this copy has the profile
     kHandedOver,  // the copy that runs has opened the addresses
     kUnanswered,  // another copy has the profile but did not answer
+    kRefused,     // the copy that runs took the message for a malformed one
   };
 
   TSingleInstance();
@@ -29,8 +31,9 @@ class TSingleInstance {
   // Takes the profile for this copy, or hands `addresses` to the copy that
   // has it, waiting some seconds for a copy still starting or ending.
   Role Claim(const std::vector<std::string>& addresses);
-  // In the first copy: from now on the addresses of later starts come to
-  // `open` in the main loop; none means the user asked for a new window.
+  // In the first copy: from now on the hand-overs of later starts come to
+  // `open` in the main loop; malformed ones are dropped with a line on
+  // standard error.
   void Serve(Opener open);
 
  private:
@@ -43,4 +46,5 @@ class TSingleInstance {
   GSocketService* service_ = nullptr;
   GCancellable* cancellable_ = nullptr;
   Opener open_;
+  std::shared_ptr<int> reading_ = std::make_shared<int>(0);
 };

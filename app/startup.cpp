@@ -1,10 +1,14 @@
 #include "app/startup.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "app/bookmarks.h"
 #include "app/form_html.h"
+#include "app/handover_message.h"
 #include "app/history.h"
+#include "app/notice_bar.h"
+#include "app/window_limit.h"
 #include "app/window_session.h"
 #include "platform/exception.h"
 
@@ -30,9 +34,11 @@ int RunApplication(const std::vector<std::string>& addresses, TWindowSession* se
     Application->SetTitle("Tavorin");
     const TSavedWindow kept =
         session != nullptr ? session->Open(!addresses.empty()) : TSavedWindow();
+    const TWindowGrant grant = GrantWindows(std::max<std::size_t>(addresses.size(), 1));
+    if (!grant.notice.empty()) std::fprintf(stderr, "tavorin: %s\n", grant.notice.c_str());
     Application->CreateForm(FormHTML, addresses.empty() ? kept.address : addresses.front(),
                             kept.state);
-    for (std::size_t i = 1; i < addresses.size(); ++i) OpenWindow(addresses[i], int(i));
+    for (std::size_t i = 1; i < grant.open; ++i) OpenWindow(addresses[i], int(i));
     if (session != nullptr) session->Start(*FormHTML);
     Application->Run();
     if (session != nullptr) session->End();
@@ -45,17 +51,22 @@ int RunApplication(const std::vector<std::string>& addresses, TWindowSession* se
   return 0;
 }
 
-void OpenWindows(const std::vector<std::string>& addresses, const std::string& startup_id) {
+void OpenWindows(const THandOver& handover) {
   try {
-    TFormHTML* last = nullptr;
-    const std::size_t count = std::max<std::size_t>(addresses.size(), 1);
-    for (std::size_t i = 0; i < count; ++i) {
+    const std::vector<std::string>& addresses = handover.addresses;
+    const std::size_t wanted = std::max<std::size_t>(addresses.size(), 1) + handover.left_over;
+    const TWindowGrant grant = GrantWindows(wanted);
+    // With no room, the main window tells why nothing opened.
+    TFormHTML* last = FormHTML;
+    for (std::size_t i = 0; i < grant.open; ++i) {
       last = OpenWindow(i < addresses.size() ? addresses[i] : std::string(), int(i) + 1);
     }
-    if (startup_id.empty()) {
+    if (last == nullptr) return;
+    if (!grant.notice.empty()) TNoticeBar::Show(*last->CppWebBrowser1, grant.notice);
+    if (handover.startup_id.empty()) {
       last->present();
     } else {
-      gtk_window_set_startup_id(last->gobj(), startup_id.c_str());  // presents it too
+      gtk_window_set_startup_id(last->gobj(), handover.startup_id.c_str());  // presents it too
     }
   } catch (...) {
     Application->HandleException();

@@ -13,10 +13,11 @@
 #include "browser/download_routing.h"
 #include "browser/find_bar.h"
 #include "browser/login_watch.h"
+#include "browser/page_guard.h"
 #include "browser/page_visits.h"
 #include "browser/permission_request.h"
 #include "browser/returned_key.h"
-#include "browser/script_dialog_bar.h"
+#include "browser/script_dialog_policy.h"
 #include "browser/web_context.h"
 #include "browser/zoom.h"
 #include "platform/application.h"
@@ -92,34 +93,6 @@ struct ProgressChangeArgs {
 
 constexpr long kProgressMax = 10000;
 
-// An alert, so that a screen reader announces the notice when it shows.
-std::string NoticePage(const char* heading, const char* reason) {
-  return std::string(R"html(<!doctype html><meta charset="utf-8">
-<body style="font-family: sans-serif; margin: 2em"><div role="alert"><h2>)html") +
-         heading + "</h2><p>" + reason +
-         "</p><p>「更新」ボタンで再度読み込みます。</p></div></body>";
-}
-
-constexpr char kCrashed[] = "このページはクラッシュしました";
-const std::string kCrashPage = NoticePage(kCrashed, "");
-const std::string kMemoryPage = NoticePage(kCrashed, "メモリを使いすぎたため、停止しました。");
-const std::string kHungPage =
-    NoticePage("このページは応答しなくなりました", "スクリプトが終わらないため、停止しました。");
-
-const std::string& NoticePageFor(WebKitWebProcessTerminationReason reason, bool hung) {
-  if (hung) return kHungPage;
-  return reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? kMemoryPage : kCrashPage;
-}
-
-// After the engine reports a page unresponsive, how long it may stay so before
-// it is ended.
-constexpr unsigned kHungPageGraceMs = 5000;
-// A dialog that follows the last one's answer this soon is one of a run; from
-// the second of a run on, the user is offered to block the page's dialogs.
-constexpr gint64 kDialogRunGapUs = 1000000;
-// How long a user's request counts as waiting for the page to take it up.
-constexpr gint64 kAskedForUs = 10000000;
-
 struct NavigateComplete2Args {
   IDispatch* pDisp;
   Variant* URL;
@@ -167,7 +140,7 @@ struct TCppWebBrowser::Signals {
                              &call.post_data,   &call.headers, &cancel};
     self->InvokeEvent(DISPID_BEFORENAVIGATE2, &args);
     if (cancel == VARIANT_FALSE) return FALSE;
-    self->asked_ = nullptr;
+    self->guard_->Taken();
     webkit_policy_decision_ignore(decision);
     return TRUE;
   }
@@ -192,14 +165,12 @@ struct TCppWebBrowser::Signals {
   static void LoadChanged(WebKitWebView* view, WebKitLoadEvent event, TCppWebBrowser* self) {
     self->provisional_ = event == WEBKIT_LOAD_STARTED || event == WEBKIT_LOAD_REDIRECTED;
     if (event == WEBKIT_LOAD_STARTED) {
-      self->asked_ = nullptr;  // the page took the request up
+      self->guard_->Taken();  // the page took the request up
       self->loading_uri_ = AddressOf(view);
     }
     if (event == WEBKIT_LOAD_FINISHED) self->RaiseProgress(-1);
     if (event != WEBKIT_LOAD_COMMITTED) return;
-    // A new page starts with its dialogs allowed.
-    self->dialogs_blocked_ = false;
-    self->dialog_run_ = 0;
+    self->dialogs_->NewPage();
     self->RaiseNavigateComplete();
   }
 
@@ -207,7 +178,7 @@ struct TCppWebBrowser::Signals {
   // started; its error page would then replace the page the user went to.
   static gboolean LoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* failing_uri, GError*,
                              TCppWebBrowser* self) {
-    self->asked_ = nullptr;
+    self->guard_->Taken();
     return failing_uri != nullptr && self->loading_uri_ != failing_uri;
   }
 
@@ -223,34 +194,8 @@ struct TCppWebBrowser::Signals {
         static_cast<long>(webkit_web_view_get_estimated_load_progress(view) * kProgressMax));
   }
 
-  static void Crashed(WebKitWebView*, WebKitWebProcessTerminationReason reason,
-                      TCppWebBrowser* self) {
-    self->CloseDialog();
-    self->hang_timer_.disconnect();
-    if (self->ending_) return;
-    self->ShowCrashNext(NoticePageFor(reason, std::exchange(self->hung_, false)));
-  }
-
   // Same-document changes (fragment, history.pushState) commit no load.
   static void UriChanged(WebKitWebView*, GParamSpec*, TCppWebBrowser* self) { self->NoteAddress(); }
-
-  // The engine says so some seconds after the page failed to answer it.
-  static void ResponsivenessChanged(WebKitWebView* view, GParamSpec*, TCppWebBrowser* self) {
-    if (webkit_web_view_get_is_web_process_responsive(view)) {
-      self->hang_timer_.disconnect();
-    } else if (self->Asking()) {
-      self->ScheduleRetry();
-    } else {
-      self->WatchHungPage();
-    }
-  }
-
-  // Every dialog is answered here; one not kept for the user gets its
-  // default answer as soon as this returns.
-  static gboolean ScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, TCppWebBrowser* self) {
-    self->TakeDialog(dialog);
-    return TRUE;
-  }
 
   static gboolean UserAction(GtkWidget*, GdkEvent*, TCppWebBrowser* self) {
     self->may_open_window_ = true;
@@ -264,13 +209,9 @@ TCppWebBrowser::TCppWebBrowser() : Gtk::Box(Gtk::ORIENTATION_VERTICAL), home_pag
 }
 
 TCppWebBrowser::~TCppWebBrowser() {
-  crash_idle_.disconnect();
-  retry_idle_.disconnect();
-  hang_timer_.disconnect();
-  if (dialog_ != nullptr) {  // answered while the view it answers through lives
-    webkit_script_dialog_close(dialog_);
-    webkit_script_dialog_unref(dialog_);
-  }
+  visits_.reset();   // asks the guard
+  dialogs_.reset();  // both answer through the view
+  guard_.reset();
   if (view_ != nullptr) {
     g_signal_handlers_disconnect_by_data(view_, this);
     g_object_unref(view_);
@@ -334,9 +275,24 @@ void TCppWebBrowser::MakeView() {
   zoom_ = std::make_unique<TZoom>(view_);  // the view goes in with the zoom level over it
   pack_start(zoom_->Area(), true, true);
   returned_key_ = std::make_unique<TReturnedKey>(view_);
+  MakeGuards();
   ConnectSignals();
   // After ConnectSignals: it sees only the failures that get an error page.
-  visits_ = std::make_unique<TPageVisits>(view_, [this] { return !crashed_uri_.empty(); });
+  visits_ =
+      std::make_unique<TPageVisits>(view_, [this] { return !guard_->CrashedAddress().empty(); });
+}
+
+void TCppWebBrowser::MakeGuards() {
+  TPageGuard::Hooks hooks;
+  hooks.process_gone = [this] { dialogs_->Close(); };
+  hooks.notice_next = [this] {
+    provisional_ = true;  // until the notice commits
+    return committed_uri_;
+  };
+  hooks.notice_shown = [this] { RaiseProgress(-1); };
+  hooks.waiting_for_user = [this] { return dialogs_->Open(); };
+  guard_ = std::make_unique<TPageGuard>(view_, std::move(hooks));
+  dialogs_ = std::make_unique<TScriptDialogPolicy>(view_, *this, *guard_);
 }
 
 void TCppWebBrowser::ConnectSignals() {
@@ -347,11 +303,7 @@ void TCppWebBrowser::ConnectSignals() {
   g_signal_connect(view_, "notify::uri", G_CALLBACK(Signals::UriChanged), this);
   g_signal_connect(view_, "notify::estimated-load-progress", G_CALLBACK(Signals::ProgressChanged),
                    this);
-  g_signal_connect(view_, "web-process-terminated", G_CALLBACK(Signals::Crashed), this);
   g_signal_connect(view_, "load-failed", G_CALLBACK(Signals::LoadFailed), this);
-  g_signal_connect(view_, "notify::is-web-process-responsive",
-                   G_CALLBACK(Signals::ResponsivenessChanged), this);
-  g_signal_connect(view_, "script-dialog", G_CALLBACK(Signals::ScriptDialog), this);
   g_signal_connect(view_, "button-press-event", G_CALLBACK(Signals::UserAction), this);
   g_signal_connect(view_, "key-press-event", G_CALLBACK(Signals::UserAction), this);
   WatchResponses(view_);
@@ -380,140 +332,10 @@ void TCppWebBrowser::RaiseProgress(long progress) {
   InvokeEvent(DISPID_PROGRESSCHANGE, &args);
 }
 
-void TCppWebBrowser::ShowCrashNext(const std::string& notice) {
-  asked_ = nullptr;  // went with the process
-  crash_notice_ = &notice;
-  // The engine forgets the address with its process; ours is the last one
-  // the window was told about.
-  crashed_uri_ = committed_uri_;
-  provisional_ = true;  // until the crash page commits
-  // Loading from inside the engine's own notice does not take; do it next.
-  crash_idle_.disconnect();
-  crash_idle_ = Glib::signal_idle().connect([this] {
-    ShowCrash();
-    return false;
-  });
-}
-
-void TCppWebBrowser::ShowCrash() {
-  RaiseProgress(-1);
-  webkit_web_view_load_alternate_html(view_, crash_notice_->c_str(), crashed_uri_.c_str(), nullptr);
-}
-
-// Sends the user's request for another page. A page that does not answer
-// any more cannot take it: its process is ended first.
 void TCppWebBrowser::Ask(std::function<void()> request) {
   MakeView();
-  CloseDialog();  // the page's question is moot once the user leaves
-  crash_idle_.disconnect();
-  asked_ = std::move(request);
-  asked_at_ = g_get_monotonic_time();
-  if (!webkit_web_view_get_is_web_process_responsive(view_)) {
-    Retry();
-    return;
-  }
-  std::function<void()> send = asked_;  // a handler on the way may replace asked_
-  send();
-}
-
-bool TCppWebBrowser::Asking() const {
-  return asked_ && g_get_monotonic_time() - asked_at_ < kAskedForUs;
-}
-
-void TCppWebBrowser::ScheduleRetry() {
-  if (retry_idle_.connected()) return;
-  retry_idle_ = Glib::signal_idle().connect([this] {
-    Retry();
-    return false;
-  });
-}
-
-// The page did not take the user's request up (its script never returns, or
-// shows dialog after dialog): a fresh process gets the request instead.
-void TCppWebBrowser::Retry() {
-  std::function<void()> request = std::exchange(asked_, nullptr);
-  if (!request) return;
-  EndPage();
-  request();
-}
-
-// Ends the page's process without a crash page: a load of the user's follows.
-void TCppWebBrowser::EndPage() {
-  ending_ = true;
-  webkit_web_view_terminate_web_process(view_);
-  ending_ = false;
-}
-
-// A page that waits for the user to answer its dialog is not hung.
-void TCppWebBrowser::WatchHungPage() {
-  if (dialog_ != nullptr || hang_timer_.connected()) return;
-  hang_timer_ = Glib::signal_timeout().connect(
-      [this] {
-        EndHungPage();
-        return false;
-      },
-      kHungPageGraceMs);
-}
-
-void TCppWebBrowser::EndHungPage() {
-  hung_ = true;
-  webkit_web_view_terminate_web_process(view_);  // see Signals::Crashed
-}
-
-void TCppWebBrowser::TakeDialog(WebKitScriptDialog* dialog) {
-  if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM) {
-    webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);  // a page cannot keep the user
-    return;
-  }
-  if (Asking()) {  // a dialog instead of the page the user asked for
-    ScheduleRetry();
-    return;
-  }
-  if (dialogs_blocked_) return;
-  const bool follows =
-      dialog_closed_at_ != 0 && g_get_monotonic_time() - dialog_closed_at_ < kDialogRunGapUs;
-  dialog_run_ = follows ? dialog_run_ + 1 : 1;
-  CloseDialog();
-  dialog_ = webkit_script_dialog_ref(dialog);
-  if (!bar_) {  // made for the first dialog: most windows never need it
-    bar_ = std::make_unique<TScriptDialogBar>(
-        view_, [this](bool ok, const std::string& text) { AnswerDialog(ok, text); },
-        [this] { BlockDialogs(); });
-    pack_start(*bar_, false, false);
-    reorder_child(*bar_, 0);
-  }
-  bar_->Show(dialog, dialog_run_ > 1);
-}
-
-void TCppWebBrowser::AnswerDialog(bool ok, const std::string& text) {
-  if (dialog_ == nullptr) return;
-  switch (webkit_script_dialog_get_dialog_type(dialog_)) {
-    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
-      webkit_script_dialog_confirm_set_confirmed(dialog_, ok);
-      break;
-    case WEBKIT_SCRIPT_DIALOG_PROMPT:
-      if (ok) webkit_script_dialog_prompt_set_text(dialog_, text.c_str());
-      break;
-    default:
-      break;
-  }
-  CloseDialog();
-}
-
-void TCppWebBrowser::BlockDialogs() {
-  dialogs_blocked_ = true;
-  AnswerDialog(false, "");
-}
-
-void TCppWebBrowser::CloseDialog() {
-  if (bar_) bar_->Close();
-  if (dialog_ == nullptr) return;
-  WebKitScriptDialog* dialog = std::exchange(dialog_, nullptr);
-  webkit_script_dialog_close(dialog);  // the page's script goes on from here
-  webkit_script_dialog_unref(dialog);
-  dialog_closed_at_ = g_get_monotonic_time();
-  // The engine may have found the page unresponsive while it waited.
-  if (!webkit_web_view_get_is_web_process_responsive(view_)) WatchHungPage();
+  dialogs_->Close();  // the page's question is moot once the user leaves
+  guard_->Ask(std::move(request));
 }
 
 // Calls the engine to ask for a load; see NoteAddress.
@@ -535,9 +357,8 @@ void TCppWebBrowser::EndRequest(bool handed_over) {
 }
 
 void TCppWebBrowser::LoadAddress(std::string uri) {
-  crashed_uri_.clear();
-  crash_idle_.disconnect();
   MakeView();
+  guard_->ForgetCrash();
   if (related_ != nullptr && related_ == g_requesting_view) {
     deferred_load_ = uri;
     return;
@@ -575,14 +396,15 @@ HRESULT TCppWebBrowser::GoHome() {
 }
 
 HRESULT TCppWebBrowser::Stop() {
-  asked_ = nullptr;
   webkit_web_view_stop_loading(View());
+  guard_->Taken();
   return S_OK;
 }
 
 HRESULT TCppWebBrowser::Refresh() {
-  if (!crashed_uri_.empty()) {
-    Ask([this, uri = crashed_uri_] { LoadAddress(uri); });
+  const std::string& crashed = guard_->CrashedAddress();
+  if (!crashed.empty()) {
+    Ask([this, uri = crashed] { LoadAddress(uri); });
   } else {
     Ask([this] { Request(webkit_web_view_reload); });
   }
@@ -590,7 +412,7 @@ HRESULT TCppWebBrowser::Refresh() {
 }
 
 void TCppWebBrowser::RefreshBypassingCache() {
-  if (!crashed_uri_.empty()) {  // a crash notice is ours, not from a cache
+  if (!guard_->CrashedAddress().empty()) {  // a crash notice is ours, not from a cache
     Refresh();
     return;
   }

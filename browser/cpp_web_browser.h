@@ -14,9 +14,9 @@
 #include "platform/com.h"
 
 typedef struct _WebKitWebView WebKitWebView;
-typedef struct _WebKitScriptDialog WebKitScriptDialog;
 class TCppWebBrowser;
-class TScriptDialogBar;
+class TPageGuard;
+class TScriptDialogPolicy;
 class TFindBar;
 class TZoom;
 class TReturnedKey;
@@ -43,10 +43,8 @@ using TWebBrowserProgressChange =
 using TWebBrowserNavigateComplete2 =
     std::function<void(TCppWebBrowser* Sender, IDispatch* pDisp, Variant* URL)>;
 
-// A page cannot take its window hostage: a page whose process dies is
-// replaced by a notice of ours; a page that does not take the user's request
-// for another page up is ended; script dialogs show in a strip above the page;
-// one user action opens at most one window.
+// One user action opens at most one window; the page's crash and hang guard
+// and its script dialogs live in files of their own.
 class TCppWebBrowser : public Gtk::Box {
  public:
   // The component is created now; its engine view at the first operation,
@@ -140,21 +138,9 @@ class TCppWebBrowser : public Gtk::Box {
   void NoteAddress();
   void RaiseNavigateComplete();
   void RaiseProgress(long progress);
-  void ShowCrashNext(const std::string& notice);
-  void ShowCrash();
-  // A user's request for another page; see Retry.
+  void MakeGuards();
+  // A user's request for another page; see TPageGuard.
   void Ask(std::function<void()> request);
-  bool Asking() const;
-  void ScheduleRetry();
-  void Retry();
-  void EndPage();
-  void WatchHungPage();
-  void EndHungPage();
-  // The page's script dialogs.
-  void TakeDialog(WebKitScriptDialog* dialog);
-  void AnswerDialog(bool ok, const std::string& text);
-  void BlockDialogs();
-  void CloseDialog();
 
   static constexpr std::size_t kEventCount = 32;
   std::array<std::function<void(void*)>, kEventCount> handlers_;
@@ -173,23 +159,9 @@ class TCppWebBrowser : public Gtk::Box {
   std::optional<NavigateCall> navigate_call_;
   std::optional<std::string> deferred_load_;  // see EndRequest
   std::string committed_uri_;
-  std::string crashed_uri_;
-  std::string loading_uri_;  // of the newest load asked for or started                    // the
-                             // page to load again after a crash
-  const std::string* crash_notice_ = nullptr;  // the page shown in its place
-  sigc::connection crash_idle_;
-  // The user's last request until the page takes it up, and when it came.
-  std::function<void()> asked_;
-  gint64 asked_at_ = 0;
-  bool ending_ = false;  // the process is ended on purpose, a load follows
-  bool hung_ = false;    // the process is ended for not answering
-  sigc::connection retry_idle_;
-  sigc::connection hang_timer_;
-  WebKitScriptDialog* dialog_ = nullptr;   // on screen, waiting for the user
-  std::unique_ptr<TScriptDialogBar> bar_;  // made for the first dialog
-  int dialog_run_ = 0;                     // dialogs in a row, each soon after the last
-  gint64 dialog_closed_at_ = 0;
-  bool dialogs_blocked_ = false;
+  std::string loading_uri_;  // of the newest load asked for or started
+  std::unique_ptr<TPageGuard> guard_;
+  std::unique_ptr<TScriptDialogPolicy> dialogs_;
   bool may_open_window_ = false;  // a user action in the page allows one
   std::unique_ptr<TZoom> zoom_;
   std::unique_ptr<TFindBar> find_bar_;

@@ -7,7 +7,7 @@ RUN_PACKAGES=(build-essential cmake pkg-config libgtkmm-3.0-dev libwebkit2gtk-4.
 # And to test it.
 TEST_PACKAGES=(xvfb xauth libgtest-dev libgmock-dev googletest libbenchmark-dev libxtst-dev
   libsoup-3.0-dev clang libclang-rt-14-dev file desktop-file-utils
-  gnome-keyring libsecret-tools dbus
+  gnome-keyring libsecret-tools dbus dbus-x11 at-spi2-core
   lintian appstream man-db python3)
 # And to test it as a Wayland client: a headless compositor and its keyboards.
 WAYLAND_PACKAGES=(sway wtype)

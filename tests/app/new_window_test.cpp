@@ -1,9 +1,14 @@
 // Pages that ask for a new window, clicked with the real pointer: secondary
 // windows, where they open, what they load and what their buttons act on.
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/handover_message.h"
+#include "app/notice_bar.h"
+#include "app/startup.h"
+#include "app/window_limit.h"
 #include "tests/app/navigation_support.h"
 #include "tests/support/dialog_closer.h"
 
@@ -181,6 +186,84 @@ TEST_F(NewWindowTest, AWindowThatCannotBeBuiltIsReportedAndNothingIsHandedBack) 
   TFormHTML* second = OpenFrom(form_, "blank");
   ASSERT_NE(second, nullptr);
   EXPECT_TRUE(WaitForPage(second, server_.Url("/opened.html")));
+}
+
+// Shown windows with no page, far from the browser windows: they bring the
+// program to `count` windows cheaply.
+void FillUpTo(std::size_t count) {
+  while (Application->Forms().size() < count) {
+    auto* form = new TForm(Application);
+    form->set_default_size(10, 10);
+    form->move(2400, 1900);
+    form->show();
+  }
+}
+
+// What the notice strip over `form`'s page says; empty when none shows.
+std::string Notice(TFormHTML* form) {
+  for (Gtk::Widget* child : form->CppWebBrowser1->get_children()) {
+    auto* bar = dynamic_cast<TNoticeBar*>(child);
+    if (bar != nullptr && bar->get_visible()) return bar->get_accessible()->get_name();
+  }
+  return "";
+}
+
+TEST_F(NewWindowTest, AtTheWindowLimitAPageGetsNoWindowAndTheUserIsToldWhy) {
+  for (const char* id : {"blank", "pop"}) {
+    SCOPED_TRACE(id);
+    FillUpTo(kMaxWindows);
+    ASSERT_TRUE(navtest::ClickElement(form_, id));
+    ASSERT_TRUE(RunUntil([&] { return !Notice(form_).empty(); }));
+    RunFor(300);
+    EXPECT_EQ(Notice(form_), WindowLimitNotice());
+    EXPECT_EQ(Application->Forms().size(), kMaxWindows);
+    EXPECT_EQ(Location(form_), server_.Url("/opener.html"));
+    Application->Forms().back()->hide();  // as the user closes it: room for one
+    ASSERT_TRUE(navtest::ClickElement(form_, id));
+    TFormHTML* opened = nullptr;
+    ASSERT_TRUE(RunUntil([&] {
+      opened = dynamic_cast<TFormHTML*>(Application->Forms().back());
+      return opened != nullptr && opened != form_;
+    }));
+    EXPECT_EQ(Application->Forms().size(), kMaxWindows);
+    EXPECT_TRUE(WaitForPage(
+        opened, server_.Url(id == std::string("pop") ? "/popped.html" : "/opened.html")));
+    delete opened;
+  }
+  // A browser window the user closed goes for good when room is needed.
+  FillUpTo(kMaxWindows - 1);
+  TFormHTML* closed = OpenFrom(form_, "blank");
+  ASSERT_NE(closed, nullptr);
+  ASSERT_TRUE(WaitForPage(closed, server_.Url("/opened.html")));
+  gtk_window_close(closed->gobj());
+  ASSERT_TRUE(RunUntil([&] { return !closed->get_visible(); }));
+  ASSERT_TRUE(navtest::ClickElement(form_, "blank"));
+  EXPECT_TRUE(RunUntil([&] {
+    const auto& forms = Application->Forms();
+    return std::find(forms.begin(), forms.end(), closed) == forms.end() &&
+           dynamic_cast<TFormHTML*>(forms.back()) != nullptr && forms.back() != form_;
+  }));
+  EXPECT_EQ(Application->Forms().size(), kMaxWindows);
+}
+
+TEST_F(NewWindowTest, AHandOverPastTheLimitOpensWhatFitsAndSaysWhatItLeft) {
+  FillUpTo(kMaxWindows - 3);
+  THandOver handover;
+  for (int i = 0; i < 5; ++i)
+    handover.addresses.push_back(server_.Url("/two.html#" + std::to_string(i)));
+  OpenWindows(handover);
+  ASSERT_EQ(Application->Forms().size(), kMaxWindows);
+  auto* newest = dynamic_cast<TFormHTML*>(Application->Forms().back());
+  ASSERT_NE(newest, nullptr);
+  EXPECT_TRUE(WaitForPage(newest, server_.Url("/two.html#2")));
+  EXPECT_EQ(Notice(newest),
+            "開いているウィンドウが上限の 50 個に達したため、2 個のアドレスは開きませんでした。"
+            "ウィンドウを閉じてから開き直してください。");
+  EXPECT_EQ(Notice(form_), "");
+  // With no room at all, the main window says so and nothing opens.
+  OpenWindows(THandOver{"", {server_.Url("/two.html")}, 0});
+  EXPECT_EQ(Application->Forms().size(), kMaxWindows);
+  EXPECT_NE(Notice(form_).find("1 個のアドレスは開きませんでした"), std::string::npos);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // the program does is seen from the test's web server and the X server.
 #include <X11/Xatom.h>
 #include <gio/gio.h>
+#include <gio/gunixsocketaddress.h>
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -15,7 +16,9 @@
 #include <memory>
 #include <sstream>
 
+#include "app/handover_message.h"
 #include "app/rendering_path.h"
+#include "app/window_limit.h"
 #include "tests/support/files.h"
 #include "tests/support/gui_test.h"
 #include "tests/support/http_server.h"
@@ -179,6 +182,33 @@ std::vector<pid_t> ProcessesFor(const std::string& root) {
     if (environment.find(marker + '\0') != std::string::npos) found.push_back(std::stoi(name));
   }
   return found;
+}
+
+// Sends `bytes` to the hand-over socket at `path` as a later start would, and
+// returns the answer; with `stall`, the end of the message never comes.
+std::string SendToRunningCopy(const std::string& path, const std::string& bytes, bool stall) {
+  GSocket* socket =
+      g_socket_new(G_SOCKET_FAMILY_UNIX, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_DEFAULT, nullptr);
+  g_socket_set_timeout(socket, kProgramTimeoutMs / 1000);
+  GSocketAddress* address = g_unix_socket_address_new(path.c_str());
+  std::string answer;
+  if (g_socket_connect(socket, address, nullptr, nullptr)) {
+    // An oversized message is cut off by the running copy: the rest may not go.
+    for (std::size_t sent = 0; sent < bytes.size();) {
+      const gssize n =
+          g_socket_send(socket, bytes.data() + sent, bytes.size() - sent, nullptr, nullptr);
+      if (n <= 0) break;
+      sent += std::size_t(n);
+    }
+    if (!stall) g_socket_shutdown(socket, FALSE, TRUE, nullptr);
+    char chunk[16];
+    for (gssize n; (n = g_socket_receive(socket, chunk, sizeof chunk, nullptr, nullptr)) > 0;) {
+      answer.append(chunk, std::size_t(n));
+    }
+  }
+  g_object_unref(address);
+  g_object_unref(socket);
+  return answer;
 }
 
 // A page that stores a cookie lasting a day and a local storage item, then
@@ -433,13 +463,16 @@ TEST_F(ProgramTest, AFaultySettingsFileIsSaidInOneLineAndTheProgramStarts) {
   struct Case {
     const char* name;
     std::function<void()> make;
+    int lines;
   };
   const std::string file = root_ + "/config/tavorin/tavorin.conf";
   const Case cases[] = {
-      {"missing", [] {}},
-      {"empty", [&] { WriteSettings(""); }},
-      {"malformed", [&] { WriteSettings("[Tavorin\nhome-page\n"); }},
-      {"unreadable", [&] { std::filesystem::create_directories(file); }},
+      {"missing, as on a new install", [] {}, 0},
+      {"empty", [&] { WriteSettings(""); }, 1},
+      {"malformed", [&] { WriteSettings("[Tavorin\nhome-page\n"); }, 1},
+      {"unreadable", [&] { std::filesystem::create_directories(file); }, 1},
+      {"a script for a home page",
+       [&] { WriteSettings("[Tavorin]\nhome-page=javascript:alert(1)\n"); }, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -447,10 +480,77 @@ TEST_F(ProgramTest, AFaultySettingsFileIsSaidInOneLineAndTheProgramStarts) {
     c.make();
     Program& program = Start();
     ASSERT_TRUE(WaitForWindows(program, 1));
-    EXPECT_EQ(LinesStartingWith(program.Errors(), "tavorin: 設定ファイル " + file + ": "), 1);
+    EXPECT_EQ(LinesStartingWith(program.Errors(), "tavorin: 設定ファイル " + file + ": "), c.lines);
     ASSERT_TRUE(Close(program));
     WaitForEngineToEnd();
   }
+}
+
+TEST_F(ProgramTest, AStartOpensAtMostTwentyWindowsAndSaysHowManyAddressesItLeft) {
+  std::vector<std::string> addresses;
+  for (int i = 0; i < 25; ++i) addresses.push_back(server_.Url("/other.html#" + std::to_string(i)));
+  Program& program = Start(addresses);
+  ASSERT_TRUE(WaitForWindows(program, kMaxWindowsPerRequest));
+  RunFor(1000);
+  EXPECT_EQ(WindowsOf(program.Pid()).size(), kMaxWindowsPerRequest);
+  EXPECT_EQ(LinesStartingWith(program.Errors(),
+                              "tavorin: 一度に開けるウィンドウは 20 個までのため、"
+                              "残りの 5 個のアドレスは開きませんでした。"),
+            1);
+  EXPECT_TRUE(Close(program));
+}
+
+std::string Frame(const std::vector<std::string>& addresses) {
+  std::string message = EncodeHandOver("", {});
+  const std::uint32_t fields = std::uint32_t(addresses.size() + 1);
+  for (int i = 0; i < 4; ++i) message[24 + i] = char(fields >> (24 - 8 * i));
+  for (const std::string& a : addresses) {
+    const std::uint32_t n = std::uint32_t(a.size());
+    message += {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
+    message += a;
+  }
+  return message;
+}
+
+TEST_F(ProgramTest, TheRunningCopyOpensWellFormedHandOversOnlyAndAtMostTwentyWindowsOfOne) {
+  Program& first = Start({server_.Url("/home.html")});
+  ASSERT_TRUE(WaitForWindows(first, 1));
+  const std::string socket = Data("instance");
+  std::vector<std::string> many;
+  for (int i = 0; i < 22; ++i) many.push_back(server_.Url("/other.html#" + std::to_string(i)));
+  std::string random;
+  for (int i = 0; i < 4096; ++i) random.push_back(char(g_random_int_range(0, 256)));
+  const std::string one = EncodeHandOver("", {server_.Url("/check.html")});
+  struct Case {
+    const char* name;
+    std::string message;
+    const char* answer;
+    std::size_t windows;  // new ones
+    bool stall = false;
+  };
+  const Case cases[] = {
+      {"well-formed", one, "OK", 1},
+      {"22 addresses", Frame(many), "OK", kMaxWindowsPerRequest},
+      {"random bytes", random, "NO", 0},
+      {"cut short", one.substr(0, one.size() - 2), "NO", 0},
+      {"oversized", one + std::string(2 * kLargestHandOver, 'a'), "NO", 0},
+      {"never ends", one.substr(0, 10), "", 0, true},
+  };
+  std::size_t windows = 1;
+  int dropped = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(SendToRunningCopy(socket, c.message, c.stall), c.answer);
+    windows += c.windows;
+    dropped += c.windows == 0;
+    EXPECT_TRUE(WaitForWindows(first, windows));
+    RunFor(1000);
+    EXPECT_EQ(WindowsOf(first.Pid()).size(), windows);
+    EXPECT_EQ(LinesStartingWith(first.Errors(), "tavorin: 引き継ぎのメッセージ"), dropped);
+  }
+  EXPECT_EQ(Asked("/check.html"), 1);
+  EXPECT_TRUE(first.Running());
+  EXPECT_TRUE(Close(first));
 }
 
 // Windows that come back. The first run has two windows: the main one went
