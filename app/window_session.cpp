@@ -6,7 +6,9 @@
 #include <algorithm>
 
 #include "app/form_html.h"
+#include "app/notice_bar.h"
 #include "app/restore_bar.h"
+#include "app/window_limit.h"
 #include "browser/profile.h"
 
 namespace {
@@ -104,11 +106,15 @@ void TWindowSession::BringBack(bool main_done) {
     }
     next = 1;
   }
-  const std::size_t end = std::min(windows.size(), kMostWindows);
-  for (std::size_t i = next; i < end; ++i) {
+  // Within the program's window limits, like any other request for windows.
+  const TWindowGrant grant = GrantWindows(windows.size() - next);
+  for (std::size_t i = next; i < next + grant.open; ++i) {
     auto* window = new TFormHTML(Application, windows[i].address, windows[i].state);
     Place(*window, windows[i]);
     window->show();
+  }
+  if (!grant.notice.empty() && main_ != nullptr) {
+    TNoticeBar::Show(*main_->CppWebBrowser1, grant.notice);
   }
   Changed();
 }

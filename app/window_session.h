@@ -16,9 +16,6 @@ class TRestoreBar;
 
 class TWindowSession {
  public:
-  // At most this many windows come back.
-  static constexpr std::size_t kMostWindows = 20;
-
   TWindowSession(std::string path, RestoreWindows policy);
   ~TWindowSession();
   TWindowSession(const TWindowSession&) = delete;
