@@ -1,9 +1,9 @@
 // Events of the window's browser component.
 #include "app/form_html.h"
 #include "app/notice_bar.h"
+#include "app/suggestion_list.h"
 #include "app/window_limit.h"
 #include "app/window_session.h"
-#include "app/suggestion_list.h"
 
 void TFormHTML::CppWebBrowser1NavigateComplete2(TCppWebBrowser*, IDispatch*, Variant*) {
   // The component's own location, not the event's address: a frame's

@@ -21,7 +21,7 @@ struct TSettings {
   std::string download_folder;  // an absolute path
   RestoreWindows restore_windows = RestoreWindows::kAsk;
   HardwareAcceleration hardware_acceleration = HardwareAcceleration::kAuto;
-  bool keep_history = true;     // false: no page is recorded
+  bool keep_history = true;  // false: no page is recorded
 };
 
 TSettings DefaultSettings();
