@@ -130,18 +130,31 @@ TEST_F(SettingsFileTest, WhatIsWrongGivesTheDefaultsForWhatItAffectsAndIsSaid) {
   }
 }
 
-TEST_F(SettingsFileTest, RestoreWindowsIsAskAlwaysOrNeverAndAskWhenUnset) {
+// Keys that take one of a few words: a word of its own sets it, anything
+// else is said and gives that key's default, and nothing else is spoilt.
+TEST_F(SettingsFileTest, WordValuedKeysTakeTheirWordsAndTheirDefaultOtherwise) {
+  using HA = HardwareAcceleration;
+  using RW = RestoreWindows;
   struct Row {
     const char* line;
-    RestoreWindows restore;
-    bool problem;
+    RW restore;
+    HA acceleration;
+    const char* problem;  // a part of the line; null: none
   };
   const Row rows[] = {
-      {"", RestoreWindows::kAsk, false},
-      {"restore-windows=ask\n", RestoreWindows::kAsk, false},
-      {"restore-windows=always\n", RestoreWindows::kAlways, false},
-      {"restore-windows=never\n", RestoreWindows::kNever, false},
-      {"restore-windows=sometimes\n", RestoreWindows::kAsk, true},
+      {"", RW::kAsk, HA::kAuto, nullptr},
+      {"restore-windows=ask\n", RW::kAsk, HA::kAuto, nullptr},
+      {"restore-windows=always\n", RW::kAlways, HA::kAuto, nullptr},
+      {"restore-windows=never\n", RW::kNever, HA::kAuto, nullptr},
+      {"restore-windows=sometimes\n", RW::kAsk, HA::kAuto,
+       "restore-windows の値 \"sometimes\" は ask、always、never のどれでもありません"},
+      {"hardware-acceleration=\n", RW::kAsk, HA::kAuto, nullptr},
+      {"hardware-acceleration=auto\n", RW::kAsk, HA::kAuto, nullptr},
+      {"hardware-acceleration= always \n", RW::kAsk, HA::kAlways, nullptr},
+      {"hardware-acceleration=never\n", RW::kAsk, HA::kNever, nullptr},
+      {"hardware-acceleration=yes\n", RW::kAsk, HA::kAuto,
+       ": hardware-acceleration の値 \"yes\" は auto、always、never のどれでもありません。"
+       "その項目は既定の設定を使います"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
@@ -149,43 +162,12 @@ TEST_F(SettingsFileTest, RestoreWindowsIsAskAlwaysOrNeverAndAskWhenUnset) {
     const TSettings settings =
         ReadSettings(Write(std::string("[Tavorin]\nhome-page=http://a/\n") + row.line), problem);
     EXPECT_EQ(settings.restore_windows, row.restore);
-    EXPECT_EQ(
-        problem.find(
-            "restore-windows の値 \"sometimes\" は ask、always、never のどれでもありません") !=
-            std::string::npos,
-        row.problem)
-        << problem;
-  }
-}
-
-TEST_F(SettingsFileTest, HardwareAccelerationIsAutoUnlessAValidWordSaysOtherwise) {
-  using HA = HardwareAcceleration;
-  struct Case {
-    const char* line;
-    HA value;
-    const char* problem;  // a part of the line; null: none
-  };
-  const Case cases[] = {
-      {"", HA::kAuto, nullptr},
-      {"hardware-acceleration=\n", HA::kAuto, nullptr},
-      {"hardware-acceleration=auto\n", HA::kAuto, nullptr},
-      {"hardware-acceleration= always \n", HA::kAlways, nullptr},
-      {"hardware-acceleration=never\n", HA::kNever, nullptr},
-      {"hardware-acceleration=yes\n", HA::kAuto,
-       ": hardware-acceleration の値 \"yes\" は auto、always、never のどれでもありません。"
-       "その項目は既定の設定を使います"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.line);
-    std::string problem;
-    const TSettings settings =
-        ReadSettings(Write(std::string("[Tavorin]\nhome-page=http://a/\n") + c.line), problem);
-    EXPECT_EQ(settings.hardware_acceleration, c.value);
-    EXPECT_EQ(settings.home_page, "http://a/");  // a bad value spoils nothing else
-    if (c.problem == nullptr) {
+    EXPECT_EQ(settings.hardware_acceleration, row.acceleration);
+    EXPECT_EQ(settings.home_page, "http://a/");
+    if (row.problem == nullptr) {
       EXPECT_EQ(problem, "");
     } else {
-      EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
+      EXPECT_NE(problem.find(row.problem), std::string::npos) << problem;
     }
   }
 }
