@@ -1,15 +1,10 @@
 #include "app/notice_bar.h"
 
 #include "browser/strip_accessibility.h"
+#include "browser/strip_over_page.h"
 
 void TNoticeBar::Show(Gtk::Box& browser, const std::string& text) {
-  for (Gtk::Widget* child : browser.get_children()) {
-    if (auto* bar = dynamic_cast<TNoticeBar*>(child)) return bar->Say(text);
-  }
-  auto* bar = Gtk::manage(new TNoticeBar());
-  browser.pack_start(*bar, false, false);
-  browser.reorder_child(*bar, 0);
-  bar->Say(text);
+  StripOverPage<TNoticeBar>(browser).Say(text);
 }
 
 TNoticeBar::TNoticeBar() : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 6) {

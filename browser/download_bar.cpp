@@ -6,6 +6,7 @@
 #include <webkit2/webkit2.h>
 
 #include "browser/cpp_web_browser.h"
+#include "browser/strip_over_page.h"
 
 namespace {
 
@@ -16,15 +17,7 @@ TDownloadBar::Launcher& CurrentLauncher() {
 
 }  // namespace
 
-TDownloadBar& TDownloadBar::Of(Gtk::Box& browser) {
-  for (Gtk::Widget* child : browser.get_children()) {
-    if (auto* bar = dynamic_cast<TDownloadBar*>(child)) return *bar;
-  }
-  auto* bar = Gtk::manage(new TDownloadBar());
-  browser.pack_start(*bar, false, false);
-  browser.reorder_child(*bar, 0);
-  return *bar;
-}
+TDownloadBar& TDownloadBar::Of(Gtk::Box& browser) { return StripOverPage<TDownloadBar>(browser); }
 
 void TDownloadBar::SetLauncher(Launcher launcher) { CurrentLauncher() = std::move(launcher); }
 

@@ -1,20 +1,13 @@
 #include "browser/login_bar.h"
 
 #include "browser/strip_accessibility.h"
+#include "browser/strip_over_page.h"
 
 namespace {
 constexpr char kQuestion[] = "このサイトのパスワードを保存しますか？";
 }
 
-TLoginBar& TLoginBar::Of(Gtk::Box& browser) {
-  for (Gtk::Widget* child : browser.get_children()) {
-    if (auto* bar = dynamic_cast<TLoginBar*>(child)) return *bar;
-  }
-  auto* bar = Gtk::manage(new TLoginBar());
-  browser.pack_start(*bar, false, false);
-  browser.reorder_child(*bar, 0);
-  return *bar;
-}
+TLoginBar& TLoginBar::Of(Gtk::Box& browser) { return StripOverPage<TLoginBar>(browser); }
 
 TLoginBar::TLoginBar() : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 6) {
   set_name("LoginBar");
