@@ -21,10 +21,6 @@ std::vector<Suggestion> GatherSuggestions(const std::vector<SuggestionSource*>& 
   return gathered;
 }
 
-bool SuggestionMatches(std::string_view folded, std::string_view url, std::string_view title) {
-  return !folded.empty() && HistoryIndex::FoldedText(url, title).find(folded) != std::string::npos;
-}
-
 std::vector<Suggestion> HistorySuggestions::Suggest(std::string_view typed, std::size_t limit) {
   std::vector<Suggestion> found;
   for (HistoryEntry& entry : store_.Match(typed, limit)) {

@@ -28,10 +28,6 @@ class SuggestionSource {
 std::vector<Suggestion> GatherSuggestions(const std::vector<SuggestionSource*>& sources,
                                           std::string_view typed, std::size_t limit);
 
-// Whether FoldForMatch() of `title` or of `url` contains `folded`: how a
-// source of a few entries matches without an index of its own.
-bool SuggestionMatches(std::string_view folded, std::string_view url, std::string_view title);
-
 // The pages of the history, ranked by how often and how recently each was
 // visited.
 class HistorySuggestions : public SuggestionSource {
