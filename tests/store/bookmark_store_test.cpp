@@ -1,45 +1,43 @@
 #include "store/bookmark_store.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tests/support/files.h"
+#include "tests/support/private_folders.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+Names NamesOf(const std::vector<Bookmark>& bookmarks) {
+  Names names;
+  for (const Bookmark& b : bookmarks) names.push_back(b.name);
+  return names;
+}
 
 class BookmarkStoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tavorin-bookmarks-XXXXXX";
-    folder_ = mkdtemp(pattern);
-    Reopen();
-  }
+  void SetUp() override { Reopen(); }
   void TearDown() override {
     store_.reset();
-    fs::remove_all(folder_);
+    testsupport::RemoveTree(root_);
   }
   void Reopen() {
     store_.reset();
-    store_ = BookmarkStore::Open(folder_ / "profile");
+    store_ = BookmarkStore::Open(root_ + "/profile");
     ASSERT_NE(store_, nullptr);
   }
-  fs::path File() const { return folder_ / "profile" / BookmarkStore::kFileName; }
   std::string OnDisk() const {
-    return testsupport::ReadFile(File()) + testsupport::ReadFile(File().string() + "-wal");
-  }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const Bookmark& b : store_->All()) names.push_back(b.name);
-    return names;
+    return testsupport::ReadFile(file_) + testsupport::ReadFile(file_ + "-wal");
   }
 
-  fs::path folder_;
+  const std::string root_ = testsupport::MakePrivateRoot();
+  const std::string file_ = root_ + "/profile/" + BookmarkStore::kFileName;
   std::unique_ptr<BookmarkStore> store_;
 };
 
@@ -47,10 +45,9 @@ TEST_F(BookmarkStoreTest, KeptOnlyForTheUserAndAcrossARestartNewestFirst) {
   ASSERT_TRUE(store_->Put("http://a.example/", "あ"));
   ASSERT_TRUE(store_->Put("http://b.example/", "B"));
   Reopen();
-  EXPECT_EQ(Names(), (std::vector<std::string>{"B", "あ"}));
-  struct stat status;
-  ASSERT_EQ(stat(File().c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 0777, 0600u);
+  EXPECT_EQ(NamesOf(store_->All()), (Names{"B", "あ"}));
+  EXPECT_EQ(fs::status(file_).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(BookmarkStoreTest, AnAddressIsKeptOnceAndABlankNameIsTheAddress) {
@@ -72,41 +69,27 @@ TEST_F(BookmarkStoreTest, ARemovedBookmarkLeavesNothingOnDisk) {
   EXPECT_TRUE(store_->Remove(kept->id));
   EXPECT_FALSE(store_->Remove(kept->id));
   EXPECT_EQ(OnDisk().find("Qz7"), std::string::npos);
-  EXPECT_EQ(Names(), std::vector<std::string>{"other"});
+  EXPECT_EQ(NamesOf(store_->All()), Names{"other"});
 }
 
-struct MatchCase {
-  const char* typed;
-  std::vector<std::string> names;  // newest first
-};
-
-class BookmarkMatchTest : public BookmarkStoreTest,
-                          public ::testing::WithParamInterface<MatchCase> {};
-
-TEST_P(BookmarkMatchTest, ByNameOrAddressFolded) {
+TEST_F(BookmarkStoreTest, MatchedAndSuggestedByNameOrAddressFolded) {
   store_->Put("https://shop.example/tea", "緑茶ショップ");
   store_->Put("https://books.example/", "Books 本屋");
   store_->Put("https://www.example.jp/%E6%9C%AC", "Example");
-  std::vector<std::string> names;
-  for (const Bookmark& b : store_->Match(GetParam().typed, 8)) names.push_back(b.name);
-  EXPECT_EQ(names, GetParam().names);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, BookmarkMatchTest,
-                         ::testing::Values(MatchCase{"しょっぷ", {"緑茶ショップ"}},
-                                           MatchCase{"ＢＯＯＫＳ", {"Books 本屋"}},
-                                           MatchCase{"本", {"Example", "Books 本屋"}},
-                                           MatchCase{"example",
-                                                     {"Example", "Books 本屋", "緑茶ショップ"}},
-                                           MatchCase{"", {}}, MatchCase{"nothing", {}}));
-
-TEST_F(BookmarkStoreTest, SuggestionsComeFromTheBookmarks) {
-  store_->Put("https://shop.example/tea", "緑茶");
-  BookmarkSuggestions source(*store_);
-  const auto offered = source.Suggest("緑", 8);
+  const std::pair<const char*, Names> rows[] = {
+      // names newest first
+      {"しょっぷ", {"緑茶ショップ"}},
+      {"ＢＯＯＫＳ", {"Books 本屋"}},
+      {"本", {"Example", "Books 本屋"}},
+      {"example", {"Example", "Books 本屋", "緑茶ショップ"}},
+      {"", {}},
+      {"nothing", {}}};
+  for (const auto& [typed, names] : rows)
+    EXPECT_EQ(NamesOf(store_->Match(typed, 8)), names) << typed;
+  const auto offered = BookmarkSuggestions(*store_).Suggest("緑", 8);
   ASSERT_EQ(offered.size(), 1u);
   EXPECT_EQ(offered[0].url, "https://shop.example/tea");
-  EXPECT_EQ(offered[0].title, "緑茶");
+  EXPECT_EQ(offered[0].title, "緑茶ショップ");
 }
 
 }  // namespace

@@ -3,127 +3,107 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "store/history_index.h"
 #include "store/suggestion_source.h"
 #include "store/text_fold.h"
 #include "tests/support/files.h"
+#include "tests/support/private_folders.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using Urls = std::vector<std::string>;
 constexpr std::int64_t kHour = 3600LL * 1000000;
 constexpr std::int64_t kDay = 24 * kHour;
 constexpr std::int64_t kNow = 1'800'000'000LL * 1000000;
 
+Urls UrlsOf(const std::vector<HistoryEntry>& entries) {
+  Urls urls;
+  for (const HistoryEntry& entry : entries) urls.push_back(entry.url);
+  return urls;
+}
+
+// The permission bits; all of them when the file is not there.
+unsigned Mode(const fs::path& path) {
+  return static_cast<unsigned>(fs::status(path).permissions() & fs::perms::all);
+}
+
 class HistoryStoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tavorin-store-XXXXXX";
-    folder_ = mkdtemp(pattern);
-    store_ = HistoryStore::Open(folder_ / "profile");
-    ASSERT_NE(store_, nullptr);
-  }
+  void SetUp() override { Reopen(); }
   void TearDown() override {
     store_.reset();
-    fs::remove_all(folder_);
+    testsupport::RemoveTree(root_);
   }
-  fs::path File() const { return folder_ / "profile" / HistoryStore::kFileName; }
-  std::vector<std::string> Urls(const std::vector<HistoryEntry>& entries) {
-    std::vector<std::string> urls;
-    for (const HistoryEntry& entry : entries) urls.push_back(entry.url);
-    return urls;
+  void Reopen() {
+    store_.reset();
+    store_ = HistoryStore::Open(root_ + "/profile");
+    ASSERT_NE(store_, nullptr);
+  }
+  fs::path File() const { return fs::path(root_) / "profile" / HistoryStore::kFileName; }
+  Urls Match(const std::string& typed, std::size_t limit = 8) {
+    return UrlsOf(store_->Match(typed, limit, kNow));
   }
 
-  fs::path folder_;
+  const std::string root_ = testsupport::MakePrivateRoot();
   std::unique_ptr<HistoryStore> store_;
 };
 
-struct FoldCase {
-  const char* text;
-  const char* folded;
-};
-
-class FoldTest : public ::testing::TestWithParam<FoldCase> {};
-
-TEST_P(FoldTest, FoldsCaseWidthAndKana) {
-  EXPECT_EQ(FoldForMatch(GetParam().text), GetParam().folded);
+TEST(FoldTest, FoldsCaseWidthAndKana) {
+  const std::pair<const char*, const char*> rows[] = {{"Amazon.CO.JP", "amazon.co.jp"},
+                                                      {"ＡＭＡＺＯＮ", "amazon"},
+                                                      {"ｶﾀｶﾅ", "かたかな"},
+                                                      {"ｶﾞｲﾄﾞ", "がいど"},
+                                                      {"カタカナ", "かたかな"},
+                                                      {"ヴァイオリン", "ゔぁいおりん"},
+                                                      {"１２３", "123"},
+                                                      {"ÉCOLE", "école"},
+                                                      {"漢字とかな", "漢字とかな"},
+                                                      {"", ""}};
+  for (const auto& [text, folded] : rows) EXPECT_EQ(FoldForMatch(text), folded) << text;
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, FoldTest,
-                         ::testing::Values(FoldCase{"Amazon.CO.JP", "amazon.co.jp"},
-                                           FoldCase{"ＡＭＡＺＯＮ", "amazon"},  // full-width Latin
-                                           FoldCase{"ｶﾀｶﾅ", "かたかな"},      // half-width katakana
-                                           FoldCase{"ｶﾞｲﾄﾞ", "がいど"},       // with voicing marks
-                                           FoldCase{"カタカナ", "かたかな"},  // full-width katakana
-                                           FoldCase{"ヴァイオリン",
-                                                    "ゔぁいおりん"},  // ヴ has a hiragana form
-                                           FoldCase{"１２３", "123"}, FoldCase{"ÉCOLE", "école"},
-                                           FoldCase{"漢字とかな", "漢字とかな"}, FoldCase{"", ""}));
 
 // One history, many fragments: which entries come, in which order.
-struct MatchCase {
-  const char* fragment;
-  std::vector<std::string> urls;
-};
-
-class MatchTest : public HistoryStoreTest, public ::testing::WithParamInterface<MatchCase> {
- protected:
-  void SetUp() override {
-    HistoryStoreTest::SetUp();
-    // url, title, visits, age of the last one
-    struct Page {
-      const char* url;
-      const char* title;
-      int visits;
-      std::int64_t age;
-    };
-    const Page pages[] = {
-        {"https://shop.example/often", "よく見る店", 20, 300 * kDay},  // many, long ago
-        {"https://shop.example/recent", "最近のショップ", 2, kHour},   // few, just now
-        {"https://shop.example/once-old", "古いショップ", 1, 300 * kDay},
-        {"https://books.example/%E6%9C%AC", "Book Store", 3, kDay},  // 本, escaped
-        {"http://ｈａｌｆ.example/", "ﾃｽﾄ ページ", 1, 2 * kDay},
-        {"file:///home/user/notes.html", "メモ", 1, 3 * kDay},
-    };
-    for (const Page& page : pages) {
-      for (int i = page.visits - 1; i >= 0; --i) {
-        store_->RecordVisit(page.url, page.title, kNow - page.age - i * kHour);
-      }
-    }
-    store_->Flush();
+TEST_F(HistoryStoreTest, MatchesRankedByFrequencyAndRecency) {
+  // address, title, visits, age of the last one
+  const std::tuple<const char*, const char*, int, std::int64_t> pages[] = {
+      {"https://shop.example/often", "よく見る店", 20, 300 * kDay},  // many, long ago
+      {"https://shop.example/recent", "最近のショップ", 2, kHour},   // few, just now
+      {"https://shop.example/once-old", "古いショップ", 1, 300 * kDay},
+      {"https://books.example/%E6%9C%AC", "Book Store", 3, kDay},  // 本, escaped
+      {"http://ｈａｌｆ.example/", "ﾃｽﾄ ページ", 1, 2 * kDay},
+      {"file:///home/user/notes.html", "メモ", 1, 3 * kDay},
+  };
+  for (const auto& [url, title, visits, age] : pages) {
+    for (int i = visits - 1; i >= 0; --i) store_->RecordVisit(url, title, kNow - age - i * kHour);
   }
-};
-
-TEST_P(MatchTest, RanksByFrequencyAndRecency) {
-  EXPECT_EQ(Urls(store_->Match(GetParam().fragment, 8, kNow)), GetParam().urls);
+  store_->Flush();
+  const Urls shops = {"https://shop.example/recent", "https://shop.example/once-old"};
+  const std::pair<const char*, Urls> rows[] = {
+      // 20 visits ten months ago outrank 2 an hour ago, which outrank 1 ten months ago.
+      {"shop.example", {"https://shop.example/often", shops[0], shops[1]}},
+      {"SHOP.EXAMPLE/R", {shops[0]}},
+      {"しょっぷ", shops},
+      {"ショップ", shops},
+      {"本", {"https://books.example/%E6%9C%AC"}},  // the address as read
+      {"book", {"https://books.example/%E6%9C%AC"}},
+      {"half", {"http://ｈａｌｆ.example/"}},    // full width in the address
+      {"テスト", {"http://ｈａｌｆ.example/"}},  // half width in the title
+      {"notes", {"file:///home/user/notes.html"}},
+      {"nowhere", {}},
+      {"", {}}};
+  for (const auto& [typed, urls] : rows) EXPECT_EQ(Match(typed), urls) << typed;
+  EXPECT_EQ(Match("example", 2).size(), 2u);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, MatchTest,
-    ::testing::Values(
-        // 20 visits ten months ago outrank 2 an hour ago, which outrank 1 ten months ago.
-        MatchCase{"shop.example",
-                  {"https://shop.example/often", "https://shop.example/recent",
-                   "https://shop.example/once-old"}},
-        MatchCase{"SHOP.EXAMPLE/R", {"https://shop.example/recent"}},  // case
-        MatchCase{"しょっぷ", {"https://shop.example/recent", "https://shop.example/once-old"}},
-        MatchCase{"ショップ", {"https://shop.example/recent", "https://shop.example/once-old"}},
-        MatchCase{"本", {"https://books.example/%E6%9C%AC"}},  // the address as read
-        MatchCase{"book", {"https://books.example/%E6%9C%AC"}},
-        MatchCase{"half", {"http://ｈａｌｆ.example/"}},    // full width in the address
-        MatchCase{"テスト", {"http://ｈａｌｆ.example/"}},  // half width in the title
-        MatchCase{"notes", {"file:///home/user/notes.html"}}, MatchCase{"nowhere", {}},
-        MatchCase{"", {}}));
-
-TEST_F(MatchTest, KeepsToTheLimit) { EXPECT_EQ(store_->Match("example", 2, kNow).size(), 2u); }
 
 TEST_F(HistoryStoreTest, CountsVisitsAndKeepsTheNewestTitle) {
   store_->RecordVisit("https://a.example/", "", kNow - kDay);
@@ -142,8 +122,7 @@ TEST_F(HistoryStoreTest, CountsVisitsAndKeepsTheNewestTitle) {
   EXPECT_EQ(entry->title, "A, renamed");
   EXPECT_EQ(store_->Count(), 1u);
   EXPECT_EQ(store_->IndexedCount(), 1u);
-  EXPECT_EQ(Urls(store_->Match("renamed", 8, kNow)),
-            std::vector<std::string>{"https://a.example/"});
+  EXPECT_EQ(Match("renamed"), Urls{"https://a.example/"});
 }
 
 TEST_F(HistoryStoreTest, ListsByLocalDayNewestFirst) {
@@ -154,15 +133,14 @@ TEST_F(HistoryStoreTest, ListsByLocalDayNewestFirst) {
   store_->Flush();
   const std::vector<HistoryDay> days = store_->ListByDay();
   ASSERT_EQ(days.size(), 2u);
-  EXPECT_EQ(Urls(days[0].entries),
-            (std::vector<std::string>{"https://b.example/", "https://a.example/"}));
-  EXPECT_EQ(Urls(days[1].entries), std::vector<std::string>{"https://old.example/"});
+  EXPECT_EQ(UrlsOf(days[0].entries), (Urls{"https://b.example/", "https://a.example/"}));
+  EXPECT_EQ(UrlsOf(days[1].entries), Urls{"https://old.example/"});
   EXPECT_GT(days[0].date, days[1].date);
   EXPECT_LE(days[0].start, noon);
   EXPECT_GT(days[0].start + kDay + kHour, noon);  // a day may have 25 hours
   const std::vector<HistoryDay> filtered = store_->ListByDay("OLD");
   ASSERT_EQ(filtered.size(), 1u);
-  EXPECT_EQ(Urls(filtered[0].entries), std::vector<std::string>{"https://old.example/"});
+  EXPECT_EQ(UrlsOf(filtered[0].entries), Urls{"https://old.example/"});
   EXPECT_EQ(store_->ListByDay({}, 1).at(0).entries.size(), 1u);
 }
 
@@ -181,17 +159,20 @@ TEST_F(HistoryStoreTest, DeletesEntriesAndPeriods) {
   ASSERT_TRUE(kept);
   EXPECT_EQ(kept->visit_count, 1);
   EXPECT_EQ(kept->last_visit, kNow - 3 * kDay);
-  EXPECT_EQ(Urls(store_->Match("example", 8, kNow)),
-            std::vector<std::string>{"https://keep.example/"});
+  EXPECT_EQ(Match("example"), Urls{"https://keep.example/"});
   store_->DeleteAll();
   EXPECT_EQ(store_->Count(), 0u);
   EXPECT_EQ(store_->IndexedCount(), 0u);
 }
 
-TEST_F(HistoryStoreTest, LeavesNothingDeletedOnDisk) {
+TEST_F(HistoryStoreTest, KeepsItsFilesToTheOwnerAndNothingDeletedOnDisk) {
   store_->RecordVisit("https://secret-shop.example/", "秘密", kNow);
   store_->RecordVisit("https://other.example/", "other", kNow - kDay);
   store_->Flush();
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    EXPECT_EQ(Mode(File().string() + suffix), 0600u) << suffix;
+  }
+  EXPECT_EQ(Mode(File().parent_path()), 0700u);
   store_->DeleteSince(kNow - kHour);
   for (const char* suffix : {"", "-wal"}) {
     const std::string bytes = testsupport::ReadFile(File().string() + suffix);
@@ -199,36 +180,15 @@ TEST_F(HistoryStoreTest, LeavesNothingDeletedOnDisk) {
   }
 }
 
-TEST_F(HistoryStoreTest, KeepsItsFilesToTheOwner) {
-  store_->RecordVisit("https://a.example/", "a", kNow);
-  store_->Flush();
-  for (const char* suffix : {"", "-wal", "-shm"}) {
-    struct stat status;
-    ASSERT_EQ(stat((File().string() + suffix).c_str(), &status), 0) << suffix;
-    EXPECT_EQ(status.st_mode & 0777, 0600u) << suffix;
-  }
-  struct stat folder;
-  ASSERT_EQ(stat(File().parent_path().c_str(), &folder), 0);
-  EXPECT_EQ(folder.st_mode & 0777, 0700u);
-}
-
-TEST_F(HistoryStoreTest, OpensWhatItWroteAgain) {
+TEST_F(HistoryStoreTest, OpensWhatItWroteAgainButNotAFileThatIsNotADatabase) {
   store_->RecordVisit("https://again.example/", "again", kNow);
-  store_.reset();  // writes what is queued
-  store_ = HistoryStore::Open(folder_ / "profile");
-  ASSERT_NE(store_, nullptr);
+  Reopen();  // closing writes what is queued
   EXPECT_EQ(store_->IndexedCount(), 1u);
-  EXPECT_EQ(Urls(store_->Match("AGAIN", 8, kNow)),
-            std::vector<std::string>{"https://again.example/"});
-}
-
-TEST_F(HistoryStoreTest, RefusesAFileThatIsNotADatabase) {
-  const fs::path other = folder_ / "other";
-  fs::create_directories(other);
-  FILE* file = fopen((other / HistoryStore::kFileName).c_str(), "w");
-  fputs("not a database, just some text that is long enough to have a header", file);
-  fclose(file);
-  EXPECT_EQ(HistoryStore::Open(other), nullptr);
+  EXPECT_EQ(Match("AGAIN"), Urls{"https://again.example/"});
+  fs::create_directories(root_ + "/other");
+  std::ofstream(root_ + "/other/" + HistoryStore::kFileName)
+      << "not a database, just some text that is long enough to have a header";
+  EXPECT_EQ(HistoryStore::Open(root_ + "/other"), nullptr);
 }
 
 TEST_F(HistoryStoreTest, SurvivesAKillWhileWriting) {
@@ -236,11 +196,10 @@ TEST_F(HistoryStoreTest, SurvivesAKillWhileWriting) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    std::unique_ptr<HistoryStore> writing = HistoryStore::Open(folder_ / "profile");
+    std::unique_ptr<HistoryStore> writing = HistoryStore::Open(root_ + "/profile");
     for (int i = 0; i < 200; ++i)
       writing->RecordVisit("https://kept.example/" + std::to_string(i), "kept", kNow);
     writing->Flush();
-    (void)!write(STDOUT_FILENO, "", 0);
     kill(getpid(), SIGSTOP);  // the parent kills it while more is being written
     for (int i = 0;; ++i)
       writing->RecordVisit("https://more.example/" + std::to_string(i), "more", kNow);
@@ -252,8 +211,7 @@ TEST_F(HistoryStoreTest, SurvivesAKillWhileWriting) {
   usleep(100000);  // let it write; the kill lands wherever it is
   kill(child, SIGKILL);
   ASSERT_EQ(waitpid(child, &status, 0), child);
-  store_ = HistoryStore::Open(folder_ / "profile");
-  ASSERT_NE(store_, nullptr);
+  Reopen();
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(File().c_str(), &db), SQLITE_OK);
   sqlite3_stmt* check = nullptr;
@@ -270,14 +228,12 @@ TEST_F(HistoryStoreTest, SurvivesAKillWhileWriting) {
 // newest text, and nothing removed.
 TEST(HistoryIndexTest, FindsEachLiveEntryOnceThroughReplacementsAndRemovals) {
   HistoryIndex index;
-  const auto text = [](int id, int round) {
-    return "page " + std::to_string(id) + (round % 2 == 0 ? " even" : " odd") + " #" +
-           std::to_string(id % 7);
-  };
   constexpr int kItems = 300;
   for (int round = 0; round < 5; ++round) {
     for (int id = 1; id <= kItems; ++id) {
-      index.Put({id, round + 1, kNow - id, text(id, round)});
+      index.Put({id, round + 1, kNow - id,
+                 "page " + std::to_string(id) + (round % 2 == 0 ? " even" : " odd") + " #" +
+                     std::to_string(id % 7)});
     }
   }
   for (int id = 1; id <= kItems; id += 3) index.Remove(id);
@@ -298,20 +254,15 @@ TEST(HistoryIndexTest, FindsEachLiveEntryOnceThroughReplacementsAndRemovals) {
   EXPECT_TRUE(index.Newest("page").empty());
 }
 
-class FixedSource : public SuggestionSource {
- public:
-  explicit FixedSource(std::vector<Suggestion> offered) : offered_(std::move(offered)) {}
+struct FixedSource : SuggestionSource {
+  explicit FixedSource(std::vector<Suggestion> offered) : offered(std::move(offered)) {}
   std::vector<Suggestion> Suggest(std::string_view, std::size_t limit) override {
-    std::vector<Suggestion> some(offered_.begin(),
-                                 offered_.begin() + std::min(limit, offered_.size()));
-    return some;
+    return {offered.begin(), offered.begin() + std::min(limit, offered.size())};
   }
-
- private:
-  std::vector<Suggestion> offered_;
+  std::vector<Suggestion> offered;
 };
 
-TEST(SuggestionTest, EarlierSourcesComeFirstWithoutRepeats) {
+TEST(SuggestionTest, EarlierSourcesComeFirstWithoutRepeatsAndListsMatchFolded) {
   FixedSource first({{"https://b.example/", "bookmark"}, {"https://x.example/", "x"}});
   FixedSource second(
       {{"https://x.example/", "again"}, {"https://y.example/", "y"}, {"https://z.example/", "z"}});
@@ -320,9 +271,6 @@ TEST(SuggestionTest, EarlierSourcesComeFirstWithoutRepeats) {
   EXPECT_EQ(gathered[0].url, "https://b.example/");
   EXPECT_EQ(gathered[1].title, "x");
   EXPECT_EQ(gathered[2].url, "https://y.example/");
-}
-
-TEST(SuggestionTest, ListMatchesTitleOrAddressFolded) {
   ListSuggestions buttons(
       {{"https://www.amazon.co.jp/", "アマゾン"}, {"https://www.yodobashi.com/", "ヨドバシ"}});
   EXPECT_EQ(buttons.Suggest("あまぞん", 8).size(), 1u);

@@ -2,10 +2,8 @@
 #include "store/session_store.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "tests/support/files.h"
 #include "tests/support/main_loop.h"
@@ -13,6 +11,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using testsupport::RunUntil;
 
 TSavedWindow Window(int left, std::string address, std::string state) {
@@ -60,10 +59,6 @@ TEST(SessionText, AFileNotOursGivesNothingAndADamagedWindowIsLeftOut) {
 
 class SessionStoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = testsupport::MakePrivateRoot();
-    file_ = root_ + "/session.ini";
-  }
   void TearDown() override {
     store_.reset();
     testsupport::RemoveTree(root_);
@@ -83,8 +78,8 @@ class SessionStoreTest : public ::testing::Test {
     return RunUntil([&] { return !store_->Writing(); });
   }
 
-  std::string root_;
-  std::string file_;
+  const std::string root_ = testsupport::MakePrivateRoot();
+  const std::string file_ = root_ + "/session.ini";
   std::unique_ptr<TSessionStore> store_;
   std::vector<TSavedWindow> windows_{Window(1, "http://a/", "list a")};
   int collected_ = 0;
@@ -94,9 +89,8 @@ TEST_F(SessionStoreTest, ARunIsMarkedUnendedUntilItClosesAndTheLastRunsWindowsSt
   Store().Open();
   ASSERT_TRUE(Written());
   EXPECT_FALSE(OnDisk().ended_normally);
-  struct stat status;
-  ASSERT_EQ(stat(file_.c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 0777, 0600u);
+  EXPECT_EQ(fs::status(file_).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
   store_->Close();
   store_->Changed();  // windows going with the end
   testsupport::RunPending(400);
@@ -130,11 +124,11 @@ TEST_F(SessionStoreTest, ForgottenNothingIsKept) {
   Store().Open();
   store_->Changed();
   store_->Forget();
-  EXPECT_FALSE(std::filesystem::exists(file_));
+  EXPECT_FALSE(fs::exists(file_));
   store_->Changed();
   store_->Close();
   testsupport::RunPending(400);
-  EXPECT_FALSE(std::filesystem::exists(file_));
+  EXPECT_FALSE(fs::exists(file_));
   EXPECT_EQ(collected_, 0);
 }
 
