@@ -16,29 +16,21 @@ namespace {
 TEST(RenderingPath, TheSettingDecidesAndAutoFollowsTheRenderNode) {
   using HA = HardwareAcceleration;
   using RP = RenderingPath;
-  struct Case {
-    HA setting;
-    bool render_node;
-    RP path;
-  };
-  const Case cases[] = {
+  const std::tuple<HA, bool, RP> cases[] = {
       {HA::kAuto, true, RP::kEngineDefault}, {HA::kAuto, false, RP::kSoftware},
       {HA::kAlways, true, RP::kGpu},         {HA::kAlways, false, RP::kGpu},
       {HA::kNever, true, RP::kSoftware},     {HA::kNever, false, RP::kSoftware},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ChooseRenderingPath(c.setting, c.render_node), c.path)
-        << int(c.setting) << " " << c.render_node;
-  }
+  for (const auto& [setting, render_node, path] : cases)
+    EXPECT_EQ(ChooseRenderingPath(setting, render_node), path) << int(setting) << render_node;
 }
 
 TEST(RenderingPath, OnlyTheThreeWordsAreValues) {
   EXPECT_EQ(HardwareAccelerationFromText("auto"), HardwareAcceleration::kAuto);
   EXPECT_EQ(HardwareAccelerationFromText("always"), HardwareAcceleration::kAlways);
   EXPECT_EQ(HardwareAccelerationFromText("never"), HardwareAcceleration::kNever);
-  for (const char* text : {"", "Always", "on", "true", "never ", "1"}) {
+  for (const char* text : {"", "Always", "on", "true", "never ", "1"})
     EXPECT_FALSE(HardwareAccelerationFromText(text)) << text;
-  }
 }
 
 TEST(RenderingPath, ARenderNodeIsARenderDEntryInTheFolder) {
@@ -55,26 +47,25 @@ TEST(RenderingPath, ARenderNodeIsARenderDEntryInTheFolder) {
   testsupport::RemoveTree(root);
 }
 
-WebKitHardwareAccelerationPolicy PolicyOfANewView(TCppWebBrowser::Compositing compositing) {
-  TCppWebBrowser::SetCompositing(compositing);
-  TCppWebBrowser browser;
-  const auto policy = webkit_settings_get_hardware_acceleration_policy(
-      webkit_web_view_get_settings(browser.View()));
-  TCppWebBrowser::SetCompositing(TCppWebBrowser::Compositing::kSoftware);
-  return policy;
-}
-
 TEST(RenderingPath, ViewsMadeAfterwardsTakeThePolicyOfThePath) {
   // The engine's own choice, as a view made with no word from us has it.
   WebKitWebView* plain = WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new()));
   const auto engine =
       webkit_settings_get_hardware_acceleration_policy(webkit_web_view_get_settings(plain));
   g_object_unref(plain);
-  EXPECT_EQ(PolicyOfANewView(TCppWebBrowser::Compositing::kSoftware),
-            WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-  EXPECT_EQ(PolicyOfANewView(TCppWebBrowser::Compositing::kGpu),
-            WEBKIT_HARDWARE_ACCELERATION_POLICY_ALWAYS);
-  EXPECT_EQ(PolicyOfANewView(TCppWebBrowser::Compositing::kEngineDefault), engine);
+  using C = TCppWebBrowser::Compositing;
+  const std::pair<C, WebKitHardwareAccelerationPolicy> cases[] = {
+      {C::kSoftware, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER},
+      {C::kGpu, WEBKIT_HARDWARE_ACCELERATION_POLICY_ALWAYS},
+      {C::kEngineDefault, engine}};
+  for (const auto& [compositing, policy] : cases) {
+    TCppWebBrowser::SetCompositing(compositing);
+    TCppWebBrowser browser;
+    WebKitSettings* settings = webkit_web_view_get_settings(browser.View());
+    EXPECT_EQ(webkit_settings_get_hardware_acceleration_policy(settings), policy)
+        << int(compositing);
+    TCppWebBrowser::SetCompositing(C::kSoftware);
+  }
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// Clearing cookies, site data and the cache of a real engine, checked in the
-// files of the profile.
+// Clearing cookies, site data and the cache of a real engine, checked in the profile's files.
 #include "browser/site_data.h"
 
 #include <gtkmm/window.h>
@@ -15,59 +14,44 @@
 
 namespace {
 
-constexpr char kCookieMark[] = "Qz7cookieMark";
-constexpr char kStorageMark[] = "Qz7storageMark";
-constexpr char kCacheMark[] = "Qz7cacheMark";
-
-// The engine keeps stored strings as UTF-16.
-std::string Utf16(const std::string& ascii) {
-  std::string wide;
-  for (char c : ascii) wide += std::string{c, '\0'};
-  return wide;
-}
-
-// The first file below the profile's folders that holds `mark`; empty for none.
-std::string WhereOnDisk(const std::string& mark) {
+// The kinds whose marks the files below the profile's folders hold, as such or
+// as the engine's UTF-16: "cookie storage cache " when all do.
+std::string MarksOnDisk() {
+  std::string files;
   for (const std::string& folder : {ProfileDataFolder(), ProfileCacheFolder()}) {
     std::error_code error;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error)) {
-      if (!entry.is_regular_file()) continue;
-      const std::string bytes = testsupport::ReadFile(entry.path());
-      if (bytes.find(mark) != std::string::npos || bytes.find(Utf16(mark)) != std::string::npos) {
-        return entry.path().string();
-      }
-    }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error))
+      if (entry.is_regular_file()) files += testsupport::ReadFile(entry.path()) + '\n';
   }
-  return {};
+  std::string found;
+  for (const std::string kind : {"cookie", "storage", "cache"}) {
+    const std::string mark = "Qz7" + kind + "Mark";
+    std::string wide;
+    for (char c : mark) wide += std::string{c, '\0'};
+    if (files.find(mark) != std::string::npos || files.find(wide) != std::string::npos)
+      found += kind + " ";
+  }
+  return found;
 }
-
-bool OnDisk(const std::string& mark) { return !WhereOnDisk(mark).empty(); }
 
 class SiteDataTest : public ::testing::Test {
  protected:
+  // Loads a page and waits until the engine has written all three marks. The
+  // script puts the marks together, so that the cached page holds only the cache's.
   void SetUp() override {
-    // The marks are put together by the script, so that the cached page
-    // itself holds only the cache's.
-    TestHttpServer::Page page;
-    page.body = std::string("<title>kept</title><p>") + kCacheMark +
-                "</p><script>const m = (a) => 'Qz7' + a + 'Mark';"
-                "if (!document.cookie) document.cookie = 'c=' + m('cookie') + '; max-age=86400';"
-                "localStorage.setItem('k', m('storage'));</script>";
-    page.headers = {{"Cache-Control", "max-age=86400"}};
-    server_.Add("/kept.html", page);
-    browser_ = Gtk::manage(new TCppWebBrowser());
-    window_.add(*browser_);
+    server_.Add("/kept.html",
+                {.body = "<title>kept</title><p>Qz7cacheMark</p><script>"
+                         "const m = (a) => 'Qz7' + a + 'Mark';"
+                         "if (!document.cookie) document.cookie = 'c=' + m('cookie') + '; "
+                         "max-age=86400';localStorage.setItem('k', m('storage'));</script>",
+                 .headers = {{"Cache-Control", "max-age=86400"}}});
+    window_.add(*Gtk::manage(browser_));
     window_.set_default_size(400, 300);
     window_.show_all();
-  }
-
-  // Loads the page and waits until the engine has written all three marks.
-  void StoreMarks() {
     webkit_web_view_load_uri(browser_->View(), server_.Url("/kept.html").c_str());
     ASSERT_TRUE(WaitForLoad(browser_->View(), server_.Url("/kept.html")));
-    ASSERT_TRUE(RunUntil(
-        [] { return OnDisk(kCookieMark) && OnDisk(kStorageMark) && OnDisk(kCacheMark); }, 30000))
-        << OnDisk(kCookieMark) << OnDisk(kStorageMark) << OnDisk(kCacheMark);
+    ASSERT_TRUE(RunUntil([] { return MarksOnDisk() == "cookie storage cache "; }, 30000))
+        << MarksOnDisk();
   }
 
   bool Clear(SiteDataKinds kinds, std::int64_t since) {
@@ -78,34 +62,22 @@ class SiteDataTest : public ::testing::Test {
 
   TestHttpServer server_;
   Gtk::Window window_;
-  TCppWebBrowser* browser_ = nullptr;
+  TCppWebBrowser* browser_ = new TCppWebBrowser();
 };
 
 TEST_F(SiteDataTest, EverythingLeavesNoCookieStorageOrCacheOnDisk) {
-  ASSERT_NO_FATAL_FAILURE(StoreMarks());
   ASSERT_TRUE(Clear({.cookies_and_site_data = true, .cache = true}, 0));
-  EXPECT_TRUE(RunUntil(
-      [] { return !OnDisk(kCookieMark) && !OnDisk(kStorageMark) && !OnDisk(kCacheMark); }, 20000))
-      << "cookie " << OnDisk(kCookieMark) << " storage " << OnDisk(kStorageMark) << " cache "
-      << OnDisk(kCacheMark);
+  EXPECT_TRUE(RunUntil([] { return MarksOnDisk().empty(); }, 20000)) << MarksOnDisk();
 }
 
-TEST_F(SiteDataTest, TheCacheAloneKeepsCookiesAndSiteData) {
-  ASSERT_NO_FATAL_FAILURE(StoreMarks());
+TEST_F(SiteDataTest, TheCacheAloneKeepsCookiesAndSiteDataAndCookiesOlderThanThePeriodStay) {
   ASSERT_TRUE(Clear({.cache = true}, g_get_real_time() - G_TIME_SPAN_HOUR));
-  EXPECT_TRUE(RunUntil([] { return !OnDisk(kCacheMark); }, 20000)) << WhereOnDisk(kCacheMark);
-  EXPECT_TRUE(OnDisk(kCookieMark));
-  EXPECT_TRUE(OnDisk(kStorageMark));
-}
-
-TEST_F(SiteDataTest, CookiesOlderThanThePeriodStay) {
-  ASSERT_NO_FATAL_FAILURE(StoreMarks());
-  // A period that began after the page stored them.
-  RunFor(1100);
+  EXPECT_TRUE(RunUntil([] { return MarksOnDisk() == "cookie storage "; }, 20000)) << MarksOnDisk();
+  RunFor(1100);  // a period that began after the page stored them
   ASSERT_TRUE(Clear({.cookies_and_site_data = true}, g_get_real_time() - 1000));
-  EXPECT_TRUE(OnDisk(kCookieMark));
+  EXPECT_NE(MarksOnDisk().find("cookie"), std::string::npos);
   ASSERT_TRUE(Clear({.cookies_and_site_data = true}, g_get_real_time() - G_TIME_SPAN_HOUR));
-  EXPECT_FALSE(OnDisk(kCookieMark)) << WhereOnDisk(kCookieMark);
+  EXPECT_EQ(MarksOnDisk().find("cookie"), std::string::npos) << MarksOnDisk();
   EXPECT_EQ(RunScript(browser_->View(), "document.cookie"), "");
 }
 
