@@ -187,9 +187,7 @@ TEST_F(HistoryTest, ButtonPagesComeAfterHistoryAndAloneWithoutIt) {
   const Urls buttons{"http://www.rakuten.co.jp/", "http://books.rakuten.co.jp/RBOOKS/index.html"};
   Remember("http://www.rakuten.co.jp/event/", "rakuten sale");
   TypeInBox("rakuten");
-  Urls expected{"http://www.rakuten.co.jp/event/"};
-  expected.insert(expected.end(), buttons.begin(), buttons.end());
-  EXPECT_EQ(OfferedUrls(), expected);
+  EXPECT_EQ(OfferedUrls(), (Urls{"http://www.rakuten.co.jp/event/", buttons[0], buttons[1]}));
   SetKeepHistory(false);
   server_.AddHtml("/unkept.html", Titled("unkept"));
   Open("/unkept.html");
