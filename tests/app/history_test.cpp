@@ -1,19 +1,17 @@
 // Pages shown are recorded, and the address box offers them while the user
-// types: real keys through the X server and the key hook, into the box and
-// the list.
+// types: real keys through the X server and the key hook.
 #include "app/history.h"
 
 #include <X11/keysym.h>
 
 #include "app/suggestion_list.h"
 #include "store/history_store.h"
-#include "tests/app/form_fixture.h"
-#include "tests/support/x_input.h"
+#include "tests/app/navigation_support.h"
 
 namespace {
 
 using testsupport::FakeKey;
-using testsupport::FocusWindow;
+using Urls = std::vector<std::string>;
 
 std::string Titled(const std::string& title) {
   return "<!doctype html><title>" + title + "</title><p>" + title;
@@ -52,26 +50,36 @@ class HistoryTest : public FormTest {
     return History()->Find(url);
   }
 
-  void Press(guint keysym) {
-    FakeKey(keysym, true);
-    FakeKey(keysym, false);
-    RunFor(100);
+  void Remember(const std::string& url, const std::string& title, int visits = 1) {
+    for (int i = 0; i < visits; ++i) History()->RecordVisit(url, title, HistoryStore::Now());
+    History()->Flush();
   }
 
-  void Type(const std::string& text) {
+  void Press(guint keysym) { FakeKey(keysym, true), FakeKey(keysym, false), RunFor(100); }
+
+  // Types `text` into the box, first focused and emptied when `fresh`.
+  void TypeInBox(const std::string& text, bool fresh = true) {
+    if (fresh) {
+      ASSERT_TRUE(testsupport::FocusWindow(form_->gobj()));
+      form_->EditURL->grab_focus();
+      List().ShowAddress("");
+      swallowed_ = 0;
+    }
     for (char c : text) Press(c == '.' ? XK_period : static_cast<guint>(c));
   }
 
-  // The box focused and empty, ready for typing.
-  void FocusBox() {
-    ASSERT_TRUE(FocusWindow(form_->gobj()));
-    form_->EditURL->grab_focus();
-    List().ShowAddress("");
-    swallowed_ = 0;
+  // Enter opens `path` with one request.
+  void EnterOpens(const std::string& path) {
+    const std::size_t requests = server_.Requests().size();
+    Press(XK_Return);
+    ASSERT_TRUE(WaitForPage(form_, server_.Url(path)));
+    RunFor(200);
+    EXPECT_EQ(server_.Requests().size(), requests + 1);
+    EXPECT_EQ(server_.Requests().back(), path);
   }
 
-  std::vector<std::string> OfferedUrls() {
-    std::vector<std::string> urls;
+  Urls OfferedUrls() {
+    Urls urls;
     for (const Suggestion& s : List().Offered()) urls.push_back(s.url);
     return urls;
   }
@@ -118,117 +126,75 @@ TEST_F(HistoryTest, KeepsNoErrorPageNoticeOrOtherScheme) {
 }
 
 TEST_F(HistoryTest, DownUpAndEnterThroughTheHookEachActOnce) {
-  const std::int64_t now = HistoryStore::Now();
-  server_.AddHtml("/often.html", Titled("often kirin"));
   server_.AddHtml("/seldom.html", Titled("seldom kirin"));
-  History()->RecordVisit(server_.Url("/seldom.html"), "seldom kirin", now);
-  for (int i = 0; i < 5; ++i)
-    History()->RecordVisit(server_.Url("/often.html"), "often kirin", now);
-  History()->Flush();
-  FocusBox();
-  Type("kir");
+  Remember(server_.Url("/seldom.html"), "seldom kirin");
+  Remember(server_.Url("/often.html"), "often kirin", 5);
+  TypeInBox("kir");
   ASSERT_TRUE(List().Shown());
-  EXPECT_EQ(OfferedUrls(),
-            (std::vector<std::string>{server_.Url("/often.html"), server_.Url("/seldom.html")}));
+  EXPECT_EQ(OfferedUrls(), (Urls{server_.Url("/often.html"), server_.Url("/seldom.html")}));
   EXPECT_EQ(List().Chosen(), -1);
-  Press(XK_Down);
-  EXPECT_EQ(List().Chosen(), 0);
-  Press(XK_Down);
-  EXPECT_EQ(List().Chosen(), 1);
-  Press(XK_Up);
-  EXPECT_EQ(List().Chosen(), 0);
-  Press(XK_Down);
+  for (auto [key, chosen] : {std::pair{XK_Down, 0}, {XK_Down, 1}, {XK_Up, 0}, {XK_Down, 1}}) {
+    Press(key);
+    EXPECT_EQ(List().Chosen(), chosen);
+  }
   EXPECT_EQ(form_->EditURL->get_text(), "kir");  // moving keeps what was typed
-  const std::size_t requests = server_.Requests().size();
-  Press(XK_Return);
-  ASSERT_TRUE(WaitForPage(form_, server_.Url("/seldom.html")));
-  RunFor(200);
-  EXPECT_EQ(server_.Requests().size(), requests + 1);
+  EnterOpens("/seldom.html");
   EXPECT_FALSE(List().Shown());
   EXPECT_EQ(swallowed_, 5);
 }
 
 TEST_F(HistoryTest, EscapeClosesAndKeepsTheTextEnterOpensWhatWasTyped) {
   server_.AddHtml("/typed", Titled("typed"));
-  History()->RecordVisit(server_.Url("/typed-before"), "", HistoryStore::Now());
-  History()->Flush();
-  FocusBox();
-  Type("typed");
+  Remember(server_.Url("/typed-before"), "");
+  TypeInBox("typed");
   ASSERT_TRUE(List().Shown());
   Press(XK_Escape);
   EXPECT_FALSE(List().Shown());
   EXPECT_EQ(form_->EditURL->get_text(), "typed");
   form_->EditURL->set_text(server_.Url("/typ"));
   form_->EditURL->set_position(-1);
-  Type("ed");
+  TypeInBox("ed", false);
   ASSERT_TRUE(List().Shown());  // /typed-before matches
-  const std::size_t requests = server_.Requests().size();
-  Press(XK_Return);
-  ASSERT_TRUE(WaitForPage(form_, server_.Url("/typed")));
-  RunFor(200);
-  EXPECT_EQ(server_.Requests().size(), requests + 1);
-  EXPECT_EQ(server_.Requests().back(), "/typed");
+  EnterOpens("/typed");
 }
 
 TEST_F(HistoryTest, AClickOpensAnEntry) {
   server_.AddHtml("/clicked.html", Titled("clicked"));
-  History()->RecordVisit(server_.Url("/clicked.html"), "clicked page", HistoryStore::Now());
-  History()->Flush();
-  FocusBox();
-  Type("clicked");
+  Remember(server_.Url("/clicked.html"), "clicked page");
+  TypeInBox("clicked");
   ASSERT_TRUE(List().Shown());
   ASSERT_TRUE(RunUntil([&] { return List().Popup().get_mapped(); }));
-  Gtk::Widget* row = List().List().get_row_at_index(0);
-  int x = 0, y = 0;
-  List().Popup().get_window()->get_origin(x, y);
-  int row_x = 0, row_y = 0;
-  row->translate_coordinates(List().Popup(), 10, 5, row_x, row_y);
-  testsupport::MovePointer(x + row_x, y + row_y);
-  Display* display = testsupport::DefaultXDisplay();
-  XTestFakeButtonEvent(display, 1, True, CurrentTime);
-  XTestFakeButtonEvent(display, 1, False, CurrentTime);
-  XSync(display, False);
+  navtest::ClickAt(navtest::OnScreen(GTK_WIDGET(List().List().get_row_at_index(0)->gobj()), 10, 5));
   EXPECT_TRUE(WaitForPage(form_, server_.Url("/clicked.html")));
 }
 
-TEST_F(HistoryTest, NothingIsOfferedWhileAnInputMethodComposes) {
-  History()->RecordVisit(server_.Url("/kana"), "kana", HistoryStore::Now());
-  History()->Flush();
-  FocusBox();
+TEST_F(HistoryTest, NothingIsOfferedWhileAnInputMethodComposesNorForProgramText) {
+  server_.AddHtml("/kana", Titled("kana"));
+  Remember(server_.Url("/kana"), "kana");
+  TypeInBox("");
   // What the input method tells the box while it shows text not yet committed.
   g_signal_emit_by_name(form_->EditURL->gobj(), "preedit-changed", "か");
-  Type("kana");
+  TypeInBox("kana", false);
   EXPECT_FALSE(List().Shown());
   g_signal_emit_by_name(form_->EditURL->gobj(), "preedit-changed", "");
   EXPECT_TRUE(List().Shown());
+  TypeInBox("");
+  Open("/kana");  // the box shows the page's address, typed by nobody
+  EXPECT_FALSE(List().Shown());
 }
 
 TEST_F(HistoryTest, ButtonPagesComeAfterHistoryAndAloneWithoutIt) {
-  History()->RecordVisit("http://www.rakuten.co.jp/event/", "rakuten sale", HistoryStore::Now());
-  History()->Flush();
-  FocusBox();
-  Type("rakuten");
-  EXPECT_EQ(OfferedUrls(), (std::vector<std::string>{
-                               "http://www.rakuten.co.jp/event/", "http://www.rakuten.co.jp/",
-                               "http://books.rakuten.co.jp/RBOOKS/index.html"}));
+  const Urls buttons{"http://www.rakuten.co.jp/", "http://books.rakuten.co.jp/RBOOKS/index.html"};
+  Remember("http://www.rakuten.co.jp/event/", "rakuten sale");
+  TypeInBox("rakuten");
+  EXPECT_EQ(OfferedUrls(), (Urls{"http://www.rakuten.co.jp/event/", buttons[0], buttons[1]}));
   SetKeepHistory(false);
   server_.AddHtml("/unkept.html", Titled("unkept"));
   Open("/unkept.html");
-  FocusBox();
-  Type("rakuten");
-  EXPECT_EQ(OfferedUrls(),
-            (std::vector<std::string>{"http://www.rakuten.co.jp/",
-                                      "http://books.rakuten.co.jp/RBOOKS/index.html"}));
+  TypeInBox("rakuten");
+  EXPECT_EQ(OfferedUrls(), buttons);
   SetKeepHistory(true);
   EXPECT_FALSE(Kept(server_.Url("/unkept.html")));
-}
-
-TEST_F(HistoryTest, ProgramTextOffersNothing) {
-  History()->RecordVisit(server_.Url("/loaded.html"), "loaded", HistoryStore::Now());
-  server_.AddHtml("/loaded.html", Titled("loaded"));
-  FocusBox();
-  Open("/loaded.html");  // the box shows the page's address, typed by nobody
-  EXPECT_FALSE(List().Shown());
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <X11/keysym.h>
 #include <sys/stat.h>
 
-#include <filesystem>
 #include <regex>
 
 #include "app/bookmark_popover.h"
@@ -21,6 +20,7 @@
 #include "store/history_store.h"
 #include "tests/app/navigation_support.h"
 #include "tests/support/files.h"
+#include "tests/support/private_folders.h"
 
 namespace {
 
@@ -43,17 +43,6 @@ void Type(const std::string& text) {
   for (char c : text) Press(c == ' ' ? XK_space : static_cast<guint>(c));
 }
 
-void DoubleClickAt(std::pair<int, int> at) {
-  testsupport::MovePointer(at.first, at.second);
-  RunFor(100);
-  Display* display = testsupport::DefaultXDisplay();
-  for (int i = 0; i < 2; ++i) {
-    XTestFakeButtonEvent(display, 1, True, CurrentTime);
-    XTestFakeButtonEvent(display, 1, False, CurrentTime);
-  }
-  XSync(display, False);
-}
-
 // The root position of the middle of a row's cell in `list`.
 std::pair<int, int> RowOnScreen(Gtk::TreeView& list, const Gtk::TreeModel::Path& path, int column) {
   Gdk::Rectangle cell;
@@ -64,33 +53,43 @@ std::pair<int, int> RowOnScreen(Gtk::TreeView& list, const Gtk::TreeModel::Path&
   return navtest::OnScreen(GTK_WIDGET(list.gobj()), x, y);
 }
 
+// The window or dialog that `owner` keeps under `key`, once it is there and mapped.
+template <class T>
+T* Shown(Glib::Object& owner, const char* key) {
+  T* shown = nullptr;
+  EXPECT_TRUE(RunUntil([&] {
+    shown = static_cast<T*>(owner.get_data(key));
+    return shown != nullptr && shown->get_mapped();
+  }));
+  return shown;
+}
+
 class HistoryWindowTest : public FormTest {
  protected:
   void SetUp() override {
     FormTest::SetUp();
-    for (const char* page : {"/alpha.html", "/beta.html", "/gamma.html", "/delta.html"}) {
-      server_.AddHtml(page, std::string("<title>") + (page + 1) + "</title>");
-    }
-    gchar* made = g_dir_make_tmp("tavorin-history-window-XXXXXX", nullptr);
-    folder_ = made;
-    g_free(made);
+    folder_ = testsupport::MakePrivateRoot();
     history_ = HistoryStore::Open(folder_);
     bookmarks_ = BookmarkStore::Open(folder_);
     ASSERT_TRUE(history_ && bookmarks_);
     const std::int64_t now = HistoryStore::Now();
-    history_->RecordVisit(server_.Url("/delta.html"), "delta", now - 3 * kDay);
-    history_->RecordVisit(server_.Url("/gamma.html"), "gamma", now - kDay);
-    history_->RecordVisit(server_.Url("/alpha.html"), "alpha", now - 2000000);
-    history_->RecordVisit(server_.Url("/beta.html"), "beta", now - 1000000);
+    for (auto [name, ago] :
+         {std::pair{"delta", 3 * kDay}, {"gamma", kDay}, {"alpha", 2000000}, {"beta", 1000000}}) {
+      server_.AddHtml("/" + std::string(name) + ".html",
+                      std::string("<title>") + name + "</title>");
+      history_->RecordVisit(Page(name), name, now - ago);
+    }
     history_->Flush();
   }
   void TearDown() override {
     Application->DestroyForms();  // and with the window, its history window
     history_.reset();
     bookmarks_.reset();
-    std::filesystem::remove_all(folder_);
+    testsupport::RemoveTree(folder_);
     FormTest::TearDown();
   }
+
+  std::string Page(const std::string& name) { return server_.Url("/" + name + ".html"); }
 
   THistoryWindow& Open() {
     window_ = &OpenHistoryWindow(*form_, history_.get(), bookmarks_.get(),
@@ -122,54 +121,58 @@ TEST_F(HistoryWindowTest, PagesByDayNewestFirstAndTheSearchBoxNarrowsThem) {
   const Rows shown = window.ShownRows();
   ASSERT_EQ(shown.size(), 7u);
   EXPECT_EQ(Rows(shown.begin(), shown.begin() + 6),
-            (Rows{"# 今日", server_.Url("/beta.html"), server_.Url("/alpha.html"), "# 昨日",
-                  server_.Url("/gamma.html"), shown[5]}));
+            (Rows{"# 今日", Page("beta"), Page("alpha"), "# 昨日", Page("gamma"), shown[5]}));
   EXPECT_TRUE(std::regex_match(shown[5], std::regex("# \\d{4}年\\d{1,2}月\\d{1,2}日（.+）")))
       << shown[5];
-  EXPECT_EQ(shown[6], server_.Url("/delta.html"));
+  EXPECT_EQ(shown[6], Page("delta"));
   ASSERT_TRUE(window.Search().has_focus());
   Type("amm");
-  EXPECT_TRUE(RunUntil([&] {
-    return window.ShownRows() == Rows{"# 昨日", server_.Url("/gamma.html")};
-  }));
+  EXPECT_TRUE(RunUntil([&] { return window.ShownRows() == Rows{"# 昨日", Page("gamma")}; }));
   // Enter in the search box opens what it found, in the window that asked.
   Press(XK_Return);
-  EXPECT_TRUE(WaitForPage(form_, server_.Url("/gamma.html")));
+  EXPECT_TRUE(WaitForPage(form_, Page("gamma")));
 }
 
-TEST_F(HistoryWindowTest, EnterAndADoubleClickOpenThePageInTheWindowThatAsked) {
+// Enter and a double click open the page in the window that asked.
+TEST_F(HistoryWindowTest, EnterADoubleClickAndTheLoginsButton) {
   THistoryWindow& window = Open();
   window.Pages().grab_focus();
-  window.Pages().set_cursor(PagePath(server_.Url("/alpha.html")));
+  window.Pages().set_cursor(PagePath(Page("alpha")));
   Press(XK_Return);
-  EXPECT_TRUE(WaitForPage(form_, server_.Url("/alpha.html")));
+  EXPECT_TRUE(WaitForPage(form_, Page("alpha")));
   ASSERT_TRUE(FocusWindow(window.gobj()));
-  DoubleClickAt(RowOnScreen(window.Pages(), PagePath(server_.Url("/delta.html")), 1));
-  EXPECT_TRUE(WaitForPage(form_, server_.Url("/delta.html")));
+  const auto delta = RowOnScreen(window.Pages(), PagePath(Page("delta")), 1);
+  navtest::ClickAt(delta);
+  navtest::ClickAt(delta);
+  EXPECT_TRUE(WaitForPage(form_, Page("delta")));
+  // The saved logins open over the history.
+  navtest::ClickWidget(window.LoginsButton());
+  ASSERT_TRUE(RunUntil([&] { return SavedLoginsWindow() != nullptr; }));
+  EXPECT_EQ(SavedLoginsWindow()->get_transient_for(), &window);
+  SavedLoginsWindow()->close();
 }
 
 TEST_F(HistoryWindowTest, DeleteRemovesTheSelectedPagesAndAChosenDayWithAllItsPages) {
   THistoryWindow& window = Open();
   window.Pages().grab_focus();
   auto selection = window.Pages().get_selection();
-  selection->select(PagePath(server_.Url("/beta.html")));
-  selection->select(PagePath(server_.Url("/delta.html")));
+  selection->select(PagePath(Page("beta")));
+  selection->select(PagePath(Page("delta")));
   Press(XK_Delete);
-  EXPECT_FALSE(history_->Find(server_.Url("/beta.html")));
-  EXPECT_FALSE(history_->Find(server_.Url("/delta.html")));
-  EXPECT_TRUE(history_->Find(server_.Url("/alpha.html")));
-  EXPECT_EQ(window.ShownRows(),
-            (Rows{"# 今日", server_.Url("/alpha.html"), "# 昨日", server_.Url("/gamma.html")}));
+  EXPECT_FALSE(history_->Find(Page("beta")));
+  EXPECT_FALSE(history_->Find(Page("delta")));
+  EXPECT_TRUE(history_->Find(Page("alpha")));
+  EXPECT_EQ(window.ShownRows(), (Rows{"# 今日", Page("alpha"), "# 昨日", Page("gamma")}));
   selection->unselect_all();
   selection->select(Gtk::TreeModel::Path("1"));  // 昨日
   Press(XK_Delete);
   EXPECT_EQ(history_->Count(), 1u);
-  EXPECT_EQ(window.ShownRows(), (Rows{"# 今日", server_.Url("/alpha.html")}));
+  EXPECT_EQ(window.ShownRows(), (Rows{"# 今日", Page("alpha")}));
 }
 
 TEST_F(HistoryWindowTest, BookmarksAreRenamedDeletedAndOpenedInTheirTab) {
-  bookmarks_->Put(server_.Url("/alpha.html"), "first");
-  bookmarks_->Put(server_.Url("/beta.html"), "second");
+  bookmarks_->Put(Page("alpha"), "first");
+  bookmarks_->Put(Page("beta"), "second");
   THistoryWindow& window = Open();
   window.Tabs().set_current_page(1);
   Gtk::TreeView& marks = window.Marks();
@@ -179,38 +182,34 @@ TEST_F(HistoryWindowTest, BookmarksAreRenamedDeletedAndOpenedInTheirTab) {
   Press(XK_a, {XK_Control_L});
   Type("renamed");
   Press(XK_Return);
-  EXPECT_TRUE(
-      RunUntil([&] { return bookmarks_->Find(server_.Url("/alpha.html"))->name == "renamed"; }));
+  EXPECT_TRUE(RunUntil([&] { return bookmarks_->Find(Page("alpha"))->name == "renamed"; }));
 
   marks.grab_focus();
   marks.get_selection()->unselect_all();
   marks.get_selection()->select(Gtk::TreeModel::Path("0"));
   Press(XK_Delete);
-  EXPECT_FALSE(bookmarks_->Find(server_.Url("/beta.html")));
+  EXPECT_FALSE(bookmarks_->Find(Page("beta")));
   ASSERT_EQ(marks.get_model()->children().size(), 1u);
 
   marks.get_selection()->select(Gtk::TreeModel::Path("0"));
   navtest::ClickWidget(window.OpenMarkButton());
-  EXPECT_TRUE(WaitForPage(form_, server_.Url("/alpha.html")));
+  EXPECT_TRUE(WaitForPage(form_, Page("alpha")));
 }
 
-TEST_F(HistoryWindowTest, TheLoginsButtonOpensTheSavedLoginsOverTheHistory) {
-  THistoryWindow& window = Open();
-  navtest::ClickWidget(window.LoginsButton());
-  ASSERT_TRUE(RunUntil([&] { return SavedLoginsWindow() != nullptr; }));
-  EXPECT_EQ(SavedLoginsWindow()->get_transient_for(), &window);
-  SavedLoginsWindow()->close();
-}
-
-TEST_F(HistoryWindowTest, ClearingHistoryOfAllTimeLeavesNoPageOnDisk) {
+// The period cleared leaves older pages; all time leaves no page on disk.
+TEST_F(HistoryWindowTest, ClearingAPeriodAndHistoryOfAllTime) {
+  ClearChoice choice;
+  choice.cookies_and_site_data = choice.cache = false;
+  choice.period = ClearPeriod::kLastHour;
+  bool done = false;
+  ClearKeptData(choice, history_.get(), [&](bool) { done = true; });
+  ASSERT_TRUE(RunUntil([&] { return done; }));
+  EXPECT_EQ(history_->Count(), 2u);
+  EXPECT_TRUE(history_->Find(Page("gamma")));
   THistoryWindow& window = Open();
   navtest::ClickWidget(window.ClearButton());
-  TClearDataDialog* dialog = nullptr;
-  ASSERT_TRUE(RunUntil([&] {
-    dialog = static_cast<TClearDataDialog*>(window.get_data("tavorin-clear-data-dialog"));
-    return dialog != nullptr;
-  }));
-  ASSERT_TRUE(RunUntil([&] { return dialog->get_mapped(); }));
+  auto* dialog = Shown<TClearDataDialog>(window, "tavorin-clear-data-dialog");
+  ASSERT_NE(dialog, nullptr);
   dialog->Period().set_active_id("all");
   dialog->SiteData().set_active(false);
   dialog->Cache().set_active(false);
@@ -223,17 +222,6 @@ TEST_F(HistoryWindowTest, ClearingHistoryOfAllTimeLeavesNoPageOnDisk) {
   EXPECT_EQ(bytes.find("gamma.html"), std::string::npos);
 }
 
-TEST_F(HistoryWindowTest, ThePeriodClearedLeavesOlderPages) {
-  ClearChoice choice;
-  choice.cookies_and_site_data = choice.cache = false;
-  choice.period = ClearPeriod::kLastHour;
-  bool done = false;
-  ClearKeptData(choice, history_.get(), [&](bool) { done = true; });
-  ASSERT_TRUE(RunUntil([&] { return done; }));
-  EXPECT_EQ(history_->Count(), 2u);
-  EXPECT_TRUE(history_->Find(server_.Url("/gamma.html")));
-}
-
 struct PeriodCase {
   const char* now;  // local, Asia/Tokyo
   ClearPeriod period;
@@ -243,12 +231,9 @@ struct PeriodCase {
 class PeriodTest : public ::testing::TestWithParam<PeriodCase> {};
 
 std::int64_t Tokyo(const char* text) {
-  GTimeZone* zone = g_time_zone_new_identifier("Asia/Tokyo");
-  GDateTime* moment = g_date_time_new_from_iso8601(text, zone);
-  const std::int64_t usec = g_date_time_to_unix(moment) * G_USEC_PER_SEC;
-  g_date_time_unref(moment);
-  g_time_zone_unref(zone);
-  return usec;
+  g_autoptr(GTimeZone) zone = g_time_zone_new_identifier("Asia/Tokyo");
+  g_autoptr(GDateTime) moment = g_date_time_new_from_iso8601(text, zone);
+  return g_date_time_to_unix(moment) * G_USEC_PER_SEC;
 }
 
 TEST_P(PeriodTest, BeginsWhereTheUserExpects) {
@@ -307,8 +292,7 @@ TEST_F(FormTest, CtrlDKeepsThePageUnderAnEditableNameAndDeleteForgetsIt) {
 TEST_F(FormTest, BookmarksAreOfferedFirstAmongTheSuggestions) {
   ASSERT_NE(Bookmarks(), nullptr);
   ASSERT_NE(History(), nullptr);
-  History()->RecordVisit(server_.Url("/often.html"), "qzx often");
-  History()->RecordVisit(server_.Url("/often.html"), "qzx often");
+  for (int i = 0; i < 2; ++i) History()->RecordVisit(server_.Url("/often.html"), "qzx often");
   History()->Flush();
   Bookmarks()->Put(server_.Url("/kept.html"), "qzx kept");
   ASSERT_TRUE(FocusWindow(form_->gobj()));
@@ -329,12 +313,8 @@ TEST_F(FormTest, CtrlHOpensTheHistoryWindowAndCtrlShiftDeleteTheClearingDialog) 
   ASSERT_TRUE(WaitForPage(form_, server_.Url("/seen.html")));
   ASSERT_TRUE(FocusWindow(form_->gobj()));
   Press(XK_h, {XK_Control_L});
-  THistoryWindow* window = nullptr;
-  ASSERT_TRUE(RunUntil([&] {
-    window = static_cast<THistoryWindow*>(form_->get_data("tavorin-history-window"));
-    return window != nullptr;
-  }));
-  EXPECT_TRUE(RunUntil([&] { return window->get_mapped(); }));
+  auto* window = Shown<THistoryWindow>(*form_, "tavorin-history-window");
+  ASSERT_NE(window, nullptr);
   EXPECT_EQ(window->get_transient_for(), form_);
   const Rows shown = window->ShownRows();
   EXPECT_NE(std::find(shown.begin(), shown.end(), server_.Url("/seen.html")), shown.end());
@@ -343,12 +323,8 @@ TEST_F(FormTest, CtrlHOpensTheHistoryWindowAndCtrlShiftDeleteTheClearingDialog) 
   EXPECT_TRUE(RunUntil([&] { return !window->get_visible(); }));
   ASSERT_TRUE(FocusWindow(form_->gobj()));
   Press(XK_Delete, {XK_Control_L, XK_Shift_L});
-  TClearDataDialog* dialog = nullptr;
-  ASSERT_TRUE(RunUntil([&] {
-    dialog = static_cast<TClearDataDialog*>(form_->get_data("tavorin-clear-data-dialog"));
-    return dialog != nullptr;
-  }));
-  EXPECT_TRUE(RunUntil([&] { return dialog->get_mapped(); }));
+  auto* dialog = Shown<TClearDataDialog>(*form_, "tavorin-clear-data-dialog");
+  ASSERT_NE(dialog, nullptr);
   navtest::ClickWidget(*dialog->get_widget_for_response(Gtk::RESPONSE_CANCEL));
   EXPECT_TRUE(RunUntil([&] { return !dialog->get_visible(); }));
 }
