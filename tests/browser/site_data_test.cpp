@@ -39,12 +39,14 @@ class SiteDataTest : public ::testing::Test {
   // Loads a page and waits until the engine has written all three marks. The
   // script puts the marks together, so that the cached page holds only the cache's.
   void SetUp() override {
-    server_.Add("/kept.html",
-                {.body = "<title>kept</title><p>Qz7cacheMark</p><script>"
-                         "const m = (a) => 'Qz7' + a + 'Mark';"
-                         "if (!document.cookie) document.cookie = 'c=' + m('cookie') + '; "
-                         "max-age=86400';localStorage.setItem('k', m('storage'));</script>",
-                 .headers = {{"Cache-Control", "max-age=86400"}}});
+    TestHttpServer::Page page;
+    page.body =
+        "<title>kept</title><p>Qz7cacheMark</p><script>"
+        "const m = (a) => 'Qz7' + a + 'Mark';"
+        "if (!document.cookie) document.cookie = 'c=' + m('cookie') + '; "
+        "max-age=86400';localStorage.setItem('k', m('storage'));</script>";
+    page.headers = {{"Cache-Control", "max-age=86400"}};
+    server_.Add("/kept.html", page);
     window_.add(*Gtk::manage(browser_));
     window_.set_default_size(400, 300);
     window_.show_all();
