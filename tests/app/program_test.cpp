@@ -638,7 +638,9 @@ TEST_P(RestoreTest, TheWindowsOfTheLastRunComeBackAsTheSettingSays) {
     ProgramTest::End(first, row.ending);
   }
   WaitForEngineToEnd();
-  if (never) EXPECT_FALSE(std::filesystem::exists(Data("session.ini")));
+  if (never) {
+    EXPECT_FALSE(std::filesystem::exists(Data("session.ini")));
+  }
   const int b_before = Asked("/sess-b.html");
   Program& second = Start();
   if (row.offered || !row.restored) {
