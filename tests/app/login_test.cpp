@@ -94,16 +94,15 @@ std::vector<TSavedLogin> Saved(const std::string& origin = "") {
 
 void Seed(const std::string& origin, const std::string& user, const std::string& password) {
   bool done = false;
-  StoreLogin({origin, origin, user, password}, [&](const KeyringProblem&) { done = true; });
+  const TSavedLogin login{origin, origin, user, password};
+  StoreLogin(login, [&](const KeyringProblem&) { done = true; });
   RunUntil([&] { return done; });
 }
 
 void ForgetAll() {
-  int left = 0;
-  for (const TSavedLogin& login : Saved()) {
-    ++left;
-    DeleteLogin(login, [&](const KeyringProblem&) { --left; });
-  }
+  const std::vector<TSavedLogin> all = Saved();
+  int left = static_cast<int>(all.size());
+  for (const TSavedLogin& login : all) DeleteLogin(login, [&](const KeyringProblem&) { --left; });
   RunUntil([&] { return left == 0; });
 }
 
