@@ -6,9 +6,8 @@
 #include <gtkmm/treeview.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +18,8 @@
 #include "browser/login_page_script.h"
 #include "browser/web_context.h"
 #include "tests/app/navigation_support.h"
+#include "tests/support/files.h"
+#include "tests/support/key_input.h"
 #include "tests/support/keyring_session.h"
 
 namespace {
@@ -68,9 +69,8 @@ T* Find(Gtk::Widget& root, const std::string& name) {
   return nullptr;
 }
 
-void Press(guint keysym) {
-  testsupport::FakeKey(keysym, true);
-  testsupport::FakeKey(keysym, false);
+void Press(guint keysym, guint modifier = 0) {
+  testsupport::TypeKey(keysym, modifier);
   RunFor(30);
 }
 
@@ -79,32 +79,28 @@ void Type(const std::string& text) {
   for (char c : text) Press(static_cast<guint>(c));
 }
 
-// The keyring's answers, waited for.
-std::vector<TSavedLogin> Saved(const std::string& origin) {
+// The keyring's answers, waited for: the logins of `origin`, or all of them.
+std::vector<TSavedLogin> Saved(const std::string& origin = "") {
   bool done = false;
   std::vector<TSavedLogin> result;
-  FindLogins(origin, [&](std::vector<TSavedLogin> logins, const KeyringProblem&) {
+  auto found = [&](std::vector<TSavedLogin> logins, const KeyringProblem&) {
     result = std::move(logins);
     done = true;
-  });
+  };
+  origin.empty() ? ListLogins(found) : FindLogins(origin, found);
   RunUntil([&] { return done; });
   return result;
 }
 
-void Seed(const TSavedLogin& login) {
+void Seed(const std::string& origin, const std::string& user, const std::string& password) {
   bool done = false;
+  const TSavedLogin login{origin, origin, user, password};
   StoreLogin(login, [&](const KeyringProblem&) { done = true; });
   RunUntil([&] { return done; });
 }
 
 void ForgetAll() {
-  bool listed = false;
-  std::vector<TSavedLogin> all;
-  ListLogins([&](std::vector<TSavedLogin> logins, const KeyringProblem&) {
-    all = std::move(logins);
-    listed = true;
-  });
-  RunUntil([&] { return listed; });
+  const std::vector<TSavedLogin> all = Saved();
   int left = static_cast<int>(all.size());
   for (const TSavedLogin& login : all) DeleteLogin(login, [&](const KeyringProblem&) { --left; });
   RunUntil([&] { return left == 0; });
@@ -114,42 +110,10 @@ void ForgetAll() {
 bool AnyFileHolds(const std::string& folder, const std::string& text) {
   std::error_code ignored;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ignored)) {
-    if (!entry.is_regular_file()) continue;
-    std::ifstream file(entry.path(), std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    if (content.str().find(text) != std::string::npos) return true;
+    if (testsupport::ReadFile(entry.path()).find(text) != std::string::npos) return true;
   }
   return false;
 }
-
-// Standard error of this process goes to a file while this lives.
-class StderrCapture {
- public:
-  StderrCapture() : saved_(dup(STDERR_FILENO)) {
-    gchar* path = nullptr;
-    const int file = g_file_open_tmp("tavorin-stderr-XXXXXX", &path, nullptr);
-    path_ = path != nullptr ? path : "";
-    g_free(path);
-    dup2(file, STDERR_FILENO);
-    close(file);
-  }
-  ~StderrCapture() {
-    dup2(saved_, STDERR_FILENO);
-    close(saved_);
-    std::filesystem::remove(path_);
-  }
-  bool Holds(const std::string& text) const {
-    std::ifstream file(path_, std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str().find(text) != std::string::npos;
-  }
-
- private:
-  int saved_;
-  std::string path_;
-};
 
 class LoginTest : public FormTest {
  protected:
@@ -198,24 +162,18 @@ class LoginTest : public FormTest {
   // and sends it with Return.
   void SendLogin(TFormHTML* form, const std::string& user, const std::string& password) {
     ASSERT_TRUE(ClickPage(form, 110, 25));
-    SelectAll();
+    Press(XK_a, XK_Control_L);
     Type(user);
     ASSERT_TRUE(ClickPage(form, 110, 65));
-    SelectAll();
+    Press(XK_a, XK_Control_L);
     Type(password);
     Press(XK_Return);
   }
-  static void SelectAll() {
-    testsupport::FakeKey(XK_Control_L, true);
-    Press(XK_a);
-    testsupport::FakeKey(XK_Control_L, false);
-  }
 
   TLoginBar* Bar(TFormHTML* form) { return Find<TLoginBar>(*form->CppWebBrowser1, "LoginBar"); }
+  bool Shown(TFormHTML* form) { return Bar(form) != nullptr && Bar(form)->get_visible(); }
   bool Offered(TFormHTML* form) {
-    TLoginBar* bar = Bar(form);
-    return bar != nullptr && bar->get_visible() &&
-           Find<Gtk::Button>(*bar, "LoginSave")->get_visible();
+    return Shown(form) && Find<Gtk::Button>(*Bar(form), "LoginSave")->get_visible();
   }
   std::string Message(TFormHTML* form) {
     return Find<Gtk::Label>(*Bar(form), "LoginMessage")->get_text();
@@ -225,12 +183,7 @@ class LoginTest : public FormTest {
   }
 
   bool Requested(const TestHttpServer& server, const std::string& path) {
-    return RunUntil([&] {
-      for (const std::string& request : server.Requests()) {
-        if (request == path) return true;
-      }
-      return false;
-    });
+    return RunUntil([&] { return std::ranges::count(server.Requests(), path) > 0; });
   }
 
   // "username|password" of the form in the page, or in its frame, as the page's scripts see them.
@@ -246,7 +199,7 @@ class LoginTest : public FormTest {
 };
 
 TEST_F(LoginTest, ASavedLoginIsFilledInAgainButThePasswordOnlyAfterTheUserActs) {
-  auto stderr_capture = std::make_unique<StderrCapture>();
+  ::testing::internal::CaptureStderr();
   Load(form_, secure_.Url("/login.html"));
   SendLogin(form_, "alice", "s3cret9");
   ASSERT_TRUE(RunUntil([&] { return Offered(form_); })) << "offered";
@@ -261,8 +214,7 @@ TEST_F(LoginTest, ASavedLoginIsFilledInAgainButThePasswordOnlyAfterTheUserActs) 
   const std::string profile = g_get_user_data_dir();
   EXPECT_FALSE(AnyFileHolds(std::filesystem::path(profile).parent_path(), "s3cret9"))
       << "the password is only in the keyring";
-  EXPECT_FALSE(stderr_capture->Holds("s3cret9"));
-  stderr_capture.reset();
+  EXPECT_EQ(::testing::internal::GetCapturedStderr().find("s3cret9"), std::string::npos);
 
   // A window of its own, with nothing kept in memory from the first.
   Application->DestroyForms();
@@ -282,11 +234,16 @@ TEST_F(LoginTest, ASavedLoginIsFilledInAgainButThePasswordOnlyAfterTheUserActs) 
   EXPECT_FALSE(Offered(other)) << "a login the keyring holds is not offered again";
 }
 
+// Each case's button, or its name, names it.
+template <typename Case>
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
+  return info.param.name;
+}
+
+// `never`: the site is in the profile's list.
 struct AnswerCase {
-  const char* button;
-  bool stored;
-  bool asked_again;
-  bool never;  // the site is in the profile's list
+  const char* name;
+  bool stored, asked_again, never;
 };
 
 class LoginAnswerTest : public LoginTest, public ::testing::WithParamInterface<AnswerCase> {};
@@ -296,15 +253,13 @@ TEST_P(LoginAnswerTest, TheAnswerDecidesWhatIsStoredAndWhetherItIsAskedAgain) {
   Load(form_, secure_.Url("/login.html"));
   SendLogin(form_, "bob", "pw4bob");
   ASSERT_TRUE(RunUntil([&] { return Offered(form_); }));
-  Answer(form_, c.button);
+  Answer(form_, c.name);
   EXPECT_FALSE(Offered(form_));
   RunFor(500);
   EXPECT_EQ(RunUntil([&] { return !Saved(OriginOf(secure_)).empty(); }, c.stored ? 10000 : 1000),
             c.stored);
   EXPECT_EQ(NeverSaveLoginsFor(OriginOf(secure_)), c.never);
-  if (std::filesystem::exists(NeverSaveFile())) {
-    EXPECT_FALSE(AnyFileHolds(std::filesystem::path(NeverSaveFile()).parent_path(), "pw4bob"));
-  }
+  EXPECT_FALSE(AnyFileHolds(std::filesystem::path(NeverSaveFile()).parent_path(), "pw4bob"));
   Load(form_, secure_.Url("/login.html"));
   SendLogin(form_, "bob", "pw4bob");
   EXPECT_EQ(RunUntil([&] { return Offered(form_); }, c.asked_again ? 10000 : 3000), c.asked_again);
@@ -314,14 +269,14 @@ INSTANTIATE_TEST_SUITE_P(Answers, LoginAnswerTest,
                          ::testing::Values(AnswerCase{"LoginSave", true, false, false},
                                            AnswerCase{"LoginNotNow", false, true, false},
                                            AnswerCase{"LoginNever", false, false, true}),
-                         [](const auto& info) { return std::string(info.param.button); });
+                         CaseName<AnswerCase>);
 
+// `page` on the https server; `typed` by the user into the form at the top
+// left; `other_done`: the form goes to the other server.
 struct SendCase {
   const char* name;
-  const char* page;  // on the https server
-  bool typed;        // by the user, into the form at the top left
-  bool other_done;   // the form goes to the other server
-  bool offered;
+  const char* page;
+  bool typed, other_done, offered;
 };
 
 class LoginSendTest : public LoginTest, public ::testing::WithParamInterface<SendCase> {};
@@ -336,21 +291,19 @@ TEST_P(LoginSendTest, OnlyALoginTheUserSendsFromThePagesOwnOriginIsOffered) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sends, LoginSendTest,
-    ::testing::Values(SendCase{"TopFrame", "/login.html", true, false, true},
-                      SendCase{"FrameOfTheSameOrigin", "/framed-same.html", true, false, true},
+    ::testing::Values(SendCase{"FrameOfTheSameOrigin", "/framed-same.html", true, false, true},
                       SendCase{"FrameOfAnotherOrigin", "/framed-other.html", true, true, false},
                       SendCase{"ScriptWithoutUserAction", "/scripted.html", false, false, false},
                       SendCase{"FieldsChangedAsSent", "/changing.html", true, false, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName<SendCase>);
 
+// `http`: the page comes from the http server; `in_frame`: the form is in the
+// page's frame; `saved_for_other`: the login is saved for the other server's
+// origin; `several`: and another one.
 struct FillCase {
   const char* name;
   const char* page;
-  bool http;             // the page comes from the http server
-  bool in_frame;         // the form is in the page's frame
-  bool saved_for_other;  // the login is saved for the other server's origin
-  bool several;          // and another one
-  bool filled;
+  bool http, in_frame, saved_for_other, several, filled;
 };
 
 class LoginFillTest : public LoginTest, public ::testing::WithParamInterface<FillCase> {};
@@ -358,8 +311,8 @@ class LoginFillTest : public LoginTest, public ::testing::WithParamInterface<Fil
 TEST_P(LoginFillTest, ALoginIsFilledOnlyIntoTheOriginAndActionItWasSavedFor) {
   const FillCase& c = GetParam();
   const TestHttpServer& saved_on = c.http ? server_ : c.saved_for_other ? other_ : secure_;
-  Seed({OriginOf(saved_on), OriginOf(saved_on), "dave", "pw4dave"});
-  if (c.several) Seed({OriginOf(saved_on), OriginOf(saved_on), "dora", "pw4dora"});
+  Seed(OriginOf(saved_on), "dave", "pw4dave");
+  if (c.several) Seed(OriginOf(saved_on), "dora", "pw4dora");
   Load(form_, (c.http ? server_ : secure_).Url(c.page));
   if (c.filled) {
     EXPECT_TRUE(RunUntil([&] { return Fields(form_, c.in_frame) == "dave|"; }))
@@ -373,17 +326,16 @@ TEST_P(LoginFillTest, ALoginIsFilledOnlyIntoTheOriginAndActionItWasSavedFor) {
 INSTANTIATE_TEST_SUITE_P(
     Fills, LoginFillTest,
     ::testing::Values(
-        FillCase{"SamePage", "/login.html", false, false, false, false, true},
         FillCase{"FrameOfTheSameOrigin", "/framed-same.html", false, true, false, false, true},
         FillCase{"FrameOfAnotherOrigin", "/framed-other.html", false, true, true, false, false},
         FillCase{"FormToAnotherOrigin", "/foreign.html", false, false, false, false, false},
         FillCase{"HttpPage", "/login.html", true, false, false, false, false},
         FillCase{"SeveralLogins", "/login.html", false, false, false, true, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName<FillCase>);
 
 TEST_F(LoginTest, OnAnHttpPageTheUserChoosesTheSavedLoginFirst) {
-  Seed({OriginOf(server_), OriginOf(server_), "erin", "pw4erin"});
-  Seed({OriginOf(server_), OriginOf(server_), "frank", "pw4frank"});
+  Seed(OriginOf(server_), "erin", "pw4erin");
+  Seed(OriginOf(server_), "frank", "pw4frank");
   Load(form_, server_.Url("/login.html"));
   RunFor(1000);
   ASSERT_EQ(Fields(form_, false), "|");
@@ -421,13 +373,14 @@ TEST_F(LoginTest, ThePageCannotReachTheChannelButSeesValuesTheScriptWorldSets) {
 }
 
 TEST_F(LoginTest, TheSavedLoginsWindowShowsThePasswordOnRequestAndDeletes) {
-  Seed({OriginOf(secure_), OriginOf(secure_), "gina", "pw4gina"});
+  Seed(OriginOf(secure_), "gina", "pw4gina");
   ASSERT_TRUE(testsupport::FocusWindow(form_->gobj()));
-  testsupport::FakeKey(XK_Control_L, true);
-  testsupport::FakeKey(XK_Shift_L, true);
-  Press(XK_p);
-  testsupport::FakeKey(XK_Shift_L, false);
-  testsupport::FakeKey(XK_Control_L, false);
+  testsupport::SendKeySteps({{XK_Control_L, true},
+                             {XK_Shift_L, true},
+                             {XK_p, true},
+                             {XK_p, false},
+                             {XK_Shift_L, false},
+                             {XK_Control_L, false}});
   ASSERT_TRUE(RunUntil([] { return SavedLoginsWindow() != nullptr; }));
   Gtk::Window& window = *SavedLoginsWindow();
   auto* list = Find<Gtk::TreeView>(window, "SavedLoginsList");
@@ -462,7 +415,7 @@ TEST_F(LoginNoKeyringTest, NothingIsOfferedAndTheStripSaysWhyOnce) {
           : "キーリング（Secret Service）が応答しないため、パスワードは保存されません。";
   Load(form_, secure_.Url("/login.html"));
   SendLogin(form_, "hank", "pw4hank");
-  ASSERT_TRUE(RunUntil([&] { return Bar(form_) != nullptr && Bar(form_)->get_visible(); }));
+  ASSERT_TRUE(RunUntil([&] { return Shown(form_); }));
   EXPECT_EQ(Message(form_), why);
   EXPECT_FALSE(Offered(form_));
   Answer(form_, "LoginClose");
@@ -473,21 +426,18 @@ TEST_F(LoginNoKeyringTest, NothingIsOfferedAndTheStripSaysWhyOnce) {
   EXPECT_FALSE(Bar(form_)->get_visible()) << "said once";
 }
 
-testsupport::KeyringSession::Keyring KeyringFromEnvironment() {
-  const std::string keyring =
-      g_getenv("TAVORIN_TEST_KEYRING") ? g_getenv("TAVORIN_TEST_KEYRING") : "";
-  if (keyring == "locked") return testsupport::KeyringSession::Keyring::kLocked;
-  if (keyring == "missing") return testsupport::KeyringSession::Keyring::kMissing;
-  return testsupport::KeyringSession::Keyring::kUnlocked;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  using Keyring = testsupport::KeyringSession::Keyring;
+  const std::string keyring = g_getenv("TAVORIN_TEST_KEYRING") ?: "";
   std::unique_ptr<testsupport::KeyringSession> session;
   if (!GTEST_FLAG_GET(list_tests)) {
-    session = std::make_unique<testsupport::KeyringSession>(KeyringFromEnvironment());
+    session =
+        std::make_unique<testsupport::KeyringSession>(keyring == "locked"    ? Keyring::kLocked
+                                                      : keyring == "missing" ? Keyring::kMissing
+                                                                             : Keyring::kUnlocked);
   }
   ::testing::AddGlobalTestEnvironment(new GuiEnvironment());
   return RUN_ALL_TESTS();

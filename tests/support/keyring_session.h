@@ -40,6 +40,18 @@ class KeyringSession {
   KeyringSession& operator=(const KeyringSession&) = delete;
 
  private:
+  static GPid Spawn(std::vector<const char*> argv, char** envp, gint* in, gint* out) {
+    argv.push_back(nullptr);
+    GPid pid = 0;
+    if (!g_spawn_async_with_pipes(nullptr, const_cast<char**>(argv.data()), envp,
+                                  GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
+                                              (out == nullptr ? G_SPAWN_STDOUT_TO_DEV_NULL : 0)),
+                                  nullptr, nullptr, &pid, in, out, nullptr, nullptr)) {
+      g_error("cannot start %s", argv[0]);
+    }
+    return pid;
+  }
+
   void StartBus() {
     const std::string config = root_ + "/bus.conf";
     std::ofstream(config) << "<busconfig><type>session</type><listen>unix:dir=" << root_
@@ -47,14 +59,9 @@ class KeyringSession {
                              "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
                              "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>";
     const std::string config_arg = "--config-file=" + config;
-    const char* argv[] = {"dbus-daemon", config_arg.c_str(), "--nofork", "--print-address=1",
-                          nullptr};
     gint out = -1;
-    if (!g_spawn_async_with_pipes(nullptr, const_cast<char**>(argv), nullptr,
-                                  GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
-                                  nullptr, nullptr, &bus_, nullptr, &out, nullptr, nullptr)) {
-      g_error("cannot start dbus-daemon");
-    }
+    bus_ = Spawn({"dbus-daemon", config_arg.c_str(), "--nofork", "--print-address=1"}, nullptr,
+                 nullptr, &out);
     std::string address;
     char c = 0;
     while (read(out, &c, 1) == 1 && c != '\n') address += c;
@@ -70,21 +77,17 @@ class KeyringSession {
     std::vector<const char*> envp;
     for (const std::string& entry : environment) envp.push_back(entry.c_str());
     envp.push_back(nullptr);
-    const char* argv[] = {"gnome-keyring-daemon", "--foreground", "--unlock",
-                          "--components=secrets", nullptr};
     gint in = -1;
-    if (!g_spawn_async_with_pipes(nullptr, const_cast<char**>(argv),
-                                  const_cast<char**>(envp.data()),
-                                  GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
-                                              G_SPAWN_STDOUT_TO_DEV_NULL),
-                                  nullptr, nullptr, &keyring_, &in, nullptr, nullptr, nullptr)) {
-      g_error("cannot start gnome-keyring-daemon");
-    }
+    keyring_ = Spawn({"gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"},
+                     const_cast<char**>(envp.data()), &in, nullptr);
     // The empty password, as one empty line: with no line at all the daemon
     // makes no login collection.
     if (write(in, "\n", 1) != 1) g_error("cannot unlock the keyring");
     close(in);
-    WaitForDefaultCollection();
+    for (int tries = 0; tries < 200; ++tries, g_usleep(50000)) {
+      if (SecretCollection* collection = DefaultCollection()) return g_object_unref(collection);
+    }
+    g_error("the keyring made no default collection");
   }
 
   static SecretCollection* DefaultCollection() {
@@ -96,23 +99,11 @@ class KeyringSession {
     return collection;
   }
 
-  static void WaitForDefaultCollection() {
-    for (int tries = 0; tries < 200; ++tries) {
-      if (SecretCollection* collection = DefaultCollection()) {
-        g_object_unref(collection);
-        return;
-      }
-      g_usleep(50000);
-    }
-    g_error("the keyring made no default collection");
-  }
-
   static void LockDefault() {
     SecretCollection* collection = DefaultCollection();
-    GList* objects = g_list_append(nullptr, collection);
-    secret_service_lock_sync(secret_collection_get_service(collection), objects, nullptr, nullptr,
+    GList objects = {collection, nullptr, nullptr};
+    secret_service_lock_sync(secret_collection_get_service(collection), &objects, nullptr, nullptr,
                              nullptr);
-    g_list_free(objects);
     g_object_unref(collection);
   }
 
