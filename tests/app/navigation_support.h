@@ -127,19 +127,33 @@ inline void ClickWidget(Gtk::Widget& widget) {
       OnScreen(widget.gobj(), widget.get_allocated_width() / 2, widget.get_allocated_height() / 2));
 }
 
-// Clicks the middle of the page element with id `id` in `form`'s page with the
-// real pointer, after giving `form` the focus. False when the element was not
-// found.
-inline bool ClickElement(TFormHTML* form, const std::string& id) {
-  if (!testsupport::FocusWindow(form->gobj())) return false;
+// Where the middle of the page element with id `id` is on the screen.
+inline std::optional<std::pair<int, int>> ElementOnScreen(TFormHTML* form, const std::string& id) {
   WebKitWebView* view = form->CppWebBrowser1->View();
   const std::optional<std::string> centre = RunScript(
       view, "(() => { const r = document.getElementById('" + id +
                 "').getBoundingClientRect(); return Math.round(r.left + r.width / 2) + ' ' + "
                 "Math.round(r.top + r.height / 2); })()");
   int x = 0, y = 0;
-  if (!centre || std::sscanf(centre->c_str(), "%d %d", &x, &y) != 2) return false;
-  ClickAt(OnScreen(GTK_WIDGET(view), x, y));
+  if (!centre || std::sscanf(centre->c_str(), "%d %d", &x, &y) != 2) return std::nullopt;
+  return OnScreen(GTK_WIDGET(view), x, y);
+}
+
+// Clicks the middle of the page element with id `id` in `form`'s page with the
+// real pointer, after giving `form` the focus. False when the element was not
+// found. A strip that appears above the page moves it; the click waits until
+// the element stays where it is.
+inline bool ClickElement(TFormHTML* form, const std::string& id) {
+  if (!testsupport::FocusWindow(form->gobj())) return false;
+  std::optional<std::pair<int, int>> at = ElementOnScreen(form, id);
+  for (int tries = 0; at && tries < 20; ++tries) {
+    RunFor(100);
+    const std::optional<std::pair<int, int>> again = ElementOnScreen(form, id);
+    if (again == at) break;
+    at = again;
+  }
+  if (!at) return false;
+  ClickAt(*at);
   return true;
 }
 
