@@ -82,7 +82,13 @@ TFormHTML* OpenWindow() {
   FormHTML->show();
   WebKitWebView* view = FormHTML->CppWebBrowser1->View();
   testsupport::RunUntil([view] { return !webkit_web_view_is_loading(view); }, 20000);
-  return testsupport::FocusWindow(FormHTML->gobj()) ? FormHTML : nullptr;
+  if (!testsupport::FocusWindow(FormHTML->gobj())) return nullptr;
+  // Not where the list will show: a pointer under it takes the focus.
+  int x = 0, y = 0;
+  FormHTML->get_window()->get_origin(x, y);
+  testsupport::MovePointer(x + FormHTML->get_width() - 5, y + FormHTML->get_height() - 5);
+  testsupport::RunPending(5);
+  return FormHTML;
 }
 
 GdkEvent* KeyEvent(TFormHTML& form, GdkEventType type, guint keyval, guint32 time) {
