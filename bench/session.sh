@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Start-up with a kept session of 20 windows (a killed run's, offered back)
-# against an empty profile, alternating under a private X server.
+# and 100 000 history entries, against an empty profile, alternating under a
+# private X server.
 #   bench/session.sh [BUILD_DIR] [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."

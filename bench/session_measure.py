@@ -1,11 +1,13 @@
 """Start-up of the program on a profile that keeps a session of 20 windows
-left by a killed run (so the main window offers them back), against the same
-start on an empty profile, alternating in one run of this script.
+left by a killed run (so the main window offers them back) and a history of
+100 000 pages, against the same start on an empty profile, alternating in one
+run of this script.
 
 The session profile is made once through the program itself: it opens 20
 windows, each going through five pages of its own, and is killed with SIGKILL once the
-session file lists all of them. Every timed run then starts on a fresh
-profile holding a copy of that file only (or on a fresh empty profile), with a page given on the command line
+session file lists all of them; its history file then gets 100 000 more
+entries. Every timed run starts on a fresh profile holding a copy of those two
+files only (or on a fresh empty profile), with a page given on the command line
 whose load event reports to this server, and is ended after that load.
 Figures: process start to the main window mapped, and to the page's load.
 
@@ -15,6 +17,7 @@ Figures: process start to the main window mapped, and to the page's load.
 import os
 import shutil
 import signal
+import sqlite3
 import statistics
 import subprocess
 import sys
@@ -26,6 +29,8 @@ import startup_measure as sm
 
 WINDOWS = 20
 STEPS = 5
+HISTORY = 100000
+WORDS = ("shop", "books", "kaden", "fashion", "sports", "travel", "gourmet")
 
 
 def environment(profile):
@@ -79,14 +84,30 @@ def make_session(tavorin, base, profile):
     return os.path.getsize(session), finished
 
 
-def timed_run(tavorin, url, key, watch, session):
-    """One start on a fresh profile, holding only `session` (a file) if given."""
+def fill_history(history):
+    """Adds HISTORY entries, a minute apart, to the history file the program made."""
+    now = int(time.time() * 1e6)
+    rows = ((f"https://www.{WORDS[i % len(WORDS)]}{i % 977}.example.jp/item/{i}?ref=list",
+             f"商品 {i} の {WORDS[i % len(WORDS)]} ページ", 1 + i % 13, now - i * 60 * 1000000)
+            for i in range(HISTORY))
+    with sqlite3.connect(history) as db:
+        db.executemany("INSERT INTO urls(url, title, visit_count, last_visit) VALUES(?, ?, ?, ?)",
+                       rows)
+        count = db.execute("SELECT count(*) FROM urls").fetchone()[0]
+    db.close()
+    return count
+
+
+def timed_run(tavorin, url, key, watch, kept):
+    """One start on a fresh profile, holding only the session and history files
+    of the folder `kept` if given."""
     profile = tempfile.mkdtemp(prefix="tavorin-session-bench-")
     env = environment(profile)
-    if session:
+    if kept:
         folder = os.path.join(env["XDG_DATA_HOME"], "tavorin")
         os.makedirs(folder, mode=0o700)
-        shutil.copy(session, os.path.join(folder, "session.ini"))
+        for name in ("session.ini", "history.sqlite"):
+            shutil.copy(os.path.join(kept, name), os.path.join(folder, name))
     start = time.monotonic()
     proc = subprocess.Popen([tavorin, url], env=env, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL, start_new_session=True)
@@ -104,12 +125,13 @@ def main():
     base = f"http://127.0.0.1:{server.server_port}"
     template = tempfile.mkdtemp(prefix="tavorin-session-template-")
     size, finished = make_session(tavorin, base, template)
-    session = os.path.join(template, "data", "tavorin", "session.ini")
+    kept = os.path.join(template, "data", "tavorin")
+    entries = fill_history(os.path.join(kept, "history.sqlite"))
     watch = sm.MapWatch(watch_command)
     results = {"empty": ([], []), "session": ([], [])}
     counter = 0
     for i in range(runs + 1):  # the first round warms the caches and is not counted
-        for name, profile in (("empty", None), ("session", session)):
+        for name, profile in (("empty", None), ("session", kept)):
             counter += 1
             key = f"run={counter}"
             mapped, loaded = timed_run(tavorin, f"{base}/page.html?{key}", key, watch, profile)
@@ -121,7 +143,8 @@ def main():
     shutil.rmtree(template, ignore_errors=True)
     med = {n: (statistics.median(m), statistics.median(l)) for n, (m, l) in results.items()}
     print(f"start-up under Xvfb, medians of {runs} alternating runs; session file {size} bytes, "
-          f"{WINDOWS} windows of a killed run ({finished} with all {STEPS} pages), offered back")
+          f"{WINDOWS} windows of a killed run ({finished} with all {STEPS} pages), offered back; "
+          f"{entries} history entries")
     print(f"{'':34}{'empty':>10}{'session':>10}{'ratio':>8}")
     for label, k in (("start to main window mapped [ms]", 0), ("start to page loaded [ms]", 1)):
         e, s = med["empty"][k], med["session"][k]
