@@ -1,16 +1,38 @@
 #include "browser/login_chooser.h"
 
-#include <glibmm/main.h>
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/popover.h>
 
 #include <memory>
 
+namespace {
+
+// Destroys `popover` once its closing is over, unless its window (and with it
+// the popover) went first.
+void DestroyLater(GtkWidget* popover) {
+  auto* weak = new GtkWidget*(popover);
+  g_object_add_weak_pointer(G_OBJECT(popover), reinterpret_cast<gpointer*>(weak));
+  g_idle_add(
+      [](gpointer data) {
+        auto* left = static_cast<GtkWidget**>(data);
+        if (*left != nullptr) {
+          g_object_remove_weak_pointer(G_OBJECT(*left), reinterpret_cast<gpointer*>(left));
+          gtk_widget_destroy(*left);
+        }
+        delete left;
+        return G_SOURCE_REMOVE;
+      },
+      weak);
+}
+
+}  // namespace
+
 void ChooseLogin(GtkWidget* view, const GdkRectangle& area,
                  const std::vector<std::string>& usernames,
                  std::function<void(std::optional<std::size_t>)> chosen) {
-  auto* popover = new Gtk::Popover(*Glib::wrap(view));
+  // The toolkit owns it: the view's window destroys it when it closes first.
+  auto* popover = Gtk::manage(new Gtk::Popover(*Glib::wrap(view)));
   popover->set_name("LoginChooser");
   popover->set_pointing_to(Gdk::Rectangle(const_cast<GdkRectangle*>(&area)));
   popover->set_position(Gtk::POS_BOTTOM);
@@ -34,9 +56,10 @@ void ChooseLogin(GtkWidget* view, const GdkRectangle& area,
     list->pack_start(*button, false, false);
   }
   popover->add(*list);
-  popover->signal_closed().connect([popover, give] {
+  GtkWidget* widget = GTK_WIDGET(popover->gobj());
+  popover->signal_closed().connect([widget, give] {
     give(std::nullopt);
-    Glib::signal_idle().connect_once([popover] { delete popover; });
+    DestroyLater(widget);
   });
   list->show_all();
   popover->popup();

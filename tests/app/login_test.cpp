@@ -351,6 +351,14 @@ TEST_F(LoginTest, OnAnHttpPageTheUserChoosesTheSavedLoginFirst) {
     const std::string fields = Fields(form_, false);
     return fields == "erin|pw4erin" || fields == "frank|pw4frank";
   })) << Fields(form_, false);
+
+  // A choice, and the window closed before the list has gone.
+  ASSERT_TRUE(ClickPage(form_, 110, 25));
+  ASSERT_TRUE(RunUntil([&] { return form_->get_focus()->get_name() == "LoginChoice"; }));
+  dynamic_cast<Gtk::Button*>(form_->get_focus())->clicked();
+  Application->DestroyForms();
+  FormHTML = nullptr;
+  RunFor(500);
 }
 
 // What the engine allows: the page's scripts cannot reach the channel, and
