@@ -5,8 +5,6 @@
 #include <X11/keysym.h>
 #include <sys/stat.h>
 
-#include <regex>
-
 #include "app/bookmark_popover.h"
 #include "app/bookmarks.h"
 #include "app/clear_data.h"
@@ -122,7 +120,8 @@ TEST_F(HistoryWindowTest, PagesByDayNewestFirstAndTheSearchBoxNarrowsThem) {
   ASSERT_EQ(shown.size(), 7u);
   EXPECT_EQ(Rows(shown.begin(), shown.begin() + 6),
             (Rows{"# 今日", Page("beta"), Page("alpha"), "# 昨日", Page("gamma"), shown[5]}));
-  EXPECT_TRUE(std::regex_match(shown[5], std::regex("# \\d{4}年\\d{1,2}月\\d{1,2}日（.+）")))
+  EXPECT_TRUE(g_regex_match_simple("^# \\d{4}年\\d{1,2}月\\d{1,2}日（.+）$", shown[5].c_str(),
+                                   G_REGEX_DEFAULT, G_REGEX_MATCH_DEFAULT))
       << shown[5];
   EXPECT_EQ(shown[6], Page("delta"));
   ASSERT_TRUE(window.Search().has_focus());
