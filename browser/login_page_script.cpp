@@ -109,7 +109,9 @@ function placeOf(field) {
   return {x, y, width: box.width, height: box.height};
 }
 
-// The saved usernames open from the username field, by a click or the down arrow.
+// The saved usernames open from the username field, by a click or the down
+// arrow: on the click, once the button is up, since the list takes the
+// pointer and the page would never see that button go up.
 function offerChoice(form, fields) {
   const field = fields.user || fields.password;
   const choose = async (event) => {
@@ -121,7 +123,7 @@ function offerChoice(form, fields) {
     if (fields.user) setValue(fields.user, answer.login.username);
     setValue(fields.password, answer.login.password);
   };
-  field.addEventListener('pointerdown', choose, true);
+  field.addEventListener('click', choose, true);
   field.addEventListener('keydown', choose, true);
 }
 
