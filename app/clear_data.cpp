@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include "app/window_session.h"
 #include "browser/site_data.h"
 #include "store/history_store.h"
 
@@ -35,5 +36,7 @@ void ClearKeptData(const ClearChoice& choice, HistoryStore* history,
       history->DeleteSince(since);
     }
   }
+  // Whatever the period: a list cannot be cut at a time.
+  if (choice.history) TWindowSession::ForgetBackForwardLists();
   ClearSiteData({choice.cookies_and_site_data, choice.cache}, since, std::move(done));
 }

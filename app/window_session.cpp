@@ -14,6 +14,8 @@
 namespace {
 
 constexpr char kFileName[] = "session.ini";
+// Set on a window whose back/forward list is no longer kept.
+constexpr char kListForgotten[] = "tavorin-session-list-forgotten";
 
 // The one session of the running program, for windows made anywhere.
 TWindowSession* g_session = nullptr;
@@ -45,7 +47,7 @@ TSavedWindow Saved(TFormHTML& window) {
   window.get_size(w.width, w.height);
   w.maximized = window.is_maximized();
   w.address = window.CppWebBrowser1->LocationURL().ToUtf8();
-  w.state = window.CppWebBrowser1->SessionState();
+  if (window.get_data(kListForgotten) == nullptr) w.state = window.CppWebBrowser1->SessionState();
   return w;
 }
 
@@ -155,4 +157,13 @@ void TWindowSession::Changed() {
   if (g_session != nullptr && g_session->policy_ != RestoreWindows::kNever) {
     g_session->store_.Changed();
   }
+}
+
+void TWindowSession::ForgetBackForwardLists() {
+  if (Application != nullptr) {
+    for (TForm* form : Application->Forms()) form->set_data(kListForgotten, form);
+  }
+  if (g_session == nullptr) return;
+  for (TSavedWindow& window : g_session->last_.windows) window.state.clear();
+  Changed();
 }

@@ -40,6 +40,10 @@ class TWindowSession {
   // and whether it is shown are written when they change.
   static void Watch(TFormHTML& window);
   static void Changed();
+  // History was cleared: the back/forward lists of the windows open now, and
+  // of the last run's, are history too. They are kept no more (the pages
+  // shown still are), and the file is written again without them.
+  static void ForgetBackForwardLists();
 
  private:
   std::vector<TSavedWindow> Windows() const;

@@ -16,8 +16,9 @@ struct SessionRow {
   const char* name;
   RestoreWindows policy;
   bool ended_normally;
-  bool offered;   // the strip shows; its 元に戻す is then clicked
-  bool restored;  // the main window has the last run's back/forward list
+  bool offered;          // the strip shows; its 元に戻す is then clicked
+  bool restored;         // the main window has the last run's back/forward list
+  bool cleared = false;  // history was cleared: only the page shown comes back
 };
 
 class WindowSessionTest : public FormTest, public ::testing::WithParamInterface<SessionRow> {
@@ -77,6 +78,13 @@ TEST_P(WindowSessionTest, TheNextRunOffersOrBringsBackTheWindowsAsTheSettingSays
       ASSERT_TRUE(RunUntil(
           [&] { return testsupport::ReadFile(file_).find("b.html") != std::string::npos; }));
     }
+    if (row.cleared) {
+      TWindowSession::ForgetBackForwardLists();
+      ASSERT_TRUE(RunUntil([&] {
+        const TSavedSession kept = SessionFromText(testsupport::ReadFile(file_));
+        return !kept.windows.empty() && kept.windows[0].state.empty();
+      }));
+    }
     if (row.ended_normally) run.End();
   }
   FormTest::TearDown();
@@ -100,7 +108,8 @@ TEST_P(WindowSessionTest, TheNextRunOffersOrBringsBackTheWindowsAsTheSettingSays
   }
   if (row.restored) {
     EXPECT_TRUE(WaitForPage(form_, server_.Url("/b.html")));
-    EXPECT_EQ(History(), last);
+    const std::vector<std::string> shown_last{last[0], last[2]};  // home, then the page shown
+    EXPECT_EQ(History(), row.cleared ? shown_last : last);
   } else {
     RunFor(300);
     EXPECT_EQ(History(), std::vector<std::string>{server_.Url("/home.html")});
@@ -114,6 +123,7 @@ const SessionRow kRows[] = {
     {"AlwaysAfterANormalEnd", RestoreWindows::kAlways, true, false, true},
     {"AlwaysAfterACrash", RestoreWindows::kAlways, false, false, true},
     {"NeverAfterACrash", RestoreWindows::kNever, false, false, false},
+    {"AskAfterACrashWithHistoryCleared", RestoreWindows::kAsk, false, true, true, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Setting, WindowSessionTest, ::testing::ValuesIn(kRows),
