@@ -40,6 +40,14 @@ TestHttpServer::Page Attachment(std::string body, const std::string& disposition
   return page;
 }
 
+// slow.csv, whose connection stays open after its first 50 000 bytes.
+TestHttpServer::Page HeldDownload() {
+  TestHttpServer::Page page = Attachment(std::string(200000, 'a'), "attachment; filename=slow.csv");
+  page.cut_after = 50000;
+  page.hold = true;
+  return page;
+}
+
 std::vector<TDownloadRow*> Rows(TFormHTML* form) {
   std::vector<TDownloadRow*> rows;
   for (Gtk::Widget* child : form->CppWebBrowser1->get_children()) {
@@ -187,10 +195,7 @@ TEST_F(DownloadTest, ADownloadCutOffHalfwayLeavesNothing) {
 }
 
 TEST_F(DownloadTest, ADownloadCancelledFromTheStripLeavesNothing) {
-  TestHttpServer::Page page = Attachment(std::string(200000, 'a'), "attachment; filename=slow.csv");
-  page.cut_after = 50000;
-  page.hold = true;
-  server_.Add("/slow.csv", page);
+  server_.Add("/slow.csv", HeldDownload());
   Open(form_, "/slow.csv");
   ASSERT_TRUE(RunUntil(
       [&] { return Rows(form_).size() == 1 && Rows(form_)[0]->Download().Received() > 0; }));
@@ -347,10 +352,7 @@ INSTANTIATE_TEST_SUITE_P(Endings, DownloadEndTest, ::testing::ValuesIn(kEndings)
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DownloadTest, TheStripShowsThreeRowsAndFoldsTheRestIntoTheList) {
-  TestHttpServer::Page slow = Attachment(std::string(200000, 'a'), "attachment; filename=slow.csv");
-  slow.cut_after = 50000;
-  slow.hold = true;
-  server_.Add("/slow.csv", slow);
+  server_.Add("/slow.csv", HeldDownload());
   Open(form_, "/slow.csv");
   ASSERT_TRUE(RunUntil([&] { return Downloads(form_).size() == 1; }));
   for (std::size_t n = 2; n <= 5; ++n) {
@@ -592,10 +594,7 @@ TEST_F(DownloadTest, OpenHandsTheSavedFileToTheDesktop) {
 }
 
 TEST_F(DownloadTest, EscapeLeavesARunningDownloadAlone) {
-  TestHttpServer::Page page = Attachment(std::string(200000, 'a'), "attachment; filename=slow.csv");
-  page.cut_after = 50000;
-  page.hold = true;
-  server_.Add("/slow.csv", page);
+  server_.Add("/slow.csv", HeldDownload());
   Open(form_, "/slow.csv");
   ASSERT_TRUE(RunUntil([&] { return Rows(form_).size() == 1; }));
   TabIntoStrip(form_);

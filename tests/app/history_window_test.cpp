@@ -18,6 +18,7 @@
 #include "store/history_store.h"
 #include "tests/app/navigation_support.h"
 #include "tests/support/files.h"
+#include "tests/support/key_input.h"
 #include "tests/support/private_folders.h"
 
 namespace {
@@ -34,11 +35,6 @@ void Press(guint keysym, std::initializer_list<guint> held = {}) {
   FakeKey(keysym, false);
   for (guint modifier : held) FakeKey(modifier, false);
   RunFor(30);
-}
-
-// Types lower-case letters, digits and spaces.
-void Type(const std::string& text) {
-  for (char c : text) Press(c == ' ' ? XK_space : static_cast<guint>(c));
 }
 
 // The root position of the middle of a row's cell in `list`.
@@ -125,7 +121,7 @@ TEST_F(HistoryWindowTest, PagesByDayNewestFirstAndTheSearchBoxNarrowsThem) {
       << shown[5];
   EXPECT_EQ(shown[6], Page("delta"));
   ASSERT_TRUE(window.Search().has_focus());
-  Type("amm");
+  testsupport::TypeText("amm");
   EXPECT_TRUE(RunUntil([&] { return window.ShownRows() == Rows{"# 昨日", Page("gamma")}; }));
   // Enter in the search box opens what it found, in the window that asked.
   Press(XK_Return);
@@ -179,7 +175,7 @@ TEST_F(HistoryWindowTest, BookmarksAreRenamedDeletedAndOpenedInTheirTab) {
   navtest::ClickWidget(window.RenameMarkButton());
   ASSERT_TRUE(RunUntil([&] { return marks.get_focus_child() != nullptr; }));
   Press(XK_a, {XK_Control_L});
-  Type("renamed");
+  testsupport::TypeText("renamed");
   Press(XK_Return);
   EXPECT_TRUE(RunUntil([&] { return bookmarks_->Find(Page("alpha"))->name == "renamed"; }));
 
@@ -265,7 +261,7 @@ TEST_F(FormTest, CtrlDKeepsThePageUnderAnEditableNameAndDeleteForgetsIt) {
   EXPECT_EQ(popover.Name().get_text(), "Tea shop");
   EXPECT_EQ(popover.Heading().get_text(), "ブックマークに追加");
   EXPECT_FALSE(popover.Remove().get_sensitive());
-  Type("green tea");
+  testsupport::TypeText("green tea");
   Press(XK_Return);
   ASSERT_TRUE(RunUntil([&] { return !popover.get_visible(); }));
   ASSERT_NE(Bookmarks(), nullptr);
@@ -297,7 +293,7 @@ TEST_F(FormTest, BookmarksAreOfferedFirstAmongTheSuggestions) {
   ASSERT_TRUE(FocusWindow(form_->gobj()));
   form_->EditURL->grab_focus();
   form_->EditURL->set_text("");
-  Type("qzx");
+  testsupport::TypeText("qzx");
   ASSERT_TRUE(RunUntil([&] { return form_->Suggestions().Offered().size() == 2; }));
   EXPECT_EQ(form_->Suggestions().Offered()[0].url, server_.Url("/kept.html"));
   EXPECT_EQ(form_->Suggestions().Offered()[1].url, server_.Url("/often.html"));

@@ -74,11 +74,6 @@ void Press(guint keysym, guint modifier = 0) {
   RunFor(30);
 }
 
-// Typed for real: letters and digits are their own key symbols.
-void Type(const std::string& text) {
-  for (char c : text) Press(static_cast<guint>(c));
-}
-
 // The keyring's answers, waited for: the logins of `origin`, or all of them.
 std::vector<TSavedLogin> Saved(const std::string& origin = "") {
   bool done = false;
@@ -163,10 +158,10 @@ class LoginTest : public FormTest {
   void SendLogin(TFormHTML* form, const std::string& user, const std::string& password) {
     ASSERT_TRUE(ClickPage(form, 110, 25));
     Press(XK_a, XK_Control_L);
-    Type(user);
+    testsupport::TypeText(user);
     ASSERT_TRUE(ClickPage(form, 110, 65));
     Press(XK_a, XK_Control_L);
-    Type(password);
+    testsupport::TypeText(password);
     Press(XK_Return);
   }
 

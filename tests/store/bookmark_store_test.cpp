@@ -8,6 +8,7 @@
 
 #include "tests/support/files.h"
 #include "tests/support/private_folders.h"
+#include "tests/support/store_fixture.h"
 
 namespace {
 
@@ -20,25 +21,11 @@ Names NamesOf(const std::vector<Bookmark>& bookmarks) {
   return names;
 }
 
-class BookmarkStoreTest : public ::testing::Test {
+class BookmarkStoreTest : public testsupport::StoreTest<BookmarkStore> {
  protected:
-  void SetUp() override { Reopen(); }
-  void TearDown() override {
-    store_.reset();
-    testsupport::RemoveTree(root_);
-  }
-  void Reopen() {
-    store_.reset();
-    store_ = BookmarkStore::Open(root_ + "/profile");
-    ASSERT_NE(store_, nullptr);
-  }
   std::string OnDisk() const {
     return testsupport::ReadFile(file_) + testsupport::ReadFile(file_ + "-wal");
   }
-
-  const std::string root_ = testsupport::MakePrivateRoot();
-  const std::string file_ = root_ + "/profile/" + BookmarkStore::kFileName;
-  std::unique_ptr<BookmarkStore> store_;
 };
 
 TEST_F(BookmarkStoreTest, KeptOnlyForTheUserAndAcrossARestartNewestFirst) {

@@ -17,6 +17,7 @@
 #include "store/text_fold.h"
 #include "tests/support/files.h"
 #include "tests/support/private_folders.h"
+#include "tests/support/store_fixture.h"
 
 namespace {
 
@@ -37,25 +38,12 @@ unsigned Mode(const fs::path& path) {
   return static_cast<unsigned>(fs::status(path).permissions() & fs::perms::all);
 }
 
-class HistoryStoreTest : public ::testing::Test {
+class HistoryStoreTest : public testsupport::StoreTest<HistoryStore> {
  protected:
-  void SetUp() override { Reopen(); }
-  void TearDown() override {
-    store_.reset();
-    testsupport::RemoveTree(root_);
-  }
-  void Reopen() {
-    store_.reset();
-    store_ = HistoryStore::Open(root_ + "/profile");
-    ASSERT_NE(store_, nullptr);
-  }
-  fs::path File() const { return fs::path(root_) / "profile" / HistoryStore::kFileName; }
+  fs::path File() const { return file_; }
   Urls Match(const std::string& typed, std::size_t limit = 8) {
     return UrlsOf(store_->Match(typed, limit, kNow));
   }
-
-  const std::string root_ = testsupport::MakePrivateRoot();
-  std::unique_ptr<HistoryStore> store_;
 };
 
 TEST(FoldTest, FoldsCaseWidthAndKana) {

@@ -101,6 +101,15 @@ inline void TypeKey(guint keysym, guint modifier = 0) {
   SendKeySteps(steps);
 }
 
+// Types lower-case letters, digits and spaces, a key at a time, with the
+// main loop running `pause_ms` after each.
+inline void TypeText(const std::string& text, int pause_ms = 30) {
+  for (char c : text) {
+    TypeKey(c == ' ' ? GDK_KEY_space : static_cast<guint>(c));
+    RunPending(pause_ms);
+  }
+}
+
 // Holds `keysym` down for `ms`, long enough for it to repeat.
 inline void HoldKey(guint keysym, int ms) {
   SendKeySteps({{keysym, true}, {0, false, ms}, {keysym, false}});
