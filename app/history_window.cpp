@@ -2,6 +2,8 @@
 
 #include <glib.h>
 
+#include <functional>
+
 #include "app/clear_data_dialog.h"
 #include "app/saved_logins_window.h"
 #include "store/bookmark_store.h"
@@ -52,6 +54,22 @@ std::int64_t TodayStart() {
 bool IsDelete(const GdkEventKey* key) {
   const guint modifiers = key->state & (GDK_CONTROL_MASK | GDK_SHIFT_MASK | GDK_MOD1_MASK);
   return (key->keyval == GDK_KEY_Delete || key->keyval == GDK_KEY_KP_Delete) && modifiers == 0;
+}
+
+// Several rows may be chosen; Enter or a double-click opens one, Delete
+// removes the chosen ones.
+void ActOnRows(Gtk::TreeView& list, std::function<void(const Gtk::TreeModel::Path&)> open,
+               std::function<void()> remove) {
+  list.get_selection()->set_mode(Gtk::SELECTION_MULTIPLE);
+  list.signal_row_activated().connect(
+      [open](const Gtk::TreeModel::Path& path, Gtk::TreeViewColumn*) { open(path); });
+  list.signal_key_press_event().connect(
+      [remove](GdkEventKey* key) {
+        if (!IsDelete(key)) return false;
+        remove();
+        return true;
+      },
+      false);
 }
 
 void Scrolled(Gtk::ScrolledWindow& scroll, Gtk::Widget& list) {
@@ -117,16 +135,9 @@ Gtk::Widget& THistoryWindow::BuildPagesTab() {
         ->property_ellipsize() = Pango::ELLIPSIZE_END;
   }
   pages_.set_search_column(page_columns_.title);
-  pages_.get_selection()->set_mode(Gtk::SELECTION_MULTIPLE);
-  pages_.signal_row_activated().connect(
-      [this](const Gtk::TreeModel::Path& path, Gtk::TreeViewColumn*) { OpenPage(path); });
-  pages_.signal_key_press_event().connect(
-      [this](GdkEventKey* key) {
-        if (!IsDelete(key)) return false;
-        DeleteSelectedPages();
-        return true;
-      },
-      false);
+  ActOnRows(
+      pages_, [this](const Gtk::TreeModel::Path& path) { OpenPage(path); },
+      [this] { DeleteSelectedPages(); });
   search_.set_placeholder_text("履歴を検索");
   search_.get_accessible()->set_name("履歴を検索");
   search_.signal_search_changed().connect([this] { FillPages(); });
@@ -155,16 +166,9 @@ Gtk::Widget& THistoryWindow::BuildMarksTab() {
   auto* name_cell = static_cast<Gtk::CellRendererText*>(marks_.get_column(0)->get_first_cell());
   name_cell->signal_edited().connect(
       [this](const Glib::ustring& path, const Glib::ustring& name) { MarkRenamed(path, name); });
-  marks_.get_selection()->set_mode(Gtk::SELECTION_MULTIPLE);
-  marks_.signal_row_activated().connect(
-      [this](const Gtk::TreeModel::Path& path, Gtk::TreeViewColumn*) { OpenMark(path); });
-  marks_.signal_key_press_event().connect(
-      [this](GdkEventKey* key) {
-        if (!IsDelete(key)) return false;
-        DeleteSelectedMarks();
-        return true;
-      },
-      false);
+  ActOnRows(
+      marks_, [this](const Gtk::TreeModel::Path& path) { OpenMark(path); },
+      [this] { DeleteSelectedMarks(); });
   open_mark_.signal_clicked().connect([this] {
     const auto chosen = marks_.get_selection()->get_selected_rows();
     if (!chosen.empty()) OpenMark(chosen.front());

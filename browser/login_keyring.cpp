@@ -142,19 +142,12 @@ void ServiceFound(GObject*, GAsyncResult* result, gpointer data) {
   g_object_unref(service);
 }
 
-void Stored(GObject*, GAsyncResult* result, gpointer data) {
+// A store or a clear has ended: `Finish` is the library's end of that call.
+template <gboolean (*Finish)(GAsyncResult*, GError**)>
+void Ended(GObject*, GAsyncResult* result, gpointer data) {
   auto done = Take<KeyringDone>(data);
   GError* error = nullptr;
-  secret_password_store_finish(result, &error);
-  const KeyringProblem problem = error != nullptr ? ProblemOf(error) : "";
-  g_clear_error(&error);
-  (*done)(problem);
-}
-
-void Cleared(GObject*, GAsyncResult* result, gpointer data) {
-  auto done = Take<KeyringDone>(data);
-  GError* error = nullptr;
-  secret_password_clear_finish(result, &error);
+  Finish(result, &error);
   const KeyringProblem problem = error != nullptr ? ProblemOf(error) : "";
   g_clear_error(&error);
   (*done)(problem);
@@ -176,7 +169,8 @@ void StoreLogin(const TSavedLogin& login, KeyringDone done) {
     const std::string label = "Tavorin: " + login.username + " @ " + login.origin;
     GHashTable* attributes = Attributes(login, true);
     secret_password_storev(LoginSchema(), attributes, SECRET_COLLECTION_DEFAULT, label.c_str(),
-                           login.password.c_str(), nullptr, Stored, Carry(done));
+                           login.password.c_str(), nullptr, Ended<secret_password_store_finish>,
+                           Carry(done));
     g_hash_table_unref(attributes);
   });
 }
@@ -201,6 +195,7 @@ void LoadPassword(const TSavedLogin& login, LoginsFound found) {
 
 void DeleteLogin(const TSavedLogin& login, KeyringDone done) {
   GHashTable* attributes = Attributes(login, true);
-  secret_password_clearv(LoginSchema(), attributes, nullptr, Cleared, Carry(std::move(done)));
+  secret_password_clearv(LoginSchema(), attributes, nullptr, Ended<secret_password_clear_finish>,
+                         Carry(std::move(done)));
   g_hash_table_unref(attributes);
 }
