@@ -8,7 +8,7 @@
 #include "app/handover_message.h"
 #include "app/message_text.h"
 #include "app/settings.h"
-#include "app/user_address.h"
+#include "browser/user_address.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/window_limit.h"
+#include "window/window_limit.h"
 
 namespace {
 

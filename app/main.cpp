@@ -8,8 +8,8 @@
 #include "app/settings.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
-#include "app/window_session.h"
 #include "platform/application.h"
+#include "window/window_session.h"
 
 namespace {
 

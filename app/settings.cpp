@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/history.h"
 #include "app/message_text.h"
-#include "app/user_address.h"
 #include "browser/cpp_web_browser.h"
-#include "browser/download_folder.h"
+#include "browser/user_address.h"
+#include "downloads/folder.h"
+#include "history/history.h"
 
 namespace {
 

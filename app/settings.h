@@ -11,10 +11,7 @@
 #include <string>
 
 #include "app/rendering_path.h"
-
-// Whether the windows of the last run come back: after a run that did not
-// end normally on the user's word, at every start, or never (nothing kept).
-enum class RestoreWindows { kAsk, kAlways, kNever };
+#include "window/window_session.h"
 
 struct TSettings {
   std::string home_page;        // the address every window's Home loads

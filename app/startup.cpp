@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/bookmarks.h"
-#include "app/form_html.h"
 #include "app/handover_message.h"
-#include "app/history.h"
-#include "app/notice_bar.h"
-#include "app/window_limit.h"
-#include "app/window_session.h"
+#include "history/bookmarks.h"
+#include "history/history.h"
 #include "platform/exception.h"
+#include "window/form_html.h"
+#include "window/notice_bar.h"
+#include "window/window_limit.h"
+#include "window/window_session.h"
 
 namespace {
 

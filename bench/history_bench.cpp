@@ -23,13 +23,13 @@
 #include <string>
 #include <vector>
 
-#include "app/form_html.h"
-#include "app/history.h"
-#include "app/suggestion_list.h"
+#include "history/history.h"
 #include "platform/application.h"
 #include "store/history_store.h"
 #include "tests/support/http_server.h"
 #include "tests/support/private_folders.h"
+#include "window/form_html.h"
+#include "window/suggestion_list.h"
 // Last: the X headers define names such as Button1.
 #include "tests/support/x_input.h"
 

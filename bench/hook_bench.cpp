@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "app/form_html.h"
 #include "platform/application.h"
+#include "window/form_html.h"
 // Last: the X headers define names such as Button1.
 #include "tests/support/x_input.h"
 

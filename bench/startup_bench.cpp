@@ -12,10 +12,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/form_html.h"
 #include "app/rendering_path.h"
 #include "app/settings.h"
 #include "platform/application.h"
+#include "window/form_html.h"
 
 namespace {
 

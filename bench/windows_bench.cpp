@@ -25,9 +25,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/form_html.h"
 #include "platform/application.h"
 #include "tests/support/http_server.h"
+#include "window/form_html.h"
 // Last: the X headers define names such as Button1.
 #include <X11/extensions/XTest.h>
 #include <gdk/gdkx.h>

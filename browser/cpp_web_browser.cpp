@@ -9,11 +9,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "browser/download_gate.h"
-#include "browser/download_routing.h"
 #include "browser/find_bar.h"
-#include "browser/login_watch.h"
 #include "browser/page_guard.h"
+#include "browser/page_hooks.h"
 #include "browser/page_visits.h"
 #include "browser/permission_request.h"
 #include "browser/returned_key.h"
@@ -306,9 +304,8 @@ void TCppWebBrowser::ConnectSignals() {
   g_signal_connect(view_, "load-failed", G_CALLBACK(Signals::LoadFailed), this);
   g_signal_connect(view_, "button-press-event", G_CALLBACK(Signals::UserAction), this);
   g_signal_connect(view_, "key-press-event", G_CALLBACK(Signals::UserAction), this);
-  WatchResponses(view_);
   WatchPermissions(view_, this);
-  WatchLogins(view_, this);
+  RunViewHooks(view_, *this);
 }
 
 // A same-document change of the page's address. While a load is asked for or
@@ -341,7 +338,7 @@ void TCppWebBrowser::Ask(std::function<void()> request) {
 // Calls the engine to ask for a load; see NoteAddress.
 void TCppWebBrowser::Request(const std::function<void(WebKitWebView*)>& call) {
   WebKitWebView* view = View();
-  AllowNextDownload(view);  // the user's own load may be a download
+  RunUserLoadHooks(view);
   requesting_ = true;
   call(view);
   requesting_ = false;
@@ -422,6 +419,19 @@ void TCppWebBrowser::RefreshBypassingCache() {
 TPageVisits& TCppWebBrowser::Visits() {
   MakeView();
   return *visits_;
+}
+
+TZoom& TCppWebBrowser::Zoom() {
+  MakeView();
+  return *zoom_;
+}
+
+TFindBar& TCppWebBrowser::FindBar() {
+  if (!find_bar_) {  // made on first use: most windows never need it
+    find_bar_ = std::make_unique<TFindBar>(View());
+    pack_end(*find_bar_, false, false);
+  }
+  return *find_bar_;
 }
 
 bool TCppWebBrowser::Loading() { return webkit_web_view_is_loading(View()); }

@@ -6,8 +6,6 @@
 
 #include <memory>
 
-#include "browser/cpp_web_browser.h"
-
 namespace {
 
 // Full-width and half-width forms, and case, match as the engine folds them.
@@ -148,12 +146,4 @@ bool TFindBar::KeyPressed(GdkEventKey* key) {
     return true;
   }
   return false;
-}
-
-TFindBar& TCppWebBrowser::FindBar() {
-  if (!find_bar_) {  // made on first use: most windows never need it
-    find_bar_ = std::make_unique<TFindBar>(View());
-    pack_end(*find_bar_, false, false);
-  }
-  return *find_bar_;
 }

@@ -4,12 +4,23 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "browser/cookie_times.h"
-#include "browser/download_routing.h"
 #include "browser/profile.h"
 
 namespace {
+
+std::vector<std::function<void(WebKitWebContext*)>>& ContextHooks() {
+  static std::vector<std::function<void(WebKitWebContext*)>> hooks;
+  return hooks;
+}
+
+WebKitWebContext*& MadeContext() {
+  static WebKitWebContext* context = nullptr;
+  return context;
+}
 
 std::optional<unsigned>& PageMemoryLimit() {
   static std::optional<unsigned> limit;
@@ -86,7 +97,7 @@ WebKitWebContext* MakeContext(WebKitWebsiteDataManager* manager) {
 // Everything a made context needs before its first view.
 void FinishContext(WebKitWebContext* context) {
   EnableSandbox(context);
-  WatchDownloads(context);
+  for (const auto& hook : ContextHooks()) hook(context);
 }
 
 WebKitWebContext* MakePageContext() {
@@ -100,8 +111,13 @@ WebKitWebContext* MakePageContext() {
 }  // namespace
 
 WebKitWebContext* PageContext() {
-  static WebKitWebContext* context = MakePageContext();
-  return context;
+  if (MadeContext() == nullptr) MadeContext() = MakePageContext();
+  return MadeContext();
+}
+
+void AddContextHook(std::function<void(WebKitWebContext*)> hook) {
+  if (MadeContext() != nullptr) hook(MadeContext());
+  ContextHooks().push_back(std::move(hook));
 }
 
 void LimitPageMemory(unsigned megabytes) { PageMemoryLimit() = megabytes; }

@@ -2,6 +2,8 @@
 // browser/profile.h), the sandbox and the memory limit of pages.
 #pragma once
 
+#include <functional>
+
 typedef struct _WebKitWebContext WebKitWebContext;
 
 // The context of every view that is not made for a page's request; made on
@@ -11,3 +13,7 @@ WebKitWebContext* PageContext();
 // The engine ends a page whose process uses more than `megabytes`. Only a
 // context made after the call obeys it: call it before the first view.
 void LimitPageMemory(unsigned megabytes);
+
+// Called for the page context as it is made, before its first view, and at
+// once when it is made already: how features built on the adapter attach.
+void AddContextHook(std::function<void(WebKitWebContext*)> hook);

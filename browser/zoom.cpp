@@ -9,8 +9,6 @@
 #include <cmath>
 #include <string>
 
-#include "browser/cpp_web_browser.h"
-
 namespace {
 
 constexpr std::array<int, 14> kSteps{30,  50,  67,  80,  90,  100, 110,
@@ -109,9 +107,4 @@ void TZoom::ShowLevel(int percent) {
         return false;
       },
       kShowLevelMs);
-}
-
-TZoom& TCppWebBrowser::Zoom() {
-  MakeView();
-  return *zoom_;
 }

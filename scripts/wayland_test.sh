@@ -74,19 +74,24 @@ fi
 pids+=($!)
 
 # A build under a folder the user cannot enter (root's home, say) is run
-# from a copy: the test binary needs nothing else of the build.
-tests_binary="$BUILD/tests/app/app_tests"
-if ! "${as_user[@]}" test -x "$tests_binary"; then
-  cp "$tests_binary" "$runtime/app_tests"
-  [ ${#as_user[@]} -eq 0 ] || chown "$USER_NAME:" "$runtime/app_tests"
-  tests_binary="$runtime/app_tests"
-fi
-"${as_user[@]}" test -x "$tests_binary" || {
-  echo "wayland: $tests_binary cannot be run by $runner"
-  exit 1
-}
+# from a copy: a test binary needs nothing else of the build.
 bus=()
 command -v dbus-run-session >/dev/null && bus=(dbus-run-session --)
-echo "wayland: $tests_binary under sway ($TESTS)"
-"${session[@]}" WAYLAND_DISPLAY="$socket" GDK_BACKEND=wayland NO_AT_BRIDGE=1 "${bus[@]}" \
-  "$tests_binary" --gtest_filter="$TESTS" --gtest_brief=1
+status=0
+for binary in window/window_tests app/app_tests; do
+  tests_binary="$BUILD/tests/$binary"
+  name=$(basename "$binary")
+  if ! "${as_user[@]}" test -x "$tests_binary"; then
+    cp "$tests_binary" "$runtime/$name"
+    [ ${#as_user[@]} -eq 0 ] || chown "$USER_NAME:" "$runtime/$name"
+    tests_binary="$runtime/$name"
+  fi
+  "${as_user[@]}" test -x "$tests_binary" || {
+    echo "wayland: $tests_binary cannot be run by $runner"
+    exit 1
+  }
+  echo "wayland: $tests_binary under sway ($TESTS)"
+  "${session[@]}" WAYLAND_DISPLAY="$socket" GDK_BACKEND=wayland NO_AT_BRIDGE=1 "${bus[@]}" \
+    "$tests_binary" --gtest_filter="$TESTS" --gtest_brief=1 || status=$?
+done
+exit "$status"

@@ -4,10 +4,13 @@
 
 #include <algorithm>
 
-#include "store/history_store.h"
 #include "store/text_fold.h"
 
 namespace {
+
+constexpr double kYear = 365.0 * 24 * 3600 * G_USEC_PER_SEC;
+// A visit a year old counts a tenth of one made now.
+constexpr double kYearlyFade = 9.0;
 
 struct Ranked {
   double rank;
@@ -31,6 +34,11 @@ std::string Unescaped(std::string_view url) {
 }
 
 }  // namespace
+
+double HistoryRank(int visit_count, std::int64_t last_visit, std::int64_t now) {
+  const double age = static_cast<double>(std::max<std::int64_t>(0, now - last_visit));
+  return visit_count / (1.0 + kYearlyFade * age / kYear);
+}
 
 std::string HistoryIndex::FoldedText(std::string_view url, std::string_view title) {
   return FoldForMatch(title) + '\n' + FoldForMatch(Unescaped(url));

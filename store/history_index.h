@@ -62,3 +62,8 @@ class HistoryIndex {
   std::vector<Span> spans_;                              // in the order of text_
   std::size_t dead_ = 0;                                 // bytes of text_ no entry uses any more
 };
+
+// How much an entry counts in the ranking: its visits, weighted by how
+// recently it was last visited (a visit today counts ten times one from a
+// year ago).
+double HistoryRank(int visit_count, std::int64_t last_visit, std::int64_t now);

@@ -31,9 +31,6 @@ constexpr char kColumns[] = "id, url, title, visit_count, last_visit";
 constexpr char kSelectById[] =
     "SELECT id, url, title, visit_count, last_visit FROM urls WHERE id = ?";
 constexpr std::int64_t kMicrosecondsPerSecond = G_USEC_PER_SEC;
-constexpr double kYear = 365.0 * 24 * 3600 * G_USEC_PER_SEC;
-// A visit a year old counts a tenth of one made now.
-constexpr double kYearlyFade = 9.0;
 constexpr int kWriterNiceness = 10;
 const char* const kRecordedSchemes[] = {"http", "https", "file"};
 
@@ -62,11 +59,6 @@ std::pair<std::int64_t, std::string> LocalDay(std::int64_t time) {
 }
 
 }  // namespace
-
-double HistoryRank(int visit_count, std::int64_t last_visit, std::int64_t now) {
-  const double age = static_cast<double>(std::max<std::int64_t>(0, now - last_visit));
-  return visit_count / (1.0 + kYearlyFade * age / kYear);
-}
 
 // The thread that writes, with the connection it alone uses, and the index
 // it keeps in step with what it writes.

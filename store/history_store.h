@@ -69,7 +69,7 @@ class HistoryStore {
   // At most `limit` entries whose title or address contains `fragment`,
   // folded as FoldForMatch() folds (case, width, kana); the address is
   // matched as the user reads it (percent-escapes decoded). Ranked by
-  // HistoryRank() at `now`, then by the last visit; an empty fragment
+  // HistoryRank() (store/history_index.h) at `now`, then by the last visit; an empty fragment
   // matches nothing. Fast enough to call on every key (an index in memory).
   std::vector<HistoryEntry> Match(std::string_view fragment, std::size_t limit,
                                   std::int64_t now = Now());
@@ -100,8 +100,3 @@ class HistoryStore {
   std::unique_ptr<Writer> writer_;
   void* reader_;  // the window thread's own connection (sqlite3*)
 };
-
-// How much an entry counts in the ranking: its visits, weighted by how
-// recently it was last visited (a visit today counts ten times one from a
-// year ago).
-double HistoryRank(int visit_count, std::int64_t last_visit, std::int64_t now);

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "app/handover_message.h"
-#include "app/window_limit.h"
+#include "window/window_limit.h"
 
 namespace {
 

@@ -18,12 +18,12 @@
 
 #include "app/handover_message.h"
 #include "app/rendering_path.h"
-#include "app/window_limit.h"
 #include "tests/support/files.h"
 #include "tests/support/gui_test.h"
 #include "tests/support/http_server.h"
 #include "tests/support/private_folders.h"
 #include "tests/support/x_input.h"
+#include "window/window_limit.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <fstream>
 #include <optional>
 
-#include "app/form_html.h"
-#include "app/user_address.h"
+#include "browser/user_address.h"
 #include "tests/support/gui_test.h"
 #include "tests/support/http_server.h"
 #include "tests/support/private_folders.h"
+#include "window/form_html.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <glibmm/main.h>
 
 #include "platform/exception.h"
-#include "tests/app/form_fixture.h"
 #include "tests/support/dialog_closer.h"
+#include "tests/support/form_fixture.h"
 
 namespace {
 

@@ -1,0 +1,44 @@
+#include "browser/user_address.h"
+
+#include <gio/gio.h>
+
+#include <array>
+#include <string_view>
+
+namespace {
+
+// Schemes written without "//" that the engine loads.
+constexpr std::array<std::string_view, 3> kOpaqueSchemes{"about", "data", "blob"};
+
+bool HasScheme(const std::string& text) {
+  const char* scheme = g_uri_peek_scheme(text.c_str());  // interned
+  if (scheme == nullptr) return false;
+  const std::string_view name(scheme);
+  // "localhost:8080" peeks as the scheme "localhost": only "//" makes it one.
+  const bool hierarchical = text.compare(name.size(), 3, "://") == 0;
+  bool opaque = false;
+  for (std::string_view s : kOpaqueSchemes) opaque = opaque || s == name;
+  return hierarchical || opaque;
+}
+
+bool LooksLikePath(const std::string& text) {
+  return text.starts_with('/') || text.starts_with("./") || text.starts_with("../") ||
+         g_file_test(text.c_str(), G_FILE_TEST_EXISTS);
+}
+
+std::string FileAddress(const std::string& path) {
+  GFile* file = g_file_new_for_commandline_arg(path.c_str());
+  gchar* uri = g_file_get_uri(file);
+  std::string address = uri;
+  g_free(uri);
+  g_object_unref(file);
+  return address;
+}
+
+}  // namespace
+
+std::string AddressFromUser(const std::string& text) {
+  if (text.empty() || HasScheme(text)) return text;
+  if (LooksLikePath(text)) return FileAddress(text);
+  return "http://" + text;
+}

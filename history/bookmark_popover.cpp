@@ -1,0 +1,53 @@
+#include "history/bookmark_popover.h"
+
+#include "store/bookmark_store.h"
+
+TBookmarkPopover::TBookmarkPopover(Gtk::Widget& under, Store store)
+    : Gtk::Popover(under), store_(std::move(store)) {
+  set_name("BookmarkPopover");
+  set_position(Gtk::POS_BOTTOM);
+  heading_.set_xalign(0);
+  name_.set_width_chars(36);
+  name_.set_activates_default(true);
+  name_.get_accessible()->set_name("名前");
+  add_.set_can_default(true);
+  buttons_.pack_end(add_, Gtk::PACK_SHRINK);
+  buttons_.pack_end(remove_, Gtk::PACK_SHRINK);
+  column_.set_border_width(8);
+  column_.pack_start(heading_, Gtk::PACK_SHRINK);
+  column_.pack_start(name_, Gtk::PACK_SHRINK);
+  column_.pack_start(buttons_, Gtk::PACK_SHRINK);
+  add(column_);
+  column_.show_all();
+  add_.signal_clicked().connect([this] { Keep(); });
+  remove_.signal_clicked().connect([this] { Forget(); });
+  // Enter in the name keeps the bookmark.
+  name_.signal_activate().connect([this] { Keep(); });
+}
+
+void TBookmarkPopover::Open(const std::string& url, const std::string& title) {
+  BookmarkStore* store = store_();
+  url_ = url;
+  const auto kept = store != nullptr ? store->Find(url) : std::nullopt;
+  heading_.set_text(kept ? "ブックマーク済みです" : "ブックマークに追加");
+  name_.set_text(kept ? kept->name : (title.empty() ? url : title));
+  add_.set_sensitive(store != nullptr && !url.empty());
+  remove_.set_sensitive(kept.has_value());
+  popup();
+  name_.grab_focus();
+  name_.select_region(0, -1);
+}
+
+void TBookmarkPopover::Keep() {
+  BookmarkStore* store = store_();
+  if (store == nullptr || url_.empty()) return;
+  store->Put(url_, name_.get_text());
+  popdown();
+}
+
+void TBookmarkPopover::Forget() {
+  BookmarkStore* store = store_();
+  if (store == nullptr) return;
+  if (const auto kept = store->Find(url_)) store->Remove(kept->id);
+  popdown();
+}

@@ -1,0 +1,73 @@
+#include "history/history.h"
+
+#include <glib.h>
+
+#include <memory>
+
+#include "browser/cpp_web_browser.h"
+#include "browser/page_visits.h"
+#include "browser/profile.h"
+#include "store/history_store.h"
+#include "store/suggestion_source.h"
+
+namespace {
+
+struct Kept {
+  bool keep = true;
+  bool tried = false;  // to open the store: a profile it cannot open is not retried
+  std::unique_ptr<HistoryStore> store;
+  std::unique_ptr<HistorySuggestions> suggestions;
+};
+
+Kept& State() {
+  static Kept kept;
+  return kept;
+}
+
+constexpr guint kPreloadDelaySeconds = 2;
+
+gboolean Preload(gpointer) {
+  if (State().store) State().store->Preload();
+  return G_SOURCE_REMOVE;
+}
+
+}  // namespace
+
+void SetKeepHistory(bool keep) { State().keep = keep; }
+bool KeepHistory() { return State().keep; }
+
+HistoryStore* History() {
+  Kept& kept = State();
+  if (!kept.keep) return nullptr;
+  if (!kept.tried) {
+    kept.tried = true;
+    kept.store = HistoryStore::Open(ProfileDataFolder());
+    if (kept.store) {
+      kept.suggestions = std::make_unique<HistorySuggestions>(*kept.store);
+      // Read for matching once the windows are up, not while they come up.
+      g_timeout_add_seconds(kPreloadDelaySeconds, Preload, nullptr);
+    }
+  }
+  return kept.store.get();
+}
+
+void CloseHistory() {
+  Kept& kept = State();
+  kept.suggestions.reset();
+  kept.store.reset();
+  kept.tried = false;
+}
+
+void RecordHistory(TCppWebBrowser& browser) {
+  TPageVisits& visits = browser.Visits();
+  visits.SetOnVisit([](const std::string& url, const std::string& title) {
+    if (HistoryStore* history = History()) history->RecordVisit(url, title);
+  });
+  visits.SetOnTitle([](const std::string& url, const std::string& title) {
+    if (HistoryStore* history = History()) history->UpdateTitle(url, title);
+  });
+}
+
+SuggestionSource* HistorySuggestionSource() {
+  return History() != nullptr ? State().suggestions.get() : nullptr;
+}

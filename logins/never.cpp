@@ -1,0 +1,59 @@
+#include "logins/never.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "browser/profile.h"
+
+namespace {
+
+constexpr char kGroup[] = "Logins";
+constexpr char kKey[] = "never-save";
+
+std::vector<std::string> ReadOrigins() {
+  std::vector<std::string> origins;
+  GKeyFile* file = g_key_file_new();
+  if (g_key_file_load_from_file(file, NeverSaveFile().c_str(), G_KEY_FILE_NONE, nullptr)) {
+    gchar** list = g_key_file_get_string_list(file, kGroup, kKey, nullptr, nullptr);
+    for (gchar** origin = list; origin != nullptr && *origin != nullptr; ++origin) {
+      origins.emplace_back(*origin);
+    }
+    g_strfreev(list);
+  }
+  g_key_file_free(file);
+  return origins;
+}
+
+}  // namespace
+
+std::string NeverSaveFile() {
+  gchar* path = g_build_filename(ProfileDataFolder().c_str(), "logins.conf", nullptr);
+  std::string file = path;
+  g_free(path);
+  return file;
+}
+
+bool NeverSaveLoginsFor(const std::string& origin) {
+  const std::vector<std::string> origins = ReadOrigins();
+  return std::find(origins.begin(), origins.end(), origin) != origins.end();
+}
+
+bool AddNeverSaveLogins(const std::string& origin) {
+  std::vector<std::string> origins = ReadOrigins();
+  if (std::find(origins.begin(), origins.end(), origin) != origins.end()) return true;
+  origins.push_back(origin);
+  std::vector<const gchar*> list;
+  for (const std::string& each : origins) list.push_back(each.c_str());
+  GKeyFile* file = g_key_file_new();
+  g_key_file_set_string_list(file, kGroup, kKey, list.data(), list.size());
+  gsize length = 0;
+  gchar* data = g_key_file_to_data(file, &length, nullptr);
+  const bool saved = MakePrivateFolder(ProfileDataFolder()) &&
+                     g_file_set_contents_full(NeverSaveFile().c_str(), data, length,
+                                              G_FILE_SET_CONTENTS_CONSISTENT, 0600, nullptr);
+  g_free(data);
+  g_key_file_free(file);
+  return saved;
+}

@@ -1,0 +1,132 @@
+// The windows of a run brought back in the next one, within one process: the
+// last run is the fixture's window going from page to page under a session of
+// its own, ended normally or dropped as a kill leaves it.
+#include "window/window_session.h"
+
+#include <webkit2/webkit2.h>
+
+#include "tests/support/files.h"
+#include "tests/support/form_fixture.h"
+#include "tests/support/private_folders.h"
+#include "window/restore_bar.h"
+
+namespace {
+
+struct SessionRow {
+  const char* name;
+  RestoreWindows policy;
+  bool ended_normally;
+  bool offered;          // the strip shows; its 元に戻す is then clicked
+  bool restored;         // the main window has the last run's back/forward list
+  bool cleared = false;  // history was cleared: only the page shown comes back
+};
+
+class WindowSessionTest : public FormTest, public ::testing::WithParamInterface<SessionRow> {
+ protected:
+  void SetUp() override {
+    root_ = testsupport::MakePrivateRoot();
+    file_ = root_ + "/session.ini";
+    for (const char* page : {"/a.html", "/b.html"}) server_.AddHtml(page, "<title>t</title>x");
+    FormTest::SetUp();
+  }
+  void TearDown() override {
+    FormTest::TearDown();
+    testsupport::RemoveTree(root_);
+  }
+
+  void Go(const std::string& path) {
+    form_->CppWebBrowser1->Navigate(WideString::FromUtf8(server_.Url(path)), nullptr, nullptr,
+                                    nullptr, nullptr);
+    ASSERT_TRUE(WaitForPage(form_, server_.Url(path)));
+  }
+  // The addresses of the main window's back/forward list, the current one last.
+  std::vector<std::string> History() {
+    WebKitBackForwardList* list =
+        webkit_web_view_get_back_forward_list(form_->CppWebBrowser1->View());
+    std::vector<std::string> uris;
+    GList* back = webkit_back_forward_list_get_back_list(list);
+    for (GList* i = g_list_last(back); i != nullptr; i = i->prev) {
+      uris.push_back(webkit_back_forward_list_item_get_uri(WEBKIT_BACK_FORWARD_LIST_ITEM(i->data)));
+    }
+    g_list_free(back);
+    WebKitBackForwardListItem* current = webkit_back_forward_list_get_current_item(list);
+    if (current != nullptr) uris.push_back(webkit_back_forward_list_item_get_uri(current));
+    return uris;
+  }
+  TRestoreBar* Strip() {
+    for (Gtk::Widget* child : form_->CppWebBrowser1->get_children()) {
+      if (auto* bar = dynamic_cast<TRestoreBar*>(child)) return bar;
+    }
+    return nullptr;
+  }
+
+  std::string root_, file_;
+};
+
+TEST_P(WindowSessionTest, TheNextRunOffersOrBringsBackTheWindowsAsTheSettingSays) {
+  const SessionRow& row = GetParam();
+  const std::vector<std::string> last{server_.Url("/home.html"), server_.Url("/a.html"),
+                                      server_.Url("/b.html")};
+  {
+    TWindowSession run(file_, row.policy);
+    EXPECT_EQ(run.Open(false), TSavedWindow());
+    run.Start(*form_);
+    Go("/a.html");
+    Go("/b.html");
+    ASSERT_EQ(History(), last);
+    if (row.policy != RestoreWindows::kNever) {
+      ASSERT_TRUE(RunUntil(
+          [&] { return testsupport::ReadFile(file_).find("b.html") != std::string::npos; }));
+    }
+    if (row.cleared) {
+      TWindowSession::ForgetBackForwardLists();
+      ASSERT_TRUE(RunUntil([&] {
+        const TSavedSession kept = SessionFromText(testsupport::ReadFile(file_));
+        return !kept.windows.empty() && kept.windows[0].state.empty();
+      }));
+    }
+    if (row.ended_normally) run.End();
+  }
+  FormTest::TearDown();
+  FormTest::SetUp();  // the next run, on the same file
+  TWindowSession run(file_, row.policy);
+  const TSavedWindow kept = run.Open(false);
+  if (!kept.state.empty()) {  // the main window is made with it, as at start
+    Application->DestroyForms();
+    Application->CreateForm(FormHTML, kept.address, kept.state);
+    form_ = FormHTML;
+    form_->show();
+  }
+  run.Start(*form_);
+  TRestoreBar* strip = Strip();
+  EXPECT_EQ(strip != nullptr && strip->get_visible(), row.offered);
+  if (row.offered && strip != nullptr) {
+    for (Gtk::Widget* child : strip->get_children()) {
+      if (child->get_name() == "RestoreWindows") static_cast<Gtk::Button*>(child)->clicked();
+    }
+    EXPECT_FALSE(strip->get_visible());
+  }
+  if (row.restored) {
+    EXPECT_TRUE(WaitForPage(form_, server_.Url("/b.html")));
+    const std::vector<std::string> shown_last{last[0], last[2]};  // home, then the page shown
+    EXPECT_EQ(History(), row.cleared ? shown_last : last);
+  } else {
+    RunFor(300);
+    EXPECT_EQ(History(), std::vector<std::string>{server_.Url("/home.html")});
+  }
+  EXPECT_EQ(Application->Forms().size(), 1u);
+}
+
+const SessionRow kRows[] = {
+    {"AskAfterACrash", RestoreWindows::kAsk, false, true, true},
+    {"AskAfterANormalEnd", RestoreWindows::kAsk, true, false, false},
+    {"AlwaysAfterANormalEnd", RestoreWindows::kAlways, true, false, true},
+    {"AlwaysAfterACrash", RestoreWindows::kAlways, false, false, true},
+    {"NeverAfterACrash", RestoreWindows::kNever, false, false, false},
+    {"AskAfterACrashWithHistoryCleared", RestoreWindows::kAsk, false, true, true, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Setting, WindowSessionTest, ::testing::ValuesIn(kRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

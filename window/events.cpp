@@ -1,0 +1,39 @@
+// Events of the window's browser component.
+#include "window/form_html.h"
+#include "window/notice_bar.h"
+#include "window/suggestion_list.h"
+#include "window/window_limit.h"
+#include "window/window_session.h"
+
+void TFormHTML::CppWebBrowser1NavigateComplete2(TCppWebBrowser*, IDispatch*, Variant*) {
+  // The component's own location, not the event's address: a frame's
+  // navigation must not put the frame's address in the box.
+  Suggestions().ShowAddress(CppWebBrowser1->LocationURL().ToUtf8());
+  TWindowSession::Changed();
+}
+
+void TFormHTML::CppWebBrowser1NewWindow2(TCppWebBrowser*, IDispatch** ppDisp,
+                                         VARIANT_BOOL* Cancel) {
+  if (WindowRoom() == 0) {  // the page's request is refused and the user told why
+    *Cancel = VARIANT_TRUE;
+    TNoticeBar::Show(*CppWebBrowser1, WindowLimitNotice());
+    return;
+  }
+  auto* window = new TFormHTML(Owner());
+  int left = 0, top = 0;
+  FormHTML->get_position(left, top);
+  window->move(left + 20, top + 20);
+  window->show();
+  CppWebBrowser1->SetRegisterAsBrowser(VARIANT_TRUE);
+  *ppDisp = window->CppWebBrowser1->Application();
+}
+
+void TFormHTML::CppWebBrowser1BeforeNavigate2(TCppWebBrowser*, IDispatch*, Variant*, Variant*,
+                                              Variant*, Variant*, Variant*, VARIANT_BOOL*) {}
+
+// The address box shows the load's progress under its text; its text is
+// left alone.
+void TFormHTML::CppWebBrowser1ProgressChange(TCppWebBrowser*, long Progress, long ProgressMax) {
+  const bool loading = Progress >= 0 && ProgressMax > 0 && Progress < ProgressMax;
+  EditURL->set_progress_fraction(loading ? double(Progress) / ProgressMax : 0.0);
+}
