@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "app/handover_message.h"
-#include "app/message_text.h"
-#include "app/settings.h"
 #include "browser/user_address.h"
+#include "settings/message_text.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <cstdio>
 
 #include "app/command_line.h"
-#include "app/rendering_path.h"
-#include "app/settings.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
 #include "platform/application.h"
+#include "settings/rendering_path.h"
+#include "settings/settings.h"
 #include "window/window_session.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/rendering_path.h"
-#include "app/settings.h"
 #include "platform/application.h"
+#include "settings/rendering_path.h"
+#include "settings/settings.h"
 #include "window/form_html.h"
 
 namespace {

@@ -78,7 +78,7 @@ pids+=($!)
 bus=()
 command -v dbus-run-session >/dev/null && bus=(dbus-run-session --)
 status=0
-for binary in window/window_tests app/app_tests; do
+for binary in window/window_tests app/app_tests settings/settings_tests; do
   tests_binary="$BUILD/tests/$binary"
   name=$(basename "$binary")
   if ! "${as_user[@]}" test -x "$tests_binary"; then

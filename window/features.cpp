@@ -6,6 +6,7 @@
 #include "downloads/routing.h"
 #include "history/clear_data.h"
 #include "logins/watch.h"
+#include "window/page_menu.h"
 #include "window/window_session.h"
 
 void AttachFeatures() {
@@ -20,4 +21,5 @@ void AttachFeatures() {
   // The user's own load may be a download.
   AddUserLoadHook(AllowNextDownload);
   WhenHistoryCleared(&TWindowSession::ForgetBackForwardLists);
+  AttachPageMenu();
 }

@@ -8,13 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "settings/settings.h"
 #include "store/session_store.h"
 
 class TFormHTML;
-
-// Whether the windows of the last run come back: after a run that did not
-// end normally on the user's word, at every start, or never (nothing kept).
-enum class RestoreWindows { kAsk, kAlways, kNever };
 
 class TRestoreBar;
 

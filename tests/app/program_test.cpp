@@ -17,7 +17,7 @@
 #include <sstream>
 
 #include "app/handover_message.h"
-#include "app/rendering_path.h"
+#include "settings/rendering_path.h"
 #include "tests/support/files.h"
 #include "tests/support/gui_test.h"
 #include "tests/support/http_server.h"

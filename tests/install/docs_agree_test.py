@@ -76,7 +76,7 @@ check("tavorin [URL...]" in readme, "the README does not show tavorin [URL...]")
 check("[アドレス...]" in help_text, "--help does not show the addresses it takes")
 
 # Settings keys: the manual page's, the README's (in ini blocks and `key=value`)
-# and those the program reads in app/settings*.cpp.
+# and those the program reads in settings/settings*.cpp.
 settings = man_entries(man, "SETTINGS")
 for term in settings:
     check(SETTING_LINE.match(term), f"a SETTINGS entry is not key=value: {term}")
@@ -85,7 +85,7 @@ check("hardware-acceleration" in documented, "hardware-acceleration is not docum
 in_readme = set(SETTING_TICKS.findall(readme))
 for block in re.findall(r"^```ini[ \t]*\n(.*?)^```", readme, re.M | re.S):
     in_readme.update(re.findall(SETTING_LINE.pattern, block, re.M))
-app = os.path.join(source_dir, "app")
+app = os.path.join(source_dir, "settings")
 in_source = {k for name in os.listdir(app) if name.startswith("settings")
              and name.endswith(".cpp") for k in SOURCE_KEY.findall(read(app, name))}
 

@@ -1,4 +1,4 @@
-#include "app/rendering_path.h"
+#include "settings/rendering_path.h"
 
 #include <glib.h>
 

@@ -1,6 +1,6 @@
 // The rendering path: chosen from the setting and the machine's render node,
 // and followed by the views made afterwards.
-#include "app/rendering_path.h"
+#include "settings/rendering_path.h"
 
 #include <webkit2/webkit2.h>
 

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "settings/settings.h"
 
 #include <gio/gio.h>
 
@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/message_text.h"
 #include "browser/cpp_web_browser.h"
 #include "browser/user_address.h"
 #include "downloads/folder.h"
 #include "history/history.h"
+#include "settings/message_text.h"
 
 namespace {
 
@@ -29,6 +29,8 @@ constexpr std::pair<const char*, RestoreWindows> kRestoreValues[] = {
 };
 constexpr char kHardwareAcceleration[] = "hardware-acceleration";
 constexpr char kKeepHistory[] = "keep-history";
+constexpr char kSearchEngine[] = "search-engine";
+constexpr char kDeveloperTools[] = "developer-tools";
 
 using KeyFile = std::unique_ptr<GKeyFile, decltype(&g_key_file_free)>;
 
@@ -172,20 +174,34 @@ void ReadHomePage(GKeyFile* file, TSettings& settings, std::vector<std::string>&
 }
 
 // true or false as a key file writes them; anything else is said and ignored.
-void ReadKeepHistory(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
-  const std::string value = Value(file, kKeepHistory, problems);
+void ReadSwitch(GKeyFile* file, const char* key, bool& setting,
+                std::vector<std::string>& problems) {
+  const std::string value = Value(file, key, problems);
   if (value == "true" || value == "false") {
-    settings.keep_history = value == "true";
+    setting = value == "true";
   } else if (!value.empty()) {
-    problems.push_back(std::string(kKeepHistory) + " の値 " + Quoted(value) +
+    problems.push_back(std::string(key) + " の値 " + Quoted(value) +
                        " は true か false ではありません");
+  }
+}
+
+void ReadSearchEngine(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
+  const std::string value = Value(file, kSearchEngine, problems);
+  if (value.empty()) return;
+  const std::string problem = SearchEngineProblem(value);
+  if (problem.empty()) {
+    settings.search_engine = value;
+  } else {
+    problems.push_back(std::string(kSearchEngine) + " の値 " + Quoted(value) + " は" + problem);
   }
 }
 
 void ReadValues(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
   ReadRestoreWindows(file, settings, problems);
   ReadHardwareAcceleration(file, settings, problems);
-  ReadKeepHistory(file, settings, problems);
+  ReadSwitch(file, kKeepHistory, settings.keep_history, problems);
+  ReadSwitch(file, kDeveloperTools, settings.developer_tools, problems);
+  ReadSearchEngine(file, settings, problems);
   ReadHomePage(file, settings, problems);
   const std::string folder = FolderFromUser(Value(file, kDownloadFolder, problems));
   if (folder.empty()) return;
@@ -199,6 +215,24 @@ void ReadValues(GKeyFile* file, TSettings& settings, std::vector<std::string>& p
 
 }  // namespace
 
+const char kDefaultSearchEngine[] = "https://www.google.co.jp/search?q=%s";
+
+std::string SearchEngineProblem(const std::string& text) {
+  const std::size_t words = text.find("%s");
+  if (words == std::string::npos) return "言葉の入る %s がありません";
+  // The words go in percent-encoded; any other % must be an escape of its own.
+  if (text.find("%s", words + 2) != std::string::npos) return "%s が二つ以上あります";
+  std::string sample = text;
+  sample.replace(words, 2, "q");
+  GUri* uri = g_uri_parse(sample.c_str(), G_URI_FLAGS_NONE, nullptr);
+  const bool web = uri != nullptr && g_uri_get_host(uri) != nullptr &&
+                   *g_uri_get_host(uri) != '\0' &&
+                   (std::strcmp(g_uri_get_scheme(uri), "http") == 0 ||
+                    std::strcmp(g_uri_get_scheme(uri), "https") == 0);
+  if (uri != nullptr) g_uri_unref(uri);
+  return web ? "" : "http か https のアドレスではありません";
+}
+
 std::string DefaultDownloadFolder() {
   const gchar* desktop = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD);
   // xdg-user-dirs turns a folder off by setting it to the home folder.
@@ -210,6 +244,7 @@ TSettings DefaultSettings() {
   TSettings settings;
   settings.home_page = "about:blank";
   settings.download_folder = DefaultDownloadFolder();
+  settings.search_engine = kDefaultSearchEngine;
   return settings;
 }
 

@@ -1,5 +1,5 @@
 // The settings file and the addresses a person writes.
-#include "app/settings.h"
+#include "settings/settings.h"
 
 #include <glib/gstdio.h>
 
@@ -164,6 +164,40 @@ TEST_F(SettingsFileTest, WordValuedKeysTakeTheirWordsAndTheirDefaultOtherwise) {
     EXPECT_EQ(settings.restore_windows, row.restore);
     EXPECT_EQ(settings.hardware_acceleration, row.acceleration);
     EXPECT_EQ(settings.home_page, "http://a/");
+    if (row.problem == nullptr) {
+      EXPECT_EQ(problem, "");
+    } else {
+      EXPECT_NE(problem.find(row.problem), std::string::npos) << problem;
+    }
+  }
+}
+
+TEST_F(SettingsFileTest, SearchSiteAndDeveloperToolsTakeGoodValuesAndTheDefaultOtherwise) {
+  const std::string google = kDefaultSearchEngine;
+  struct Row {
+    const char* line;
+    std::string search;
+    bool tools;
+    const char* problem;  // a part of the line; null: none
+  };
+  const Row rows[] = {
+      {"", google, true, nullptr},
+      {"search-engine=https://search.yahoo.co.jp/search?p=%s\n",
+       "https://search.yahoo.co.jp/search?p=%s", true, nullptr},
+      {"search-engine=https://search.example/?q=\n", google, true, "言葉の入る %s がありません"},
+      {"search-engine=javascript:alert(%s)\n", google, true,
+       "http か https のアドレスではありません"},
+      {"search-engine=https:///?q=%s\n", google, true, "http か https のアドレスではありません"},
+      {"search-engine=https://a/?q=%s&r=%s\n", google, true, "%s が二つ以上あります"},
+      {"developer-tools=false\n", google, false, nullptr},
+      {"developer-tools=off\n", google, true, "developer-tools の値 \"off\" は true か false"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    std::string problem;
+    const TSettings settings = ReadSettings(Write(std::string("[Tavorin]\n") + row.line), problem);
+    EXPECT_EQ(settings.search_engine, row.search);
+    EXPECT_EQ(settings.developer_tools, row.tools);
     if (row.problem == nullptr) {
       EXPECT_EQ(problem, "");
     } else {

@@ -6,12 +6,17 @@
 //   restore-windows=ask
 //   hardware-acceleration=auto
 //   keep-history=true
+//   search-engine=https://www.google.co.jp/search?q=%s
+//   developer-tools=true
 #pragma once
 
 #include <string>
 
-#include "app/rendering_path.h"
-#include "window/window_session.h"
+#include "settings/rendering_path.h"
+
+// Whether the windows of the last run come back: after a run that did not
+// end normally on the user's word, at every start, or never (nothing kept).
+enum class RestoreWindows { kAsk, kAlways, kNever };
 
 struct TSettings {
   std::string home_page;        // the address every window's Home loads
@@ -19,7 +24,16 @@ struct TSettings {
   RestoreWindows restore_windows = RestoreWindows::kAsk;
   HardwareAcceleration hardware_acceleration = HardwareAcceleration::kAuto;
   bool keep_history = true;  // false: no page is recorded
+  // Where words typed in the address box are searched: an http or https
+  // address with %s where the words go.
+  std::string search_engine;
+  bool developer_tools = true;  // the engine's inspector, F12 and its menu item
 };
+
+// The search site used when the settings name none, or a bad one.
+extern const char kDefaultSearchEngine[];
+// Why `text` cannot be a search site's address, or empty when it can.
+std::string SearchEngineProblem(const std::string& text);
 
 TSettings DefaultSettings();
 // The Downloads folder of the user's desktop; ~/Downloads when the desktop

@@ -1,4 +1,4 @@
-#include "app/message_text.h"
+#include "settings/message_text.h"
 
 #include <glib.h>
 
