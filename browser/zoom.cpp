@@ -7,7 +7,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <set>
 #include <string>
+
+#include "browser/site_zoom.h"
 
 namespace {
 
@@ -15,6 +18,12 @@ constexpr std::array<int, 14> kSteps{30,  50,  67,  80,  90,  100, 110,
                                      120, 133, 150, 170, 200, 240, 300};
 constexpr int kNormal = 100;
 constexpr unsigned kShowLevelMs = 1500;
+
+// Every zoom control of the program: a site's level follows it everywhere.
+std::set<TZoom*>& Controls() {
+  static std::set<TZoom*> controls;
+  return controls;
+}
 
 // Ctrl with the wheel zooms instead of scrolling the page.
 gboolean Scrolled(GtkWidget*, GdkEventScroll* event, TZoom* zoom) {
@@ -48,10 +57,13 @@ TZoom::TZoom(WebKitWebView* view)
   area_->show();
   gtk_widget_add_events(GTK_WIDGET(view_), GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK);
   g_signal_connect(view_, "scroll-event", G_CALLBACK(Scrolled), this);
+  g_signal_connect(view_, "load-changed", G_CALLBACK(LoadChanged), this);
+  Controls().insert(this);
 }
 
 // The view's handlers went with it if its container destroyed it first.
 TZoom::~TZoom() {
+  Controls().erase(this);
   hide_timer_.disconnect();
   g_signal_handlers_disconnect_by_data(view_, this);
   g_object_unref(view_);
@@ -64,16 +76,16 @@ int TZoom::Percent() const {
 void TZoom::In() {
   const int now = Percent();
   auto next = std::upper_bound(kSteps.begin(), kSteps.end(), now);
-  Set(next != kSteps.end() ? *next : kSteps.back());
+  Choose(next != kSteps.end() ? *next : kSteps.back());
 }
 
 void TZoom::Out() {
   const int now = Percent();
   auto next = std::lower_bound(kSteps.begin(), kSteps.end(), now);
-  Set(next != kSteps.begin() ? *std::prev(next) : kSteps.front());
+  Choose(next != kSteps.begin() ? *std::prev(next) : kSteps.front());
 }
 
-void TZoom::Reset() { Set(kNormal); }
+void TZoom::Reset() { Choose(kNormal); }
 
 // A touchpad scrolls in small deltas: a step per notch's worth.
 void TZoom::Wheel(double delta) {
@@ -86,6 +98,35 @@ void TZoom::Wheel(double delta) {
     wheel_ -= 1;
     Out();
   }
+}
+
+void TZoom::Choose(int percent) {
+  Set(percent);
+  if (webkit_web_view_is_ephemeral(view_)) {
+    private_percent_ = percent;
+    return;
+  }
+  if (site_.empty()) return;
+  KeepSiteZoom(site_, percent);
+  for (TZoom* other : Controls()) {
+    const bool follows =
+        other != this && other->site_ == site_ && !webkit_web_view_is_ephemeral(other->view_);
+    if (follows && other->Percent() != percent) other->Set(percent);
+  }
+}
+
+void TZoom::LoadChanged(WebKitWebView*, int event, TZoom* self) {
+  if (event == WEBKIT_LOAD_COMMITTED) self->Committed();
+}
+
+void TZoom::Committed() {
+  const std::string site = ZoomSiteOf(webkit_web_view_get_uri(view_));
+  const bool same_private_site =
+      webkit_web_view_is_ephemeral(view_) && private_percent_ != 0 && site == site_;
+  if (!same_private_site) private_percent_ = 0;
+  site_ = site;
+  const int percent = same_private_site ? private_percent_ : SiteZoom(site_);
+  if (percent != Percent()) Set(percent);
 }
 
 void TZoom::Set(int percent) {

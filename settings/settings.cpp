@@ -13,6 +13,7 @@
 #include "browser/user_address.h"
 #include "downloads/folder.h"
 #include "history/history.h"
+#include "search/search_engine.h"
 #include "settings/message_text.h"
 
 namespace {
@@ -282,6 +283,7 @@ void ApplySettings(const TSettings& settings) {
   TCppWebBrowser::SetDefaultHomePage(settings.home_page);
   ApplyDownloadFolder(settings.download_folder);
   SetKeepHistory(settings.keep_history);
+  SetSearchEngine(settings.search_engine);
 }
 
 void ApplyDownloadFolder(const std::string& folder) { SetDownloadFolder(folder); }

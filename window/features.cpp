@@ -1,6 +1,7 @@
 #include "window/features.h"
 
 #include "browser/page_hooks.h"
+#include "browser/site_zoom.h"
 #include "browser/web_context.h"
 #include "downloads/gate.h"
 #include "downloads/routing.h"
@@ -21,5 +22,7 @@ void AttachFeatures() {
   // The user's own load may be a download.
   AddUserLoadHook(AllowNextDownload);
   WhenHistoryCleared(&TWindowSession::ForgetBackForwardLists);
+  // The sites a zoom is kept for tell which were visited.
+  WhenHistoryCleared([] { ForgetSiteZooms(); });
   AttachPageMenu();
 }

@@ -1,5 +1,6 @@
 // Click handlers: "GO", the browser commands and the shortcut buttons. Each
 // acts on this window's own browser component and examines no result.
+#include "search/search_engine.h"
 #include "window/form_html.h"
 #include "window/shortcut_pages.h"
 
@@ -12,7 +13,11 @@ void TFormHTML::NavigateTo(const std::string& address) {
   CppWebBrowser1->Navigate(url, &flags, &target, &post_data, &headers);
 }
 
-void TFormHTML::ButtonOpenClick() { NavigateTo(EditURL->get_text()); }
+// Typed text: an address, or words for the search site.
+void TFormHTML::ButtonOpenClick() {
+  const std::string address = AddressForTyped(EditURL->get_text());
+  if (!address.empty()) NavigateTo(address);
+}
 void TFormHTML::BitBtn4Click() { CppWebBrowser1->GoBack(); }
 void TFormHTML::BitBtn2Click() { CppWebBrowser1->GoForward(); }
 void TFormHTML::BitBtn3Click() { CppWebBrowser1->Stop(); }

@@ -2,6 +2,7 @@
 
 #include "history/bookmarks.h"
 #include "history/history.h"
+#include "search/search_suggestion.h"
 #include "store/suggestion_source.h"
 #include "window/shortcut_pages.h"
 
@@ -26,8 +27,8 @@ SuggestionSource& ButtonPages() {
 void AddSuggestionSource(SuggestionSource* source) { Added().push_back(source); }
 
 std::vector<SuggestionSource*> SuggestionSources() {
-  // The user's own bookmarks come first.
-  std::vector<SuggestionSource*> sources = {&BookmarkSuggestionSource()};
+  // The search of words typed comes first, then the user's own bookmarks.
+  std::vector<SuggestionSource*> sources = {&SearchSuggestionSource(), &BookmarkSuggestionSource()};
   sources.insert(sources.end(), Added().begin(), Added().end());
   if (SuggestionSource* history = HistorySuggestionSource()) sources.push_back(history);
   sources.push_back(&ButtonPages());

@@ -1,0 +1,7 @@
+// The first row of the address box's suggestions when what is typed is not
+// an address: the search of it, built here; nothing is asked of the site.
+#pragma once
+
+class SuggestionSource;
+
+SuggestionSource& SearchSuggestionSource();
