@@ -5,6 +5,7 @@
 #include "browser/web_context.h"
 #include "downloads/gate.h"
 #include "downloads/routing.h"
+#include "encoding/page_encoding.h"
 #include "history/clear_data.h"
 #include "logins/watch.h"
 #include "window/page_menu.h"
@@ -18,6 +19,7 @@ void AttachFeatures() {
   AddViewHook([](WebKitWebView* view, Gtk::Box& browser) {
     WatchResponses(view);
     WatchLogins(view, &browser);
+    WatchPageEncoding(view);
   });
   // The user's own load may be a download.
   AddUserLoadHook(AllowNextDownload);

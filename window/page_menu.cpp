@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "browser/page_hooks.h"
+#include "window/encoding_menu.h"
 #include "window/form_html.h"
 
 namespace {
@@ -14,7 +15,9 @@ using MenuPart = void (*)(TFormHTML&, WebKitContextMenu*, WebKitHitTestResult*);
 
 const std::vector<MenuPart>& Parts() {
   // Each feature's items, in the order they appear.
-  static const std::vector<MenuPart> parts = {};
+  static const std::vector<MenuPart> parts = {
+      AddEncodingMenu,
+  };
   return parts;
 }
 

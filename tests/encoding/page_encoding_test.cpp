@@ -1,0 +1,177 @@
+// Pages that declare no encoding, in each encoding, read right from a local
+// server; declared ones read as declared; the 「文字コード」 menu's choice read
+// from the cache and held on the site. Nothing is fetched twice.
+#include "encoding/page_encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "tests/support/form_fixture.h"
+#include "window/encoding_menu.h"
+
+namespace {
+
+constexpr char kJapanese[] =
+    "楽天市場へようこそ。今日のおすすめ商品は青森県産のりんごです。送料無料でお届けします。"
+    "ご注文はお早めにどうぞ。お問い合わせはメールでお願いいたします。";
+constexpr char kWestern[] =
+    "Bienvenue au café. Crème brûlée, façade naïve, déjà vu, garçon à la carte, Noël où très "
+    "bientôt, señor año, Müller Straße.";
+
+std::string Encoded(const std::string& text, const char* charset) {
+  gsize length = 0;
+  gchar* bytes = g_convert(text.c_str(), -1, charset, "UTF-8", nullptr, &length, nullptr);
+  std::string encoded(bytes != nullptr ? bytes : "", length);
+  g_free(bytes);
+  return encoded;
+}
+
+std::string Html(const std::string& text, const char* charset, const std::string& head = "") {
+  return Encoded(
+      "<html><head>" + head + "<title>t</title></head><body><p id=t>" + text + "</p></body></html>",
+      charset);
+}
+
+struct Row {
+  const char* path;
+  std::string body;
+  const char* type;  // the Content-Type header
+  const char* text;  // what the page must read
+  const char* read_as;
+};
+
+class PageEncodingTest : public FormTest {
+ protected:
+  WebKitWebView* View() { return form_->CppWebBrowser1->View(); }
+  std::string Script(const std::string& script) { return RunScript(View(), script).value_or("?"); }
+  long Asked(const std::string& path) {
+    const auto& asked = server_.Requests();
+    return std::count(asked.begin(), asked.end(), path);
+  }
+  // Opens `url` and waits until the page reads as `charset`, and stays so.
+  bool ReadsAs(const std::string& url, const std::string& charset) {
+    form_->NavigateTo(url);
+    if (!WaitForPage(form_, url)) return false;
+    auto settled = [&] {
+      return !webkit_web_view_is_loading(View()) && Script("document.characterSet") == charset;
+    };
+    if (!RunUntil(settled)) return false;
+    RunFor(300);
+    return settled();
+  }
+  void Serve(const Row& row) {
+    TestHttpServer::Page page;
+    page.body = row.body;
+    page.type = row.type;
+    server_.Add(row.path, page);
+  }
+  std::string OnLocalhost(const std::string& path) {
+    std::string url = server_.Url(path);
+    return url.replace(url.find("127.0.0.1"), 9, "localhost");
+  }
+};
+
+TEST_F(PageEncodingTest, PagesReadAsDeclaredOrAsTheirBytesAre) {
+  const Row rows[] = {
+      {"/ascii", "<title>t</title><p id=t>plain</p>", "text/html", "plain", "Shift_JIS"},
+      {"/sjis", Html(kJapanese, "SHIFT_JIS"), "text/html", kJapanese, "Shift_JIS"},
+      {"/euc", Html(kJapanese, "EUC-JP"), "text/html", kJapanese, "EUC-JP"},
+      {"/header-1252", Html(kJapanese, "UTF-8"), "text/html; charset=windows-1252", nullptr,
+       "windows-1252"},
+      {"/utf8", Html(kJapanese, "UTF-8"), "text/html", kJapanese, "UTF-8"},
+      {"/jis", Html(kJapanese, "ISO-2022-JP"), "text/html", kJapanese, "ISO-2022-JP"},
+      {"/latin", Html(kWestern, "WINDOWS-1252"), "text/html", kWestern, "windows-1252"},
+      {"/meta-euc", Html(kJapanese, "EUC-JP", "<meta charset=\"euc-jp\">"), "text/html", kJapanese,
+       "EUC-JP"},
+      {"/bom", "\xEF\xBB\xBF" + Html(kJapanese, "UTF-8"), "text/html", kJapanese, "UTF-8"},
+      {"/plain-euc", Encoded(kJapanese, "EUC-JP"), "text/plain", kJapanese, "EUC-JP"},
+  };
+  for (const Row& row : rows) Serve(row);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path);
+    EXPECT_TRUE(ReadsAs(server_.Url(row.path), row.read_as)) << Script("document.characterSet");
+    if (row.text != nullptr) {
+      EXPECT_EQ(Script("document.body.textContent.trim()"), row.text);
+    }
+    EXPECT_EQ(Asked(row.path), 1) << "fetched once";
+  }
+}
+
+bool Marked(WebKitContextMenuItem* item) {
+  GVariant* state = g_action_get_state(webkit_context_menu_item_get_gaction(item));
+  const bool marked = g_variant_get_boolean(state);
+  g_variant_unref(state);
+  return marked;
+}
+
+// The submenu's captions, the marked one with *, those that cannot be
+// chosen with -; and its items.
+std::string MenuOf(TFormHTML& form, std::vector<WebKitContextMenuItem*>& items) {
+  WebKitContextMenu* menu = webkit_context_menu_new();
+  AddEncodingMenu(form, menu, nullptr);
+  WebKitContextMenuItem* last = webkit_context_menu_last(menu);
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  std::string shown = gtk_action_get_label(webkit_context_menu_item_get_action(last));
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  shown += ":";
+  items.clear();
+  for (GList* i = webkit_context_menu_get_items(webkit_context_menu_item_get_submenu(last)); i;
+       i = i->next) {
+    auto* item = static_cast<WebKitContextMenuItem*>(i->data);
+    GAction* action = webkit_context_menu_item_get_gaction(item);
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    const std::string label = gtk_action_get_label(webkit_context_menu_item_get_action(item));
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    items.push_back(WEBKIT_CONTEXT_MENU_ITEM(g_object_ref(item)));
+    shown += std::string(Marked(item) ? "*" : "") + (g_action_get_enabled(action) ? "" : "-") +
+             label + "|";
+  }
+  g_object_unref(menu);
+  return shown;
+}
+
+TEST_F(PageEncodingTest, ChosenEncodingHoldsOnTheSiteAndComesFromTheCache) {
+  const Row rows[] = {
+      {"/sjis", Html(kJapanese, "SHIFT_JIS"), "text/html", kJapanese, "Shift_JIS"},
+      {"/utf8", Html(kJapanese, "UTF-8"), "text/html", kJapanese, "UTF-8"},
+      {"/form", "<form method=post action=/posted><input name=q value=1></form>", "text/html",
+       nullptr, "Shift_JIS"},
+      {"/posted", Html(kJapanese, "EUC-JP"), "text/html", kJapanese, "EUC-JP"},
+  };
+  for (const Row& row : rows) Serve(row);
+  ASSERT_TRUE(ReadsAs(server_.Url("/sjis"), "Shift_JIS"));
+  std::vector<WebKitContextMenuItem*> items;
+  EXPECT_EQ(MenuOf(*form_, items),
+            "文字コード:*自動判別|UTF-8|Shift_JIS|EUC-JP|ISO-2022-JP|西欧 (windows-1252)|");
+  ASSERT_EQ(items.size(), 6u);
+
+  g_action_activate(webkit_context_menu_item_get_gaction(items[3]), nullptr);  // EUC-JP
+  ASSERT_TRUE(RunUntil([&] { return Script("document.characterSet") == "EUC-JP"; }));
+  EXPECT_EQ(Asked("/sjis"), 1) << "read again from the cache";
+  EXPECT_EQ(MenuOf(*form_, items),
+            "文字コード:自動判別|UTF-8|Shift_JIS|*EUC-JP|ISO-2022-JP|西欧 (windows-1252)|");
+
+  // Held on the site, dropped off it.
+  ASSERT_TRUE(ReadsAs(server_.Url("/utf8"), "EUC-JP"));
+  ASSERT_TRUE(ReadsAs(OnLocalhost("/utf8"), "UTF-8"));
+  EXPECT_EQ(Script("document.body.textContent.trim()"), kJapanese);
+  EXPECT_EQ(MenuOf(*form_, items),
+            "文字コード:*自動判別|UTF-8|Shift_JIS|EUC-JP|ISO-2022-JP|西欧 (windows-1252)|");
+
+  // A form's answer is not sent again for another reading. Plain ASCII
+  // reads alike in any: the last reading stays.
+  ASSERT_TRUE(ReadsAs(OnLocalhost("/form"), "UTF-8"));
+  Script("document.forms[0].submit()");
+  ASSERT_TRUE(WaitForPage(form_, OnLocalhost("/posted")))
+      << webkit_web_view_get_uri(View()) << " " << server_.Requests().back();
+  EXPECT_EQ(MenuOf(*form_, items),
+            "文字コード:*-自動判別|-UTF-8|-Shift_JIS|-EUC-JP|-ISO-2022-JP|-西欧 (windows-1252)|");
+  g_action_activate(webkit_context_menu_item_get_gaction(items[1]), nullptr);
+  RunFor(500);
+  EXPECT_EQ(Asked("/posted"), 1);
+  for (WebKitContextMenuItem* item : items) g_object_unref(item);
+}
+
+}  // namespace
