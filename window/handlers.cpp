@@ -13,10 +13,13 @@ void TFormHTML::NavigateTo(const std::string& address) {
   CppWebBrowser1->Navigate(url, &flags, &target, &post_data, &headers);
 }
 
-// Typed text: an address, or words for the search site.
+// Typed text: an address, or words for the search site. A blank box still
+// asks for the null address, which ends on a blank page.
 void TFormHTML::ButtonOpenClick() {
-  const std::string address = AddressForTyped(EditURL->get_text());
-  if (!address.empty()) NavigateTo(address);
+  const std::string typed = EditURL->get_text();
+  const std::string address = AddressForTyped(typed);
+  const bool blank = typed.find_first_not_of(" \t\n\r\f\v") == std::string::npos;
+  if (!address.empty() || blank) NavigateTo(blank ? typed : address);
 }
 void TFormHTML::BitBtn4Click() { CppWebBrowser1->GoBack(); }
 void TFormHTML::BitBtn2Click() { CppWebBrowser1->GoForward(); }

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "browser/user_address.h"
+#include "search/search_engine.h"
 #include "tests/support/gui_test.h"
 #include "tests/support/http_server.h"
 #include "tests/support/private_folders.h"
@@ -248,13 +249,15 @@ TEST(AddressFromUser, SchemesAreKeptPathsBecomeFileAddressesAndHostsGetHttp) {
   testsupport::RemoveTree(root);
 }
 
-TEST(SettingsHomePage, LoadsWhenTheWindowOpensAndOnHome) {
+TEST(SettingsApplied, HomePageLoadsAndWordsGoToTheSearchSite) {
   TestHttpServer server;
   server.AddHtml("/mine.html", "<title>mine</title>mine");
+  server.AddHtml("/find", "<title>found</title>found");
   server.AddHtml("/other.html", "<title>other</title>other");
   const std::string root = testsupport::MakePrivateRoot();
   const std::string file = root + "/tavorin.conf";
-  std::ofstream(file) << "[Tavorin]\nhome-page=" << server.Url("/mine.html") << "\n";
+  std::ofstream(file) << "[Tavorin]\nhome-page=" << server.Url("/mine.html")
+                      << "\nsearch-engine=" << server.Url("/find?s=%s&ie=UTF-8") << "\n";
   std::string problem;
   ApplySettings(ReadSettings(file, problem));
   EXPECT_EQ(problem, "");
@@ -268,6 +271,11 @@ TEST(SettingsHomePage, LoadsWhenTheWindowOpensAndOnHome) {
   FormHTML->BitBtn1->clicked();
   EXPECT_TRUE(WaitForLoad(view, server.Url("/mine.html")));
   EXPECT_EQ(std::count(server.Requests().begin(), server.Requests().end(), "/mine.html"), 2);
+  FormHTML->EditURL->set_text("青森 りんご");
+  FormHTML->ButtonOpen->clicked();
+  EXPECT_TRUE(WaitForLoad(
+      view, server.Url("/find?s=%E9%9D%92%E6%A3%AE%20%E3%82%8A%E3%82%93%E3%81%94&ie=UTF-8")));
+  SetSearchEngine(kDefaultSearchEngine);
   Application->DestroyForms();
   FormHTML = nullptr;
   TCppWebBrowser::SetDefaultHomePage("about:blank");

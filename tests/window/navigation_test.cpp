@@ -256,35 +256,35 @@ TEST_F(NavigationTest, ARealPointerClickOnAShortcutAsksForItsAddress) {
   EXPECT_EQ(stopper.uris(), std::vector<std::string>{"http://www.linkshare.ne.jp/index.html"});
 }
 
-TEST_F(NavigationTest, GoPassesTheBoxTextOnUnchangedWithFourOmittedArguments) {
+TEST_F(NavigationTest, GoPassesTheTypedAddressOnWithFourOmittedArguments) {
   const std::string japanese_path = "/日本語/ページ.html";
   gchar* escaped = g_uri_escape_string(japanese_path.c_str(), "/", FALSE);
   server_.AddHtml(escaped, "<title>ja</title>ja");
   g_free(escaped);
   NavigationStopper stopper(View(), Local);
   const std::string host_port = server_.Url("").substr(std::string("http://").size());
-  const std::string texts[] = {
-      "  " + server_.Url("/one.html") + " ",
-      host_port + "/two.html",
-      server_.Url(japanese_path + "?q=検索"),
+  // Typed text, and the address it is passed on as.
+  const std::pair<std::string, std::string> texts[] = {
+      {"  " + server_.Url("/one.html") + " ", server_.Url("/one.html")},
+      {host_port + "/two.html", server_.Url("/two.html")},
+      {server_.Url(japanese_path + "?q=検索"), server_.Url(japanese_path + "?q=検索")},
   };
-  for (const std::string& text : texts) {
+  for (const auto& [text, address] : texts) {
     SCOPED_TRACE(text);
     notices_.clear();
     form_->EditURL->set_text(text);
     form_->ButtonOpen->clicked();
     ASSERT_TRUE(RunUntil([&] { return !notices_.empty(); }));
-    EXPECT_EQ(notices_[0].url, text);
+    EXPECT_EQ(notices_[0].url, address);
     EXPECT_FALSE(notices_[0].url_null);
     ExpectOmitted(notices_[0]);
     RunFor(200);
   }
-  // Completing the address is the engine's business: it trims the first and
-  // escapes the last, and loads both.
+  // The engine escapes the last; all three load.
   EXPECT_EQ(Requests("/one.html"), 1);
   EXPECT_EQ(Box(), Location());
   EXPECT_TRUE(Location().starts_with(server_.Url("/%E6%97%A5%E6%9C%AC%E8%AA%9E/"))) << Location();
-  EXPECT_EQ(Requests("/two.html"), 0);
+  EXPECT_EQ(Requests("/two.html"), 1);
 }
 
 TEST_F(NavigationTest, GoWithAnEmptyBoxGivesANullAddressThatEndsOnABlankPage) {
