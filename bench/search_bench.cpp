@@ -62,7 +62,8 @@ void Finished(WebKitWebView*, WebKitLoadEvent event, Timed* timed) {
   timed->done = true;
 }
 
-// A view of its own in a window of its own; `watched` checks its encoding.
+// A view of its own in a window of its own, side by side so that neither
+// covers the other; `watched` checks its encoding.
 WebKitWebView* PlainView(bool watched, Timed* timed) {
   auto* window = new Gtk::Window();
   WebKitWebView* view = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(PageContext()));
@@ -71,6 +72,7 @@ WebKitWebView* PlainView(bool watched, Timed* timed) {
   g_signal_connect(view, "load-changed", G_CALLBACK(Finished), timed);
   gtk_container_add(GTK_CONTAINER(window->gobj()), GTK_WIDGET(view));
   window->set_default_size(800, 600);
+  window->move(watched ? 0 : 820, 700);
   window->show_all();
   return view;
 }
