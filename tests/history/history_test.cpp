@@ -4,6 +4,8 @@
 
 #include <X11/keysym.h>
 
+#include "search/search_engine.h"
+#include "search/typed_text.h"
 #include "store/history_store.h"
 #include "tests/support/navigation_support.h"
 #include "window/suggestion_list.h"
@@ -12,6 +14,9 @@ namespace {
 
 using testsupport::FakeKey;
 using Urls = std::vector<std::string>;
+
+// The list's first row for words: their search.
+std::string Searched(const std::string& words) { return SearchAddress(SearchEngine(), words); }
 
 std::string Titled(const std::string& title) {
   return "<!doctype html><title>" + title + "</title><p>" + title;
@@ -131,16 +136,18 @@ TEST_F(HistoryTest, DownUpAndEnterThroughTheHookEachActOnce) {
   Remember(server_.Url("/often.html"), "often kirin", 5);
   TypeInBox("kir");
   ASSERT_TRUE(List().Shown());
-  EXPECT_EQ(OfferedUrls(), (Urls{server_.Url("/often.html"), server_.Url("/seldom.html")}));
+  EXPECT_EQ(OfferedUrls(),
+            (Urls{Searched("kir"), server_.Url("/often.html"), server_.Url("/seldom.html")}));
   EXPECT_EQ(List().Chosen(), -1);
-  for (auto [key, chosen] : {std::pair{XK_Down, 0}, {XK_Down, 1}, {XK_Up, 0}, {XK_Down, 1}}) {
+  for (auto [key, chosen] :
+       {std::pair{XK_Down, 0}, {XK_Down, 1}, {XK_Down, 2}, {XK_Up, 1}, {XK_Down, 2}}) {
     Press(key);
     EXPECT_EQ(List().Chosen(), chosen);
   }
   EXPECT_EQ(form_->EditURL->get_text(), "kir");  // moving keeps what was typed
   EnterOpens("/seldom.html");
   EXPECT_FALSE(List().Shown());
-  EXPECT_EQ(swallowed_, 5);
+  EXPECT_EQ(swallowed_, 6);
 }
 
 TEST_F(HistoryTest, EscapeClosesAndKeepsTheTextEnterOpensWhatWasTyped) {
@@ -164,7 +171,8 @@ TEST_F(HistoryTest, AClickOpensAnEntry) {
   TypeInBox("clicked");
   ASSERT_TRUE(List().Shown());
   ASSERT_TRUE(RunUntil([&] { return List().Popup().get_mapped(); }));
-  navtest::ClickAt(navtest::OnScreen(GTK_WIDGET(List().List().get_row_at_index(0)->gobj()), 10, 5));
+  // Below the search of the words.
+  navtest::ClickAt(navtest::OnScreen(GTK_WIDGET(List().List().get_row_at_index(1)->gobj()), 10, 5));
   EXPECT_TRUE(WaitForPage(form_, server_.Url("/clicked.html")));
 }
 
@@ -187,12 +195,13 @@ TEST_F(HistoryTest, ButtonPagesComeAfterHistoryAndAloneWithoutIt) {
   const Urls buttons{"http://www.rakuten.co.jp/", "http://books.rakuten.co.jp/RBOOKS/index.html"};
   Remember("http://www.rakuten.co.jp/event/", "rakuten sale");
   TypeInBox("rakuten");
-  EXPECT_EQ(OfferedUrls(), (Urls{"http://www.rakuten.co.jp/event/", buttons[0], buttons[1]}));
+  EXPECT_EQ(OfferedUrls(),
+            (Urls{Searched("rakuten"), "http://www.rakuten.co.jp/event/", buttons[0], buttons[1]}));
   SetKeepHistory(false);
   server_.AddHtml("/unkept.html", Titled("unkept"));
   Open("/unkept.html");
   TypeInBox("rakuten");
-  EXPECT_EQ(OfferedUrls(), buttons);
+  EXPECT_EQ(OfferedUrls(), (Urls{Searched("rakuten"), buttons[0], buttons[1]}));
   SetKeepHistory(true);
   EXPECT_FALSE(Kept(server_.Url("/unkept.html")));
 }
