@@ -47,6 +47,9 @@ bool StillShown(const Check& check) {
 }
 
 void Redecode(WebKitWebView* view, const std::string& charset) {
+  // The engine reads nothing again for the charset it has already.
+  const char* current = webkit_web_view_get_custom_charset(view);
+  if (current != nullptr && charset == current) return;
   StateOf(view).redecoding = true;
   webkit_web_view_set_custom_charset(view, charset.c_str());
 }

@@ -155,6 +155,7 @@ TEST_F(PageEncodingTest, ChosenEncodingHoldsOnTheSiteAndComesFromTheCache) {
 
   // Held on the site, dropped off it.
   ASSERT_TRUE(ReadsAs(server_.Url("/utf8"), "EUC-JP"));
+  g_action_activate(webkit_context_menu_item_get_gaction(items[3]), nullptr);  // again: no reading
   ASSERT_TRUE(ReadsAs(OnLocalhost("/utf8"), "UTF-8"));
   EXPECT_EQ(Script("document.body.textContent.trim()"), kJapanese);
   EXPECT_EQ(MenuOf(*form_, items),
