@@ -19,7 +19,7 @@ constexpr char kKey[] = "tavorin-page-encoding";
 struct State {
   std::string chosen;       // by the user; empty: detected
   std::string chosen_host;  // where the choice holds
-  bool redecoding = false;  // the next finished load is our own reading again
+  std::string redecoding;   // the page being read again: its check is done
   bool posting = false;     // the load under way sends a form
   bool from_form = false;   // the page shown answered a form
 };
@@ -50,7 +50,8 @@ void Redecode(WebKitWebView* view, const std::string& charset) {
   // The engine reads nothing again for the charset it has already.
   const char* current = webkit_web_view_get_custom_charset(view);
   if (current != nullptr && charset == current) return;
-  StateOf(view).redecoding = true;
+  const gchar* uri = webkit_web_view_get_uri(view);
+  StateOf(view).redecoding = uri != nullptr ? uri : "";
   webkit_web_view_set_custom_charset(view, charset.c_str());
 }
 
@@ -107,7 +108,9 @@ bool IsDocument(const char* mime) {
 // or as its bytes are.
 void Finished(WebKitWebView* view) {
   State& state = StateOf(view);
-  if (std::exchange(state.redecoding, false)) return;
+  const gchar* uri = webkit_web_view_get_uri(view);
+  // Another page (the user went on meanwhile) is checked all the same.
+  if (uri != nullptr && std::exchange(state.redecoding, {}) == uri) return;
   if (!state.chosen.empty() && HostOf(view) == state.chosen_host) return;
   state.chosen.clear();
   WebKitWebResource* resource = webkit_web_view_get_main_resource(view);
