@@ -12,6 +12,8 @@ const char kFallbackCharset[] = "Shift_JIS";
 
 namespace {
 
+constexpr char kWestern[] = "windows-1252";
+
 // What the detector may answer, and what the page is then decoded as.
 // ISO-8859-1 is decoded as windows-1252 by every browser.
 constexpr std::array<std::pair<const char*, const char*>, 6> kDetectable{{
@@ -19,13 +21,34 @@ constexpr std::array<std::pair<const char*, const char*>, 6> kDetectable{{
     {"Shift_JIS", "Shift_JIS"},
     {"EUC-JP", "EUC-JP"},
     {"ISO-2022-JP", "ISO-2022-JP"},
-    {"windows-1252", "windows-1252"},
-    {"ISO-8859-1", "windows-1252"},
+    {"windows-1252", kWestern},
+    {"ISO-8859-1", kWestern},
 }};
 
 // Below this the detector is guessing (its scale is 0 to 100).
 constexpr int32_t kLeastConfidence = 10;
 constexpr std::size_t kPrescanLength = 1024;
+
+// Whether `bytes` are a valid text in `charset` for the system's converter.
+bool ValidIn(std::string_view bytes, const char* charset) {
+  gchar* text = g_convert(bytes.data(), static_cast<gssize>(bytes.size()), "UTF-8", charset,
+                          nullptr, nullptr, nullptr);
+  g_free(text);
+  return text != nullptr;
+}
+
+// The detector's Japanese recognizers stay silent on a few dozen Japanese
+// characters, which then pass for Western text: a Western answer holds only
+// for bytes that cannot be Japanese. Those that can be only one of the two
+// are that one; the others do not tell.
+std::string WesternOrJapanese(std::string_view bytes) {
+  const bool sjis = ValidIn(bytes, "CP932");
+  const bool euc = ValidIn(bytes, "EUC-JP");
+  if (sjis && euc) return kFallbackCharset;
+  if (sjis) return "Shift_JIS";
+  if (euc) return "EUC-JP";
+  return kWestern;
+}
 
 // Names that browsers decode alike.
 constexpr std::array<std::pair<const char*, const char*>, 8> kAliases{{
@@ -120,14 +143,15 @@ std::string DetectedCharset(std::string_view bytes) {
   ucsdet_setText(detector.get(), bytes.data(), static_cast<int32_t>(bytes.size()), &status);
   int32_t found = 0;
   const UCharsetMatch** matches = ucsdet_detectAll(detector.get(), &found, &status);
-  for (int32_t i = 0; U_SUCCESS(status) && i < found; ++i) {
+  std::string answer;
+  for (int32_t i = 0; U_SUCCESS(status) && i < found && answer.empty(); ++i) {
     const char* name = ucsdet_getName(matches[i], &status);
     if (U_FAILURE(status) || ucsdet_getConfidence(matches[i], &status) < kLeastConfidence) break;
     for (const auto& [detected, decoded] : kDetectable) {
-      if (std::string_view(name) == detected) return decoded;
+      if (std::string_view(name) == detected) answer = decoded;
     }
   }
-  return kFallbackCharset;
+  return answer.empty() || answer == kWestern ? WesternOrJapanese(bytes) : answer;
 }
 
 bool SameCharset(std::string_view a, std::string_view b) { return Canonical(a) == Canonical(b); }
