@@ -105,7 +105,8 @@ constexpr Choice kAccelerationChoices[] = {
 constexpr HardwareAcceleration kAccelerationValues[] = {
     HardwareAcceleration::kAuto, HardwareAcceleration::kAlways, HardwareAcceleration::kNever};
 constexpr char kYahooJapan[] = "https://search.yahoo.co.jp/search?p=%s";
-constexpr char kCustom[] = "custom";
+// Not a key of the file: the choice of an address of one's own.
+constexpr const char* kCustom = "custom";
 const Choice kSearchChoices[] = {
     {kDefaultSearchEngine, "Google"},
     {kYahooJapan, "Yahoo! JAPAN"},
@@ -152,7 +153,7 @@ Gtk::Label& SmallLabel(const std::string& text, const char* style) {
   return *label;
 }
 
-constexpr char kWindowKey[] = "tavorin-settings-window";
+constexpr const char* kWindowKey = "tavorin-settings-window";
 
 }  // namespace
 
