@@ -2,6 +2,7 @@
 
 #include <glib.h>
 #include <glib/gstdio.h>
+#include <gtkmm/filechooserdialog.h>
 
 #include <cerrno>
 #include <utility>
@@ -260,7 +261,10 @@ void TSettingsWindow::Connect() {
     home_.set_text(current_page_ ? current_page_() : "");
     HomePageEntered();
   });
-  folder_.signal_file_set().connect([this] { FolderChosen(folder_.get_filename()); });
+  folder_label_.set_ellipsize(Pango::ELLIPSIZE_MIDDLE);
+  folder_label_.set_max_width_chars(40);
+  folder_.add(folder_label_);
+  folder_.signal_clicked().connect([this] { ChooseFolder(); });
   Fill(restore_, kRestoreChoices);
   restore_.signal_changed().connect([this] {
     if (!filling_) Save(KeyOf(Kind::kRestore), restore_.get_active_id());
@@ -314,7 +318,7 @@ void TSettingsWindow::Refresh() {
   file_problem_.set_visible(!problem.empty());
   filling_ = true;
   home_.set_text(saved_.home_page);
-  folder_.set_filename(saved_.download_folder);
+  ShowFolder(saved_.download_folder);
   restore_.set_active_id(TextOf(kRestoreValues, kRestoreChoices, saved_.restore_windows));
   acceleration_.set_active_id(
       TextOf(kAccelerationValues, kAccelerationChoices, saved_.hardware_acceleration));
@@ -381,11 +385,29 @@ void TSettingsWindow::FolderChosen(const std::string& folder) {
   const std::string problem = FolderProblem(folder);
   if (!problem.empty()) {
     Refuse(key, problem);
-    folder_.set_filename(saved_.download_folder);
     return;
   }
   if (folder != saved_.download_folder && !Save(key, folder)) return;
   Say(Problem(key), "");
+  ShowFolder(folder);
+}
+
+void TSettingsWindow::ShowFolder(const std::string& folder) {
+  folder_label_.set_text(folder);
+  folder_.set_tooltip_text(folder);
+  folder_.get_accessible()->set_description(folder);
+}
+
+// The chooser is made on demand: made with the window, it would cost the
+// window a good part of its opening time.
+void TSettingsWindow::ChooseFolder() {
+  Gtk::FileChooserDialog chooser(*this, "ダウンロード先のフォルダー",
+                                 Gtk::FILE_CHOOSER_ACTION_SELECT_FOLDER);
+  chooser.add_button("キャンセル(_C)", Gtk::RESPONSE_CANCEL);
+  chooser.add_button("選択(_S)", Gtk::RESPONSE_ACCEPT);
+  chooser.set_default_response(Gtk::RESPONSE_ACCEPT);
+  chooser.set_filename(saved_.download_folder);
+  if (chooser.run() == Gtk::RESPONSE_ACCEPT) FolderChosen(chooser.get_filename());
 }
 
 void TSettingsWindow::SearchChosen() {

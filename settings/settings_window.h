@@ -9,7 +9,6 @@
 #include <gtkmm/button.h>
 #include <gtkmm/comboboxtext.h>
 #include <gtkmm/entry.h>
-#include <gtkmm/filechooserbutton.h>
 #include <gtkmm/grid.h>
 #include <gtkmm/label.h>
 #include <gtkmm/switch.h>
@@ -36,7 +35,8 @@ class TSettingsWindow : public Gtk::Window {
 
   Gtk::Entry& HomePage() { return home_; }
   Gtk::Button& UseCurrentPage() { return use_current_; }
-  Gtk::FileChooserButton& DownloadFolder() { return folder_; }
+  // Shows the folder; a click opens the desktop's folder chooser.
+  Gtk::Button& DownloadFolder() { return folder_; }
   Gtk::ComboBoxText& RestoreWindowsChoice() { return restore_; }
   Gtk::ComboBoxText& AccelerationChoice() { return acceleration_; }
   Gtk::ComboBoxText& SearchChoice() { return search_; }
@@ -64,6 +64,8 @@ class TSettingsWindow : public Gtk::Window {
   void HomePageEntered();
   void SearchChosen();
   void CustomSearchEntered();
+  void ShowFolder(const std::string& folder);
+  void ChooseFolder();
   void ShowDefaultBrowser();
   void MakeDefault();
 
@@ -78,8 +80,8 @@ class TSettingsWindow : public Gtk::Window {
   Gtk::Box home_box_{Gtk::ORIENTATION_HORIZONTAL, 6};
   Gtk::Entry home_;
   Gtk::Button use_current_{"現在のページを使用"};
-  Gtk::FileChooserButton folder_{"ダウンロード先のフォルダー",
-                                 Gtk::FILE_CHOOSER_ACTION_SELECT_FOLDER};
+  Gtk::Button folder_;
+  Gtk::Label folder_label_;
   Gtk::ComboBoxText restore_;
   Gtk::ComboBoxText acceleration_;
   Gtk::Box search_box_{Gtk::ORIENTATION_VERTICAL, 6};
