@@ -21,6 +21,7 @@
 #include "window/form_html.h"
 // Last: the X headers define names such as Button1.
 #include "tests/support/key_input.h"
+#include "tests/support/navigation_support.h"
 
 namespace {
 
@@ -249,7 +250,21 @@ TEST_F(SettingsWindowTest, DefaultBrowserRowAndButtonFollowMimeappsList) {
   g_unlink(mimeapps.c_str());
 }
 
-TEST(SettingsWindowKeys, CtrlCommaAndTheHistoryWindowOpenItTabMovesAndEscapeCloses) {
+// Takes the menu the page would show and chooses its 「設定…」 instead.
+gboolean ChooseSettingsItem(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
+                            WebKitHitTestResult*, gpointer) {
+  for (GList* l = webkit_context_menu_get_items(menu); l != nullptr; l = l->next) {
+    auto* item = WEBKIT_CONTEXT_MENU_ITEM(l->data);
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS  // the label is only on the old GtkAction
+        GtkAction* shown = webkit_context_menu_item_get_action(item);
+    const bool settings = shown != nullptr && g_strcmp0(gtk_action_get_label(shown), "設定…") == 0;
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    if (settings) g_action_activate(webkit_context_menu_item_get_gaction(item), nullptr);
+  }
+  return TRUE;  // not shown
+}
+
+TEST(SettingsWindowKeys, CtrlCommaTheHistoryWindowAndThePageMenuOpenItTabMovesEscapeCloses) {
   Application->CreateForm(FormHTML);
   ASSERT_TRUE(testsupport::FocusWindow(FormHTML->gobj()));
   testsupport::TypeKey(GDK_KEY_comma, GDK_KEY_Control_L);
@@ -288,6 +303,14 @@ TEST(SettingsWindowKeys, CtrlCommaAndTheHistoryWindowOpenItTabMovesAndEscapeClos
   }));
   ASSERT_TRUE(history->SettingsButton().get_visible());
   history->SettingsButton().clicked();
+  EXPECT_TRUE(RunUntil([&] { return window.get_visible(); }));
+  window.hide();
+
+  // A right click in the page: the menu offers 「設定…」, which opens it.
+  WebKitWebView* view = FormHTML->CppWebBrowser1->View();
+  g_signal_connect_after(view, "context-menu", G_CALLBACK(ChooseSettingsItem), nullptr);
+  ASSERT_TRUE(testsupport::FocusWindow(FormHTML->gobj()));
+  navtest::ClickAt(navtest::OnScreen(GTK_WIDGET(view), 40, 40), 3);
   EXPECT_TRUE(RunUntil([&] { return window.get_visible(); }));
   Application->DestroyForms();
   FormHTML = nullptr;
