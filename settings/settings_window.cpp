@@ -182,6 +182,9 @@ TSettingsWindow::TSettingsWindow(Gtk::Window& asker, std::string file, CurrentPa
   Refresh();
 }
 
+// The window is hidden once more as it is destroyed, after its controls.
+TSettingsWindow::~TSettingsWindow() { hidden_.disconnect(); }
+
 Gtk::Widget& TSettingsWindow::Control(const SettingRow& row) {
   switch (row.kind) {
     case Kind::kHomePage:
@@ -298,7 +301,7 @@ void TSettingsWindow::Connect() {
     hide();
     return true;
   });
-  signal_hide().connect([this] {
+  hidden_ = signal_hide().connect([this] {
     HomePageEntered();
     CustomSearchEntered();
   });

@@ -27,6 +27,7 @@ class TSettingsWindow : public Gtk::Window {
   // The address of the page shown by the window that asked, for 「現在のページを使用」.
   using CurrentPage = std::function<std::string()>;
   TSettingsWindow(Gtk::Window& asker, std::string file, CurrentPage current_page);
+  ~TSettingsWindow() override;
 
   // Shows what the file says now, and whether Tavorin is the default browser.
   void Refresh();
@@ -73,6 +74,7 @@ class TSettingsWindow : public Gtk::Window {
   CurrentPage current_page_;
   TSettings saved_;       // as the file says
   bool filling_ = false;  // controls being set from the file, not by the user
+  sigc::connection hidden_;
   std::map<std::string, Gtk::Label*> problems_, notes_;  // by key; the grid owns them
   Gtk::Label file_problem_;
   Gtk::Box column_{Gtk::ORIENTATION_VERTICAL, 12};
