@@ -279,6 +279,12 @@ TEST(SettingsWindowKeys, CtrlCommaTheHistoryWindowAndThePageMenuOpenItTabMovesEs
   EXPECT_EQ(window.get_title(), "設定");
   EXPECT_EQ(window.HomePage().get_accessible()->get_name(), "ホームページ");
   EXPECT_EQ(window.KeepHistorySwitch().get_accessible()->get_name(), "履歴を残す");
+  for (Gtk::Widget* control : std::initializer_list<Gtk::Widget*>{
+           &window.UseCurrentPage(), &window.DownloadFolder(), &window.RestoreWindowsChoice(),
+           &window.AccelerationChoice(), &window.SearchChoice(), &window.CustomSearch(),
+           &window.DeveloperToolsSwitch(), &window.MakeDefaultButton()}) {
+    EXPECT_NE(control->get_accessible()->get_name(), "") << control->get_name();
+  }
   window.HomePage().grab_focus();
   // Tab goes down the rows, the focus landing in each control in turn.
   const std::vector<Gtk::Widget*> order = {&window.UseCurrentPage(), &window.DownloadFolder()};
