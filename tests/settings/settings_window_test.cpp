@@ -212,8 +212,12 @@ TEST_F(SettingsWindowTest, AHandWrittenFileKeepsEveryByteButTheChangedKey) {
 
 // GIO answers from the real mimeapps.list of the private home the tests run in.
 TEST_F(SettingsWindowTest, DefaultBrowserRowAndButtonFollowMimeappsList) {
-  // GIO shows no entry whose program is not on the path.
-  g_setenv("PATH", (std::string(TAVORIN_BINARY_DIR ":") + g_getenv("PATH")).c_str(), TRUE);
+  // GIO shows no entry whose program is not on the path; it is never run here.
+  fs::create_directories(root_ + "/bin");
+  std::ofstream(root_ + "/bin/tavorin") << "#!/bin/sh\nexit 1\n";
+  fs::permissions(root_ + "/bin/tavorin", fs::perms::owner_all);
+  const std::string path = g_getenv("PATH");
+  g_setenv("PATH", (root_ + "/bin:" + path).c_str(), TRUE);
   const std::string applications = std::string(g_get_user_data_dir()) + "/applications";
   fs::create_directories(applications);
   fs::copy_file(TAVORIN_DESKTOP_ENTRY, applications + "/tavorin.desktop",
@@ -248,6 +252,7 @@ TEST_F(SettingsWindowTest, DefaultBrowserRowAndButtonFollowMimeappsList) {
   }
   g_key_file_free(list);
   g_unlink(mimeapps.c_str());
+  g_setenv("PATH", path.c_str(), TRUE);
 }
 
 // Takes the menu the page would show and chooses its 「設定…」 instead.
