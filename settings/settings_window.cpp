@@ -182,7 +182,7 @@ TSettingsWindow::TSettingsWindow(Gtk::Window& asker, std::string file, CurrentPa
   Refresh();
 }
 
-// The window is hidden once more as it is destroyed, after its controls.
+// Destroying the window hides it after its controls are gone: nothing to keep then.
 TSettingsWindow::~TSettingsWindow() { hidden_.disconnect(); }
 
 Gtk::Widget& TSettingsWindow::Control(const SettingRow& row) {
@@ -245,8 +245,9 @@ void TSettingsWindow::AddRow(int index, const SettingRow& row) {
     problems_[row.key] = &problem;
     notes_[row.key] = &note;
   }
-  // The control that sets it is named by the row's title.
-  Named(row).get_accessible()->set_name(row.title);
+  // The control that sets it is named by the row's title; the button that
+  // makes Tavorin the default says what it does itself.
+  if (row.kind != Kind::kDefaultBrowser) Named(row).get_accessible()->set_name(row.title);
   title->set_mnemonic_widget(Named(row));
 }
 
@@ -295,6 +296,7 @@ void TSettingsWindow::Connect() {
   developer_tools_.property_active().signal_changed().connect([this] {
     if (!filling_) Save(KeyOf(Kind::kDevTools), developer_tools_.get_active() ? "true" : "false");
   });
+  make_default_.get_accessible()->set_name("既定のブラウザにする");
   make_default_.signal_clicked().connect([this] { MakeDefault(); });
   // Closing only hides it; what was typed is kept as Enter would keep it.
   signal_delete_event().connect([this](GdkEventAny*) {
@@ -444,6 +446,7 @@ void TSettingsWindow::ShowDefaultBrowser() {
   const bool is_default = IsDefaultBrowser();
   default_state_.set_text(is_default ? "Tavorin は既定のブラウザです"
                                      : "Tavorin は既定のブラウザではありません");
+  make_default_.get_accessible()->set_description(default_state_.get_text());
   make_default_.set_sensitive(!is_default);
 }
 
