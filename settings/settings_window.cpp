@@ -2,6 +2,7 @@
 
 #include <glib.h>
 #include <glib/gstdio.h>
+#include <glibmm/main.h>
 #include <gtkmm/filechooserdialog.h>
 
 #include <cerrno>
@@ -179,11 +180,21 @@ TSettingsWindow::TSettingsWindow(Gtk::Window& asker, std::string file, CurrentPa
   add(column_);
   Connect();
   column_.show_all();
-  Refresh();
+  FillFromFile();
+  // The desktop's handlers are asked once the window is drawn: the first
+  // question reads every desktop entry there is.
+  make_default_.set_sensitive(false);
+  asked_ = Glib::signal_idle().connect([this] {
+    ShowDefaultBrowser();
+    return false;
+  });
 }
 
 // Destroying the window hides it after its controls are gone: nothing to keep then.
-TSettingsWindow::~TSettingsWindow() { hidden_.disconnect(); }
+TSettingsWindow::~TSettingsWindow() {
+  hidden_.disconnect();
+  asked_.disconnect();
+}
 
 Gtk::Widget& TSettingsWindow::Control(const SettingRow& row) {
   switch (row.kind) {
@@ -317,6 +328,11 @@ void TSettingsWindow::Connect() {
 }
 
 void TSettingsWindow::Refresh() {
+  FillFromFile();
+  ShowDefaultBrowser();
+}
+
+void TSettingsWindow::FillFromFile() {
   std::string problem;
   saved_ = ReadSettings(file_, problem);
   file_problem_.set_text(problem);
@@ -335,7 +351,6 @@ void TSettingsWindow::Refresh() {
   developer_tools_.set_active(saved_.developer_tools);
   filling_ = false;
   for (auto& [key, label] : problems_) Say(*label, "");
-  ShowDefaultBrowser();
 }
 
 Gtk::Label& TSettingsWindow::Problem(const std::string& key) { return *problems_.at(key); }

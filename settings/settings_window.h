@@ -59,6 +59,8 @@ class TSettingsWindow : public Gtk::Window {
   Gtk::Label& Problem(const std::string& key);
   void Say(Gtk::Label& label, const std::string& text);
   void Connect();
+  // The controls as the file says.
+  void FillFromFile();
   // Writes `value` for `key`; true when it was written and is in effect.
   bool Save(const char* key, const std::string& value);
   void Refuse(const char* key, const std::string& reason);
@@ -74,7 +76,7 @@ class TSettingsWindow : public Gtk::Window {
   CurrentPage current_page_;
   TSettings saved_;       // as the file says
   bool filling_ = false;  // controls being set from the file, not by the user
-  sigc::connection hidden_;
+  sigc::connection hidden_, asked_;
   std::map<std::string, Gtk::Label*> problems_, notes_;  // by key; the grid owns them
   Gtk::Label file_problem_;
   Gtk::Box column_{Gtk::ORIENTATION_VERTICAL, 12};

@@ -282,6 +282,8 @@ TEST(SettingsWindowKeys, CtrlCommaTheHistoryWindowAndThePageMenuOpenItTabMovesEs
   EXPECT_EQ(window.get_transient_for(), FormHTML);
   ASSERT_TRUE(testsupport::FocusWindow(window.gobj()));
   EXPECT_EQ(window.get_title(), "設定");
+  // Asked of the desktop once the window is up.
+  EXPECT_TRUE(RunUntil([&] { return !window.DefaultBrowserState().get_text().empty(); }));
   EXPECT_EQ(window.HomePage().get_accessible()->get_name(), "ホームページ");
   EXPECT_EQ(window.KeepHistorySwitch().get_accessible()->get_name(), "履歴を残す");
   for (Gtk::Widget* control : std::initializer_list<Gtk::Widget*>{
