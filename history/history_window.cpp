@@ -18,6 +18,11 @@ constexpr std::int64_t kDay = G_TIME_SPAN_DAY;
 constexpr const char* kWeekdays[] = {"月", "火", "水", "木", "金", "土", "日"};
 constexpr char kWindowKey[] = "tavorin-history-window";
 
+THistoryWindow::SettingsOpener& Settings() {
+  static THistoryWindow::SettingsOpener opener;
+  return opener;
+}
+
 std::string Formatted(std::int64_t when, const char* format) {
   GDateTime* moment = g_date_time_new_from_unix_local(when / G_USEC_PER_SEC);
   gchar* text = g_date_time_format(moment, format);
@@ -95,6 +100,8 @@ THistoryWindow::THistoryWindow(Gtk::Window& asker, HistoryStore* history, Bookma
   clear_.signal_clicked().connect([this] { AskToClear(); });
   actions_.pack_start(logins_, Gtk::PACK_SHRINK);
   logins_.signal_clicked().connect([this] { ShowSavedLogins(this); });
+  actions_.pack_start(settings_, Gtk::PACK_SHRINK);
+  settings_.signal_clicked().connect([this] { Settings()(*this); });
   column_.set_border_width(8);
   column_.pack_start(tabs_, Gtk::PACK_EXPAND_WIDGET);
   column_.pack_start(actions_, Gtk::PACK_SHRINK);
@@ -118,6 +125,7 @@ THistoryWindow::THistoryWindow(Gtk::Window& asker, HistoryStore* history, Bookma
       false);
   Refresh();
   column_.show_all();
+  settings_.set_visible(static_cast<bool>(Settings()));
   search_.grab_focus();
 }
 
@@ -186,6 +194,8 @@ Gtk::Widget& THistoryWindow::BuildMarksTab() {
   marks_tab_.pack_start(mark_buttons_, Gtk::PACK_SHRINK);
   return marks_tab_;
 }
+
+void THistoryWindow::SetSettingsOpener(SettingsOpener opener) { Settings() = std::move(opener); }
 
 void THistoryWindow::Refresh() {
   FillPages();

@@ -29,6 +29,11 @@ class THistoryWindow : public Gtk::Window {
   // Either store may be null (not kept, or not to be opened).
   THistoryWindow(Gtk::Window& asker, HistoryStore* history, BookmarkStore* bookmarks, Open open);
 
+  // What 「設定…」 does, given this window; set once by the program, which
+  // knows the settings window. Without it the button is not shown.
+  using SettingsOpener = std::function<void(Gtk::Window& history)>;
+  static void SetSettingsOpener(SettingsOpener opener);
+
   // Reads both lists again, keeping the search.
   void Refresh();
 
@@ -42,6 +47,7 @@ class THistoryWindow : public Gtk::Window {
   Gtk::TreeView& Marks() { return marks_; }
   Gtk::Button& ClearButton() { return clear_; }
   Gtk::Button& LoginsButton() { return logins_; }
+  Gtk::Button& SettingsButton() { return settings_; }
   Gtk::Button& OpenMarkButton() { return open_mark_; }
   Gtk::Button& RenameMarkButton() { return rename_mark_; }
   Gtk::Button& RemoveMarkButton() { return remove_mark_; }
@@ -105,6 +111,7 @@ class THistoryWindow : public Gtk::Window {
   Gtk::ButtonBox actions_{Gtk::ORIENTATION_HORIZONTAL};
   Gtk::Button clear_{"閲覧データを消去(_C)…", true};
   Gtk::Button logins_{"保存したパスワード(_P)…", true};
+  Gtk::Button settings_{"設定…"};
 };
 
 // Opens the history window of `asker`, or brings back the one it has.

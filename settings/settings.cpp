@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -165,9 +166,8 @@ bool IsWebOrFileAddress(const std::string& text, const std::string& address) {
 void ReadHomePage(GKeyFile* file, TSettings& settings, std::vector<std::string>& problems) {
   const std::string home = Value(file, kHomePage, problems);
   if (home.empty()) return;
-  const std::string address = AddressFromUser(home);
-  if (IsWebOrFileAddress(home, address)) {
-    settings.home_page = address;
+  if (const auto address = HomePageAddress(home)) {
+    settings.home_page = *address;
   } else {
     problems.push_back(std::string(kHomePage) + " の値 " + Quoted(home) +
                        " はウェブかファイルのアドレスではありません");
@@ -232,6 +232,12 @@ std::string SearchEngineProblem(const std::string& text) {
                     std::strcmp(g_uri_get_scheme(uri), "https") == 0);
   if (uri != nullptr) g_uri_unref(uri);
   return web ? "" : "http か https のアドレスではありません";
+}
+
+std::optional<std::string> HomePageAddress(const std::string& text) {
+  const std::string address = AddressFromUser(text);
+  if (!IsWebOrFileAddress(text, address)) return std::nullopt;
+  return address;
 }
 
 std::string DefaultDownloadFolder() {

@@ -10,6 +10,7 @@
 //   developer-tools=true
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "settings/rendering_path.h"
@@ -34,6 +35,10 @@ struct TSettings {
 extern const char kDefaultSearchEngine[];
 // Why `text` cannot be a search site's address, or empty when it can.
 std::string SearchEngineProblem(const std::string& text);
+
+// The address a home page written as `text` opens; nothing when it is not a
+// web or file address (or about:blank).
+std::optional<std::string> HomePageAddress(const std::string& text);
 
 TSettings DefaultSettings();
 // The Downloads folder of the user's desktop; ~/Downloads when the desktop

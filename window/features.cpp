@@ -9,6 +9,7 @@
 #include "history/clear_data.h"
 #include "logins/watch.h"
 #include "window/page_menu.h"
+#include "window/settings_command.h"
 #include "window/window_session.h"
 
 void AttachFeatures() {
@@ -27,4 +28,5 @@ void AttachFeatures() {
   // The sites a zoom is kept for tell which were visited.
   WhenHistoryCleared([] { ForgetSiteZooms(); });
   AttachPageMenu();
+  OfferSettingsInHistory();
 }

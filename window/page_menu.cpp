@@ -7,6 +7,7 @@
 #include "browser/page_hooks.h"
 #include "window/encoding_menu.h"
 #include "window/form_html.h"
+#include "window/settings_command.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ const std::vector<MenuPart>& Parts() {
   // Each feature's items, in the order they appear.
   static const std::vector<MenuPart> parts = {
       AddEncodingMenu,
+      AddSettingsItem,
   };
   return parts;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""The manual page, the README, `tavorin --help` and the settings the program reads
-tell of the same options, settings keys and keys; the changelog, the AppStream
+"""The manual page, the README, `tavorin --help`, the settings the program reads and
+the settings window tell of the same options, settings keys and keys; the changelog, the AppStream
 releases and the build agree on the version.
 
     docs_agree_test.py SOURCE_DIR TAVORIN_BINARY VERSION METAINFO
@@ -18,6 +18,7 @@ SETTING_TICKS = re.compile(r"`([a-z][a-z0-9-]*)=[^`]*`")
 KEY = re.compile(r"(?<![\w+])((?:(?:Ctrl|Alt|Shift|Super)\+)*"
                  r"(?:F\d{1,2}|Escape|Delete|Home|End|Left|Right|Up|Down|Tab|Enter|"
                  r"plus|minus|wheel|[A-Z0-9]))(?![\w+])")
+WINDOW_KEY = re.compile(r'\.key = "([a-z][a-z0-9-]*)"')
 SOURCE_KEY = re.compile(r'constexpr char k\w+\[\] = "([a-z][a-z0-9]*(?:-[a-z0-9]+)*)";')
 
 source_dir, binary, version, metainfo = sys.argv[1:5]
@@ -88,6 +89,9 @@ for block in re.findall(r"^```ini[ \t]*\n(.*?)^```", readme, re.M | re.S):
 app = os.path.join(source_dir, "settings")
 in_source = {k for name in os.listdir(app) if name.startswith("settings")
              and name.endswith(".cpp") for k in SOURCE_KEY.findall(read(app, name))}
+# The rows of the settings window, which must show every key read and no other.
+in_window = set(WINDOW_KEY.findall(read(app, "settings_window.cpp")))
+check(in_window, "no settings found in the settings window")
 
 # Keys: the manual page's and the first cells of the README's "Keys" tables.
 man_keys = {k for term in man_entries(man, "KEYS") for k in KEY.findall(term)}
@@ -115,6 +119,7 @@ for what, first, first_place, second, second_place, both_ways in [
          README, True),
         ("setting", documented, MAN, in_readme, README, True),
         ("setting", in_source, "what the program reads", documented, MAN, False),
+        ("setting", in_source, "what the program reads", in_window, "the settings window", True),
         ("key", man_keys, MAN, readme_keys, README, True)]:
     for item in sorted(first - second):
         failures.append(f"{what} {item} is in {first_place} but not in {second_place}")

@@ -108,16 +108,17 @@ inline std::pair<int, int> OnScreen(GtkWidget* widget, int x, int y) {
   return {ox + tx, oy + ty};
 }
 
-// A real press and release of the first pointer button at root x, y, after
-// the pointer has rested there long enough for the target to see it.
-inline void ClickAt(std::pair<int, int> at) {
+// A real press and release of a pointer button (the first unless said) at
+// root x, y, after the pointer has rested there long enough for the target to
+// see it.
+inline void ClickAt(std::pair<int, int> at, unsigned button = 1) {
   testsupport::MovePointer(at.first, at.second);
   RunFor(100);
   Display* display = testsupport::DefaultXDisplay();
-  XTestFakeButtonEvent(display, 1, True, CurrentTime);
+  XTestFakeButtonEvent(display, button, True, CurrentTime);
   XSync(display, False);
   RunFor(30);
-  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  XTestFakeButtonEvent(display, button, False, CurrentTime);
   XSync(display, False);
 }
 
