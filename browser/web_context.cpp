@@ -110,6 +110,14 @@ WebKitWebContext* MakePageContext() {
 
 }  // namespace
 
+WebKitWebContext* NewEphemeralContext() {
+  WebKitWebsiteDataManager* manager = webkit_website_data_manager_new_ephemeral();
+  WebKitWebContext* context = MakeContext(manager);
+  g_object_unref(manager);
+  FinishContext(context);
+  return context;
+}
+
 WebKitWebContext* PageContext() {
   if (MadeContext() == nullptr) MadeContext() = MakePageContext();
   return MadeContext();

@@ -7,6 +7,7 @@
 #include "logins/saved_logins_window.h"
 #include "window/form_html.h"
 #include "window/kept_data_commands.h"
+#include "window/private_window.h"
 
 namespace {
 
@@ -95,6 +96,7 @@ constexpr Shortcut kShortcuts[] = {
     {GDK_KEY_h, kCtrl, ShowHistory},
     {GDK_KEY_Delete, kCtrl | kShift, AskToClearData},
     {GDK_KEY_KP_Delete, kCtrl | kShift, AskToClearData},
+    {GDK_KEY_n, kCtrl | kShift, OpenPrivateWindow},
 };
 
 struct MouseButton {
