@@ -790,6 +790,11 @@ TEST_F(ProgramTest, APrivateWindowLeavesNothingOnDiskNorInItsOutput) {
   EXPECT_EQ(second.ExitStatus(), 0);
   ASSERT_TRUE(WaitUntilAsked("/" + secret + "/done"));
   EXPECT_NE(CookiesSentWith("/" + secret + "/done").find("session=" + secret), std::string::npos);
+  // An address refused is said without it.
+  Program& third =
+      Start({"--private", "http://127.0.0.1/" + secret + std::string(kLongestAddress, 'a')});
+  ASSERT_TRUE(third.WaitForEnd());
+  EXPECT_NE(third.Errors().find("開きません"), std::string::npos);
   RunFor(2000);  // the history and the session file are written meanwhile
   End(first, Ending::kTerminate);
   WaitForEngineToEnd();
