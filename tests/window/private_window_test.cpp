@@ -5,9 +5,14 @@
 
 #include <atk/atk.h>
 
+#include <filesystem>
+
 #include "browser/web_context.h"
+#include "downloads/folder.h"
 #include "tests/support/form_fixture.h"
 #include "tests/support/navigation_support.h"
+#include "tests/support/private_folders.h"
+#include "window/notice_bar.h"
 // clang-format off: the X headers define None, Bool and more, so they come last
 #include "tests/support/x_input.h"
 // clang-format on
@@ -25,6 +30,11 @@ class PrivateWindowTest : public FormTest {
     set.headers = {{"Set-Cookie", "visitor=private; Max-Age=86400; Path=/"}};
     server_.Add("/set.html", set);
     server_.AddHtml("/cookie.html", "cookie");
+    TestHttpServer::Page file;
+    file.body = "a,b\n";
+    file.type = "text/csv";
+    file.headers = {{"Content-Disposition", "attachment; filename=list.csv"}};
+    server_.Add("/list.csv", file);
   }
 
   // Ctrl+Shift+N in `form`, pressed for real; the window it opened.
@@ -90,6 +100,37 @@ TEST_F(PrivateWindowTest, PrivateWindowsShareTheirCookiesApartFromOthersUntilThe
   TFormHTML* later = PressCtrlShiftN(form_);
   ExpectPrivate(later);
   EXPECT_EQ(CookieSentBy(later), "");
+}
+
+// The notice strip over `window`'s page, when shown.
+TNoticeBar* Notice(TFormHTML* window) {
+  for (Gtk::Widget* child : window->CppWebBrowser1->get_children()) {
+    auto* bar = dynamic_cast<TNoticeBar*>(child);
+    if (bar != nullptr && bar->get_visible()) return bar;
+  }
+  return nullptr;
+}
+
+TEST_F(PrivateWindowTest, DownloadsAreSavedAsUsualAndTheUserIsToldOnce) {
+  const std::string folder = testsupport::MakePrivateRoot();
+  SetDownloadFolder(folder);
+  TFormHTML* window = PressCtrlShiftN(form_);
+  ASSERT_NE(window, nullptr);
+  for (const char* name : {"list.csv", "list (1).csv"}) {
+    window->NavigateTo(server_.Url("/list.csv"));
+    EXPECT_TRUE(RunUntil([&] { return std::filesystem::exists(folder + "/" + name); })) << name;
+    if (std::string(name) == "list.csv") {
+      ASSERT_NE(Notice(window), nullptr);
+      auto* message = dynamic_cast<Gtk::Label*>(Notice(window)->get_children().front());
+      EXPECT_EQ(message->get_text(), kPrivateDownloadNotice);
+      Notice(window)->hide();  // as its × does
+    } else {
+      RunFor(500);
+      EXPECT_EQ(Notice(window), nullptr) << "said once";
+    }
+  }
+  SetDownloadFolder("");
+  testsupport::RemoveTree(folder);
 }
 
 }  // namespace
