@@ -6,6 +6,7 @@
 #include "downloads/routing.h"
 #include "history/clear_data.h"
 #include "logins/watch.h"
+#include "private/authentication.h"
 #include "window/page_menu.h"
 #include "window/window_session.h"
 
@@ -17,6 +18,7 @@ void AttachFeatures() {
   AddViewHook([](WebKitWebView* view, Gtk::Box& browser) {
     WatchResponses(view);
     WatchLogins(view, &browser);
+    KeepAuthenticationInMemory(view);
   });
   // The user's own load may be a download.
   AddUserLoadHook(AllowNextDownload);

@@ -746,30 +746,24 @@ TEST_F(ProgramTest, TheWindowOffersItsIconsAndTheToolkitSetsUpOpenGLOnlyOnTheGpu
   }
 }
 
-// A page under a path holding `secret` that stores it every way a site can,
-// then logs in with it; the answer to the login tells the server.
+// Under a path holding `secret`, a page that stores it every way a site can
+// and logs in with it; the answer to the login tells the server.
 void AddSecretPages(TestHttpServer& server, const std::string& secret) {
-  TestHttpServer::Page page;
-  page.body = "<title>" + secret +
-              "</title><form id=f method=post action=login>"
-              "<input name=user value=" +
-              secret + "><input type=password name=pass value=" + secret +
-              "></form><script>document.cookie = 'c=" + secret +
-              "; Max-Age=86400; path=/'; localStorage.setItem('l', '" + secret +
-              "'); sessionStorage.setItem('s', '" + secret +
-              "'); const db = indexedDB.open('d', 1);"
-              "db.onupgradeneeded = () => db.result.createObjectStore('s');"
-              "db.onsuccess = () => { const t = db.result.transaction('s', 'readwrite');"
-              "t.objectStore('s').put('" +
-              secret +
-              "', 'k');"
-              "t.oncomplete = () => document.getElementById('f').submit(); };</script>";
-  page.headers = {{"Set-Cookie", "h=" + secret + "; Max-Age=86400; Path=/"},
-                  {"Cache-Control", "max-age=3600"}};
+  std::string body = R"html(<title>@</title><form id=f method=post action=login>
+<input name=user value=@><input type=password name=pass value=@></form><script>
+document.cookie = 'c=@; Max-Age=86400'; localStorage.l = '@'; sessionStorage.s = '@';
+const db = indexedDB.open('d', 1);
+db.onupgradeneeded = () => db.result.createObjectStore('s');
+db.onsuccess = () => { const t = db.result.transaction('s', 'readwrite');
+  t.objectStore('s').put('@', 'k'); t.oncomplete = () => f.submit(); };</script>)html";
+  for (std::size_t at; (at = body.find('@')) != std::string::npos;) body.replace(at, 1, secret);
+  TestHttpServer::Page page, logged_in;
+  page.body = body;
+  logged_in.body = "<script>fetch('done')</script>";
+  page.headers = {{"Set-Cookie", "h=" + secret + "; Max-Age=86400"},
+                  {"Cache-Control", "max-age=600"}};
+  logged_in.headers = {{"Set-Cookie", "session=" + secret + "; Max-Age=86400"}};
   server.Add("/" + secret + "/page.html", page);
-  TestHttpServer::Page logged_in;
-  logged_in.body = "<script>fetch('/" + secret + "/done')</script>";
-  logged_in.headers = {{"Set-Cookie", "session=" + secret + "; Max-Age=86400; Path=/"}};
   server.Add("/" + secret + "/login", logged_in);
 }
 

@@ -1,6 +1,5 @@
-// Looks for a secret in files as a program might have written it: plain, in
-// UTF-16, percent-encoded or in base64. Encoded runs found in a file are
-// decoded and looked through again.
+// Looks for a secret in files as a program may have written it: plain, in
+// UTF-16, percent-encoded or in base64 (every run of it in a file decoded).
 #pragma once
 
 #include <glib.h>
@@ -14,19 +13,27 @@
 namespace testsupport {
 
 inline bool HoldsPlainly(const std::string& bytes, const std::string& secret) {
-  if (bytes.find(secret) != std::string::npos) return true;
-  std::string le, be;
-  for (char c : secret) {  // the secret is ASCII
-    le += {c, '\0'};
-    be += {'\0', c};
-  }
-  return bytes.find(le) != std::string::npos || bytes.find(be) != std::string::npos;
+  std::string le, be;  // UTF-16 of an ASCII secret
+  for (char c : secret) le += {c, '\0'}, be += {'\0', c};
+  return bytes.find(secret) != bytes.npos || bytes.find(le) != bytes.npos ||
+         bytes.find(be) != bytes.npos;
 }
 
-// Runs of the base64 alphabets long enough to hold `size` bytes, in the
-// standard alphabet.
-inline std::vector<std::string> Base64Runs(const std::string& bytes, std::size_t size) {
-  std::vector<std::string> runs;
+inline std::string PercentDecoded(const std::string& s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const bool escape =
+        s[i] == '%' && i + 2 < s.size() && g_ascii_isxdigit(s[i + 1]) && g_ascii_isxdigit(s[i + 2]);
+    out +=
+        escape ? char(g_ascii_xdigit_value(s[i + 1]) * 16 + g_ascii_xdigit_value(s[i + 2])) : s[i];
+    if (escape) i += 2;
+  }
+  return out;
+}
+
+// Each run of either base64 alphabet is decoded from each of its first four
+// characters: it may start mid-group.
+inline bool HoldsInBase64(const std::string& bytes, const std::string& secret) {
   std::string run;
   for (std::size_t i = 0; i <= bytes.size(); ++i) {
     const char c = i < bytes.size() ? bytes[i] : '\0';
@@ -34,32 +41,19 @@ inline std::vector<std::string> Base64Runs(const std::string& bytes, std::size_t
       run += c == '-' ? '+' : c == '_' ? '/' : c;
       continue;
     }
-    if (run.size() >= size * 4 / 3) runs.push_back(run);
-    run.clear();
-  }
-  return runs;
-}
-
-inline bool HoldsSecret(const std::string& bytes, const std::string& secret) {
-  if (HoldsPlainly(bytes, secret)) return true;
-  gchar* unescaped = g_uri_unescape_string(bytes.c_str(), nullptr);
-  const bool percent = unescaped != nullptr && HoldsPlainly(unescaped, secret);
-  g_free(unescaped);
-  if (percent) return true;
-  for (const std::string& run : Base64Runs(bytes, secret.size())) {
-    for (std::size_t shift = 0; shift < 4; ++shift) {  // the run may start mid-group
-      gsize length = 0;
-      guchar* decoded = g_base64_decode(run.c_str() + shift, &length);
-      const bool found =
-          HoldsPlainly(std::string(reinterpret_cast<char*>(decoded), length), secret);
+    for (std::size_t shift = 0; run.size() >= secret.size() * 4 / 3 && shift < 4; ++shift) {
+      gsize n = 0;
+      guchar* decoded = g_base64_decode(run.c_str() + shift, &n);
+      const bool found = HoldsPlainly(std::string(reinterpret_cast<char*>(decoded), n), secret);
       g_free(decoded);
       if (found) return true;
     }
+    run.clear();
   }
   return false;
 }
 
-// The files under `root` that hold `secret`, among those changed since `since`.
+// The files under `root` changed since `since` that hold `secret`.
 inline std::vector<std::string> FilesHolding(const std::string& root, const std::string& secret,
                                              std::filesystem::file_time_type since = {}) {
   namespace fs = std::filesystem;
@@ -70,7 +64,11 @@ inline std::vector<std::string> FilesHolding(const std::string& root, const std:
        end;
        it != end; it.increment(error)) {
     if (!it->is_regular_file(error) || it->last_write_time(error) < since) continue;
-    if (HoldsSecret(ReadFile(it->path()), secret)) found.push_back(it->path());
+    const std::string bytes = ReadFile(it->path());
+    if (HoldsPlainly(bytes, secret) || HoldsPlainly(PercentDecoded(bytes), secret) ||
+        HoldsInBase64(bytes, secret)) {
+      found.push_back(it->path());
+    }
   }
   return found;
 }

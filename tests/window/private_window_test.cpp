@@ -1,50 +1,27 @@
 // Private windows, opened with Ctrl+Shift+N pressed for real and by a page's
-// click: how they are marked, which windows share their cookies, and that
-// the cookies go with the last of them.
+// click: their marks, the cookies they share apart from other windows and
+// lose with the last of them, and the notice of their downloads.
 #include "window/private_window.h"
 
 #include <atk/atk.h>
 
 #include <filesystem>
 
-#include "browser/web_context.h"
 #include "downloads/folder.h"
-#include "tests/support/form_fixture.h"
 #include "tests/support/navigation_support.h"
 #include "tests/support/private_folders.h"
 #include "window/notice_bar.h"
-// clang-format off: the X headers define None, Bool and more, so they come last
-#include "tests/support/x_input.h"
-// clang-format on
 
 namespace {
 
 class PrivateWindowTest : public FormTest {
  protected:
-  void SetUp() override {
-    FormTest::SetUp();
-    TestHttpServer::Page set;
-    set.body =
-        "<button id=pop onclick=\"window.open('/cookie.html')\" "
-        "style='width:300px;height:40px'>open</button>";
-    set.headers = {{"Set-Cookie", "visitor=private; Max-Age=86400; Path=/"}};
-    server_.Add("/set.html", set);
-    server_.AddHtml("/cookie.html", "cookie");
-    TestHttpServer::Page file;
-    file.body = "a,b\n";
-    file.type = "text/csv";
-    file.headers = {{"Content-Disposition", "attachment; filename=list.csv"}};
-    server_.Add("/list.csv", file);
-  }
-
-  // Ctrl+Shift+N in `form`, pressed for real; the window it opened.
+  // Ctrl+Shift+N in `form`; the window it opened, with its home page.
   TFormHTML* PressCtrlShiftN(TFormHTML* form) {
     const std::size_t before = Application->Forms().size();
     if (!testsupport::FocusWindow(form->gobj())) return nullptr;
-    for (guint key : {GDK_KEY_Control_L, GDK_KEY_Shift_L, GDK_KEY_n})
-      testsupport::FakeKey(key, true);
-    for (guint key : {GDK_KEY_n, GDK_KEY_Shift_L, GDK_KEY_Control_L})
-      testsupport::FakeKey(key, false);
+    for (guint key : {GDK_KEY_Control_L, GDK_KEY_Shift_L, GDK_KEY_n}) testsupport::FakeKey(key, 1);
+    for (guint key : {GDK_KEY_n, GDK_KEY_Shift_L, GDK_KEY_Control_L}) testsupport::FakeKey(key, 0);
     if (!RunUntil([&] { return Application->Forms().size() == before + 1; })) return nullptr;
     auto* window = dynamic_cast<TFormHTML*>(Application->Forms().back());
     return window != nullptr && WaitForPage(window, server_.Url("/home.html")) ? window : nullptr;
@@ -54,28 +31,43 @@ class PrivateWindowTest : public FormTest {
   std::string CookieSentBy(TFormHTML* form) {
     form->NavigateTo(server_.Url("/cookie.html"));
     if (!WaitForPage(form, server_.Url("/cookie.html"))) return "<not loaded>";
-    const std::size_t last = server_.Requests().size() - 1;
-    return server_.Requests()[last] == "/cookie.html" ? server_.RequestHeader(last, "cookie") : "?";
+    return server_.RequestHeader(server_.Requests().size() - 1, "cookie");
   }
 
-  static std::string AccessibleName(Gtk::Widget& widget) {
-    const gchar* name = atk_object_get_name(gtk_widget_get_accessible(widget.gobj()));
-    return name != nullptr ? name : "";
-  }
-
-  // Everything that tells the user, and the engine, that `window` is private.
+  // What tells the user, a screen reader and the engine that `window` is private.
   void ExpectPrivate(TFormHTML* window) {
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->Private());
+    for (Gtk::Widget* row : std::initializer_list<Gtk::Widget*>{window->Panel2, window->EditURL}) {
+      EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(row->gobj())),
+                   "アドレス（プライベート）");
+    }
     EXPECT_NE(window->get_title().find("プライベート"), std::string::npos);
-    EXPECT_NE(AccessibleName(*window->EditURL).find("プライベート"), std::string::npos);
-    EXPECT_NE(AccessibleName(*window->Panel2).find("プライベート"), std::string::npos);
     EXPECT_NE(window->Panel2->Colour().b, form_->Panel2->Colour().b);
     EXPECT_TRUE(webkit_web_view_is_ephemeral(window->CppWebBrowser1->View()));
+  }
+
+  // The notice strip shown over `window`'s page, if any.
+  static Gtk::Label* Notice(TFormHTML* window) {
+    for (Gtk::Widget* child : window->CppWebBrowser1->get_children()) {
+      auto* bar = dynamic_cast<TNoticeBar*>(child);
+      if (bar != nullptr && bar->get_visible()) {
+        return dynamic_cast<Gtk::Label*>(bar->get_children().front());
+      }
+    }
+    return nullptr;
   }
 };
 
 TEST_F(PrivateWindowTest, PrivateWindowsShareTheirCookiesApartFromOthersUntilTheLastCloses) {
+  TestHttpServer::Page set, file;
+  set.body = "<button id=pop onclick=\"window.open('/cookie.html')\">open</button>";
+  set.headers = {{"Set-Cookie", "visitor=private; Max-Age=86400; Path=/"}};
+  file.type = "text/csv";
+  file.headers = {{"Content-Disposition", "attachment; filename=list.csv"}};
+  server_.Add("/set.html", set);
+  server_.Add("/list.csv", file);
+  server_.AddHtml("/cookie.html", "cookie");
   EXPECT_FALSE(webkit_web_view_is_ephemeral(form_->CppWebBrowser1->View()));
   TFormHTML* first = PressCtrlShiftN(form_);
   ExpectPrivate(first);
@@ -84,9 +76,8 @@ TEST_F(PrivateWindowTest, PrivateWindowsShareTheirCookiesApartFromOthersUntilThe
   EXPECT_EQ(CookieSentBy(form_), "");
   // Windows its pages open, and those the user opens beside it, are private
   // and see its cookie.
-  const std::size_t before = Application->Forms().size();
   ASSERT_TRUE(navtest::ClickElement(first, "pop"));
-  ASSERT_TRUE(RunUntil([&] { return Application->Forms().size() == before + 1; }));
+  ASSERT_TRUE(RunUntil([&] { return Application->Forms().size() == 3; }));
   auto* opened = dynamic_cast<TFormHTML*>(Application->Forms().back());
   ExpectPrivate(opened);
   ASSERT_TRUE(WaitForPage(opened, server_.Url("/cookie.html")));
@@ -94,43 +85,25 @@ TEST_F(PrivateWindowTest, PrivateWindowsShareTheirCookiesApartFromOthersUntilThe
   TFormHTML* second = PressCtrlShiftN(first);
   ExpectPrivate(second);
   EXPECT_EQ(CookieSentBy(second), "visitor=private");
+  // Downloads are saved as usual, and said once.
+  const std::string folder = testsupport::MakePrivateRoot();
+  SetDownloadFolder(folder);
+  for (const std::string name : {"list.csv", "list (1).csv"}) {
+    second->NavigateTo(server_.Url("/list.csv"));
+    EXPECT_TRUE(RunUntil([&] { return std::filesystem::exists(folder + "/" + name); })) << name;
+    Gtk::Label* notice = Notice(second);
+    EXPECT_EQ(notice != nullptr ? notice->get_text() : "",
+              name == "list.csv" ? kPrivateDownloadNotice : "");
+    if (notice != nullptr) notice->get_parent()->hide();  // as its × does
+  }
+  SetDownloadFolder("");
+  testsupport::RemoveTree(folder);
   // Closed, they are gone, and so is what they shared.
   for (TFormHTML* window : {first, opened, second}) window->close();
   ASSERT_TRUE(RunUntil([&] { return Application->Forms().size() == 1; }));
   TFormHTML* later = PressCtrlShiftN(form_);
   ExpectPrivate(later);
   EXPECT_EQ(CookieSentBy(later), "");
-}
-
-// The notice strip over `window`'s page, when shown.
-TNoticeBar* Notice(TFormHTML* window) {
-  for (Gtk::Widget* child : window->CppWebBrowser1->get_children()) {
-    auto* bar = dynamic_cast<TNoticeBar*>(child);
-    if (bar != nullptr && bar->get_visible()) return bar;
-  }
-  return nullptr;
-}
-
-TEST_F(PrivateWindowTest, DownloadsAreSavedAsUsualAndTheUserIsToldOnce) {
-  const std::string folder = testsupport::MakePrivateRoot();
-  SetDownloadFolder(folder);
-  TFormHTML* window = PressCtrlShiftN(form_);
-  ASSERT_NE(window, nullptr);
-  for (const char* name : {"list.csv", "list (1).csv"}) {
-    window->NavigateTo(server_.Url("/list.csv"));
-    EXPECT_TRUE(RunUntil([&] { return std::filesystem::exists(folder + "/" + name); })) << name;
-    if (std::string(name) == "list.csv") {
-      ASSERT_NE(Notice(window), nullptr);
-      auto* message = dynamic_cast<Gtk::Label*>(Notice(window)->get_children().front());
-      EXPECT_EQ(message->get_text(), kPrivateDownloadNotice);
-      Notice(window)->hide();  // as its × does
-    } else {
-      RunFor(500);
-      EXPECT_EQ(Notice(window), nullptr) << "said once";
-    }
-  }
-  SetDownloadFolder("");
-  testsupport::RemoveTree(folder);
 }
 
 }  // namespace
