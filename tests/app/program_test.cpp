@@ -767,13 +767,10 @@ db.onsuccess = () => { const t = db.result.transaction('s', 'readwrite');
   server.Add("/" + secret + "/login", logged_in);
 }
 
-std::string RandomSecret(const char* kind) {
-  return std::string(kind) + std::to_string(g_random_int()) + "q" + std::to_string(g_random_int());
-}
-
 TEST_F(ProgramTest, APrivateWindowLeavesNothingOnDiskNorInItsOutput) {
   const auto start = std::filesystem::file_time_type::clock::now();
-  const std::string kept = RandomSecret("kept"), secret = RandomSecret("private");
+  const std::string tag = std::to_string(g_random_int()) + "q" + std::to_string(g_random_int());
+  const std::string kept = "kept" + tag, secret = "private" + tag;
   AddSecretPages(server_, kept);
   AddSecretPages(server_, secret);
   Program& first = Start({server_.Url("/" + kept + "/page.html")});

@@ -31,8 +31,7 @@ inline std::string PercentDecoded(const std::string& s) {
   return out;
 }
 
-// Each run of either base64 alphabet is decoded from each of its first four
-// characters: it may start mid-group.
+// Each run of a base64 alphabet, decoded from each of its first four characters.
 inline bool HoldsInBase64(const std::string& bytes, const std::string& secret) {
   std::string run;
   for (std::size_t i = 0; i <= bytes.size(); ++i) {
@@ -53,7 +52,7 @@ inline bool HoldsInBase64(const std::string& bytes, const std::string& secret) {
   return false;
 }
 
-// The files under `root` changed since `since` that hold `secret`.
+// The files under `root` changed since `since` that hold `secret` in any form.
 inline std::vector<std::string> FilesHolding(const std::string& root, const std::string& secret,
                                              std::filesystem::file_time_type since = {}) {
   namespace fs = std::filesystem;

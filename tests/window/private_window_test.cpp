@@ -1,6 +1,5 @@
-// Private windows, opened with Ctrl+Shift+N pressed for real and by a page's
-// click: their marks, the cookies they share apart from other windows and
-// lose with the last of them, and the notice of their downloads.
+// Private windows from Ctrl+Shift+N and a page's click: their marks, the cookies
+// they share apart from others until the last closes, their downloads' notice.
 #include "window/private_window.h"
 
 #include <atk/atk.h>
@@ -98,7 +97,7 @@ TEST_F(PrivateWindowTest, PrivateWindowsShareTheirCookiesApartFromOthersUntilThe
   }
   SetDownloadFolder("");
   testsupport::RemoveTree(folder);
-  // Closed, they are gone, and so is what they shared.
+  // Closed, they are gone with what they shared.
   for (TFormHTML* window : {first, opened, second}) window->close();
   ASSERT_TRUE(RunUntil([&] { return Application->Forms().size() == 1; }));
   TFormHTML* later = PressCtrlShiftN(form_);
