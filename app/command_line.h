@@ -1,4 +1,4 @@
-// The command line: tavorin [--help | --version] [URL...]
+// The command line: tavorin [--help | --version] [--private] [URL...]
 #pragma once
 
 #include <optional>
@@ -7,6 +7,7 @@
 
 struct TCommandLine {
   std::vector<std::string> addresses;  // loadable, in the order given
+  bool private_window = false;         // they open in private windows
   std::optional<int> exit_status;      // set when the program ends here
 };
 

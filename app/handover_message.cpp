@@ -10,6 +10,8 @@ namespace {
 
 constexpr std::string_view kMagic = "TAVORIN-HANDOVER";
 constexpr guint32 kVersion = 1;
+constexpr guint32 kFlagsVersion = 2;
+constexpr guint32 kPrivateFlag = 1;
 
 void PutNumber(std::string& out, guint32 n) {
   for (int shift = 24; shift >= 0; shift -= 8) out.push_back(char((n >> shift) & 0xff));
@@ -81,25 +83,34 @@ std::string AddressProblem(const std::string& address) {
   return scheme == nullptr ? "スキームのないアドレスがあります" : "";
 }
 
-bool ReadHeader(Reader& in, guint32& left_over, guint32& fields) {
+bool ReadFlags(Reader& in, guint32 version, guint32& flags) {
+  flags = 0;
+  if (version == kVersion) return true;
+  if (!in.Number(flags)) return false;
+  // An unknown wish is refused, not half granted.
+  return (flags & ~kPrivateFlag) == 0 || in.Fail("不明なフラグがあります");
+}
+
+bool ReadHeader(Reader& in, guint32& left_over, guint32& flags, guint32& fields) {
   std::string_view magic;
   guint32 version = 0;
   if (!in.StartsWith(kMagic) || !in.Take(kMagic.size(), magic)) return in.Fail("見出しが違います");
   if (!in.Number(version)) return false;
-  if (version != kVersion)
+  if (version != kVersion && version != kFlagsVersion)
     return in.Fail("版 " + std::to_string(version) + " には対応していません");
-  if (!in.Number(left_over) || !in.Number(fields)) return false;
+  if (!in.Number(left_over) || !ReadFlags(in, version, flags) || !in.Number(fields)) return false;
   return fields >= 1 || in.Fail("起動通知の欄がありません");
 }
 
 }  // namespace
 
-std::string EncodeHandOver(const std::string& startup_id,
-                           const std::vector<std::string>& addresses) {
+std::string EncodeHandOver(const std::string& startup_id, const std::vector<std::string>& addresses,
+                           bool private_window) {
   const std::size_t carried = std::min(addresses.size(), kMaxWindowsPerRequest);
   std::string message(kMagic);
-  PutNumber(message, kVersion);
+  PutNumber(message, private_window ? kFlagsVersion : kVersion);
   PutNumber(message, guint32(addresses.size() - carried));
+  if (private_window) PutNumber(message, kPrivateFlag);
   PutNumber(message, guint32(carried + 1));
   PutField(message, startup_id);
   for (std::size_t i = 0; i < carried; ++i) PutField(message, addresses[i]);
@@ -109,9 +120,9 @@ std::string EncodeHandOver(const std::string& startup_id,
 std::optional<THandOver> DecodeHandOver(std::string_view message, std::string& problem) {
   Reader in(message);
   THandOver handover;
-  guint32 left_over = 0, fields = 0;
+  guint32 left_over = 0, flags = 0, fields = 0;
   bool ok = message.size() <= kLargestHandOver || in.Fail("大きすぎます");
-  ok = ok && ReadHeader(in, left_over, fields) && in.Field(handover.startup_id);
+  ok = ok && ReadHeader(in, left_over, flags, fields) && in.Field(handover.startup_id);
   if (ok) {
     const std::string why = FieldProblem(handover.startup_id);
     ok = why.empty() || in.Fail("起動通知が" + why);
@@ -130,5 +141,6 @@ std::optional<THandOver> DecodeHandOver(std::string_view message, std::string& p
   problem = in.Problem();
   if (!ok) return std::nullopt;
   handover.left_over = left_over;
+  handover.private_window = (flags & kPrivateFlag) != 0;
   return handover;
 }

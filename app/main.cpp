@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
   const TCommandLine command = ParseCommandLine(argc, argv);
   if (command.exit_status) return *command.exit_status;
   TSingleInstance instance;
-  switch (instance.Claim(command.addresses)) {
+  switch (instance.Claim(command.addresses, command.private_window)) {
     case TSingleInstance::Role::kFirst:
       break;
     case TSingleInstance::Role::kHandedOver:
@@ -50,5 +50,5 @@ int main(int argc, char** argv) {
   instance.Serve(OpenWindows);
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) g_unix_signal_add(signal, EndRun, nullptr);
   TWindowSession session(TWindowSession::DefaultFile(), settings.restore_windows);
-  return RunApplication(command.addresses, &session);
+  return RunApplication(command.addresses, &session, command.private_window);
 }

@@ -43,9 +43,9 @@ std::string InProfile(const char* name) {
 
 // The desktop's startup notification of this start, then the addresses. No
 // address means a new window.
-std::string Message(const std::vector<std::string>& addresses) {
+std::string Message(const std::vector<std::string>& addresses, bool private_window) {
   const char* startup_id = g_getenv("DESKTOP_STARTUP_ID");
-  return EncodeHandOver(startup_id != nullptr ? startup_id : "", addresses);
+  return EncodeHandOver(startup_id != nullptr ? startup_id : "", addresses, private_window);
 }
 
 bool SendAll(GSocket* socket, const std::string& data) {
@@ -72,14 +72,15 @@ std::string ReadAnswer(GSocket* socket) {
 // What the copy listening at `path` answered to `addresses`, empty when it
 // said nothing; none when the message did not reach it.
 std::optional<std::string> HandOver(const std::string& path,
-                                    const std::vector<std::string>& addresses) {
+                                    const std::vector<std::string>& addresses,
+                                    bool private_window) {
   GSocket* socket =
       g_socket_new(G_SOCKET_FAMILY_UNIX, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_DEFAULT, nullptr);
   if (socket == nullptr) return std::nullopt;
   g_socket_set_timeout(socket, kConnectTimeoutS);
   GSocketAddress* address = g_unix_socket_address_new(path.c_str());
   const bool sent = g_socket_connect(socket, address, nullptr, nullptr) &&
-                    SendAll(socket, Message(addresses)) &&
+                    SendAll(socket, Message(addresses, private_window)) &&
                     g_socket_shutdown(socket, FALSE, TRUE, nullptr);
   std::optional<std::string> answer;
   if (sent) {
@@ -183,7 +184,8 @@ TSingleInstance::~TSingleInstance() {
   if (lock_fd_ >= 0) close(lock_fd_);
 }
 
-TSingleInstance::Role TSingleInstance::Claim(const std::vector<std::string>& addresses) {
+TSingleInstance::Role TSingleInstance::Claim(const std::vector<std::string>& addresses,
+                                             bool private_window) {
   // Without a profile folder nothing is kept on disk, so there is nothing to share.
   if (!MakePrivateFolder(ProfileDataFolder())) return Role::kFirst;
   lock_fd_ = open(lock_path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
@@ -204,7 +206,7 @@ TSingleInstance::Role TSingleInstance::Claim(const std::vector<std::string>& add
                    std::strerror(errno));
       return Role::kFirst;
     }
-    const std::optional<std::string> answer = HandOver(socket_path_, addresses);
+    const std::optional<std::string> answer = HandOver(socket_path_, addresses, private_window);
     if (answer == kOpened) return Role::kHandedOver;
     if (answer == kRefused) return Role::kRefused;
     // Sent again, the message would open its windows twice.

@@ -30,7 +30,7 @@ class TSingleInstance {
 
   // Takes the profile for this copy, or hands `addresses` to the copy that
   // has it, waiting some seconds for a copy still starting or ending.
-  Role Claim(const std::vector<std::string>& addresses);
+  Role Claim(const std::vector<std::string>& addresses, bool private_window = false);
   // In the first copy: from now on the hand-overs of later starts come to
   // `open` in the main loop; malformed ones are dropped with a line on
   // standard error.

@@ -17,8 +17,12 @@ namespace {
 // Windows of one start are stepped so that none hides another completely.
 constexpr int kWindowStep = 20;
 
-TFormHTML* OpenWindow(const std::string& address, int step) {
-  auto* window = new TFormHTML(Application, address);
+TWindowKind KindOf(bool private_window) {
+  return private_window ? TWindowKind::kPrivate : TWindowKind::kNormal;
+}
+
+TFormHTML* OpenWindow(const std::string& address, int step, TWindowKind kind) {
+  auto* window = new TFormHTML(Application, address, std::string(), kind);
   int left = 0, top = 0;
   window->get_position(left, top);
   window->move(left + step * kWindowStep, top + step * kWindowStep);
@@ -28,17 +32,19 @@ TFormHTML* OpenWindow(const std::string& address, int step) {
 
 }  // namespace
 
-int RunApplication(const std::vector<std::string>& addresses, TWindowSession* session) {
+int RunApplication(const std::vector<std::string>& addresses, TWindowSession* session,
+                   bool private_window) {
   try {
     Application->Initialize();
     Application->SetTitle("Tavorin");
+    const TWindowKind kind = KindOf(private_window);
     const TSavedWindow kept =
-        session != nullptr ? session->Open(!addresses.empty()) : TSavedWindow();
+        session != nullptr ? session->Open(!addresses.empty() || private_window) : TSavedWindow();
     const TWindowGrant grant = GrantWindows(std::max<std::size_t>(addresses.size(), 1));
     if (!grant.notice.empty()) std::fprintf(stderr, "tavorin: %s\n", grant.notice.c_str());
     Application->CreateForm(FormHTML, addresses.empty() ? kept.address : addresses.front(),
-                            kept.state);
-    for (std::size_t i = 1; i < grant.open; ++i) OpenWindow(addresses[i], int(i));
+                            kept.state, kind);
+    for (std::size_t i = 1; i < grant.open; ++i) OpenWindow(addresses[i], int(i), kind);
     if (session != nullptr) session->Start(*FormHTML);
     Application->Run();
     if (session != nullptr) session->End();
@@ -59,7 +65,8 @@ void OpenWindows(const THandOver& handover) {
     // With no room, the main window tells why nothing opened.
     TFormHTML* last = FormHTML;
     for (std::size_t i = 0; i < grant.open; ++i) {
-      last = OpenWindow(i < addresses.size() ? addresses[i] : std::string(), int(i) + 1);
+      last = OpenWindow(i < addresses.size() ? addresses[i] : std::string(), int(i) + 1,
+                        KindOf(handover.private_window));
     }
     if (last == nullptr) return;
     if (!grant.notice.empty()) TNoticeBar::Show(*last->CppWebBrowser1, grant.notice);

@@ -210,6 +210,9 @@ TCppWebBrowser::~TCppWebBrowser() {
   visits_.reset();   // asks the guard
   dialogs_.reset();  // both answer through the view
   guard_.reset();
+  if (related_ != nullptr) {
+    g_object_remove_weak_pointer(G_OBJECT(related_), reinterpret_cast<gpointer*>(&related_));
+  }
   if (view_ != nullptr) {
     g_signal_handlers_disconnect_by_data(view_, this);
     g_object_unref(view_);
@@ -254,6 +257,10 @@ WebKitWebView* TCppWebBrowser::View() {
 void TCppWebBrowser::MakeView() {
   if (view_ != nullptr) return;
   related_ = g_requesting_view;
+  // The opener's window may be gone first.
+  if (related_ != nullptr) {
+    g_object_add_weak_pointer(G_OBJECT(related_), reinterpret_cast<gpointer*>(&related_));
+  }
   // Each view has user content of its own: what its pages' scripts tell the
   // program must be known to come from this view.
   WebKitUserContentManager* content = webkit_user_content_manager_new();
@@ -262,7 +269,8 @@ void TCppWebBrowser::MakeView() {
           ? GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related_, "settings",
                                     webkit_web_view_get_settings(related_), "user-content-manager",
                                     content, nullptr))
-          : GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", PageContext(),
+          : GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context",
+                                    context_ ? context_.get() : PageContext(),
                                     "user-content-manager", content, nullptr));
   g_object_unref(content);
   // Our own reference: the view may be destroyed with its container before

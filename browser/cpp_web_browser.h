@@ -14,6 +14,7 @@
 #include "platform/com.h"
 
 typedef struct _WebKitWebView WebKitWebView;
+typedef struct _WebKitWebContext WebKitWebContext;
 class TCppWebBrowser;
 class TPageGuard;
 class TScriptDialogPolicy;
@@ -113,6 +114,11 @@ class TCppWebBrowser : public Gtk::Box {
   // application and the call still succeeds.
   HRESULT InvokeEvent(DISPID id, void* args);
 
+  // The context the view is made in, held as long as the component; the
+  // page context unless set. Call before the view is made. A view made for a
+  // page's request shares its opener's context whatever is set.
+  void UseContext(std::shared_ptr<WebKitWebContext> context) { context_ = std::move(context); }
+
   // The engine view, made on first use.
   WebKitWebView* View();
   // The view of the page that asked for this window; null for a window of the user's.
@@ -145,6 +151,7 @@ class TCppWebBrowser : public Gtk::Box {
   static constexpr std::size_t kEventCount = 32;
   std::array<std::function<void(void*)>, kEventCount> handlers_;
   AutomationObject* automation_ = nullptr;
+  std::shared_ptr<WebKitWebContext> context_;
   WebKitWebView* view_ = nullptr;
   WebKitWebView* related_ = nullptr;
   std::string home_page_;

@@ -29,10 +29,11 @@ std::optional<unsigned>& PageMemoryLimit() {
 
 // Pages run in a sandbox where bubblewrap can start it; said if not.
 void EnableSandbox(WebKitWebContext* context) {
+  static bool told = false;  // once, not for each private context
   gchar* bwrap = g_find_program_in_path("bwrap");
   if (bwrap != nullptr) {
     webkit_web_context_set_sandbox_enabled(context, TRUE);
-  } else {
+  } else if (!std::exchange(told, true)) {
     g_printerr("tavorin: bubblewrap not found; web pages run without the sandbox\n");
   }
   g_free(bwrap);
@@ -109,6 +110,14 @@ WebKitWebContext* MakePageContext() {
 }
 
 }  // namespace
+
+WebKitWebContext* NewEphemeralContext() {
+  WebKitWebsiteDataManager* manager = webkit_website_data_manager_new_ephemeral();
+  WebKitWebContext* context = MakeContext(manager);
+  g_object_unref(manager);
+  FinishContext(context);
+  return context;
+}
 
 WebKitWebContext* PageContext() {
   if (MadeContext() == nullptr) MadeContext() = MakePageContext();

@@ -1,6 +1,7 @@
 #include "history/history.h"
 
 #include <glib.h>
+#include <webkit2/webkit2.h>
 
 #include <memory>
 
@@ -59,6 +60,8 @@ void CloseHistory() {
 }
 
 void RecordHistory(TCppWebBrowser& browser) {
+  // A private window's pages are kept nowhere.
+  if (webkit_web_view_is_ephemeral(browser.View())) return;
   TPageVisits& visits = browser.Visits();
   visits.SetOnVisit([](const std::string& url, const std::string& title) {
     if (HistoryStore* history = History()) history->RecordVisit(url, title);

@@ -16,7 +16,8 @@ HistoryStore* History();
 // Writes what is queued and closes the history (at the end of the run).
 void CloseHistory();
 
-// Records the pages `browser` shows into History().
+// Records the pages `browser` shows into History(); none of a view that
+// keeps nothing on disk (a private window's).
 void RecordHistory(TCppWebBrowser& browser);
 
 // The history as suggestions under the address box; null when it is not kept

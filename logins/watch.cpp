@@ -212,7 +212,11 @@ gboolean Received(WebKitUserContentManager*, JSCValue* message, WebKitScriptMess
       request.action == "null") {
     return TRUE;
   }
-  if (request.kind == "submit" && !request.login.password.empty()) Sent(*watch, request.login);
+  // A private window's logins are not offered for saving; saved ones still fill.
+  if (request.kind == "submit" && !request.login.password.empty() &&
+      !webkit_web_view_is_ephemeral((*watch)->view)) {
+    Sent(*watch, request.login);
+  }
   if (request.kind == "find") Find(request, answer);
   if (request.kind == "choose") Choose(*watch, request, answer);
   return TRUE;

@@ -21,6 +21,10 @@ class TPanel : public Gtk::Fixed {
  public:
   TPanel(const char* name, Rgb colour, int height);
   Rgb Colour() const { return colour_; }
+  void SetColour(Rgb colour) {
+    colour_ = colour;
+    queue_draw();
+  }
 
  protected:
   bool on_draw(const Cairo::RefPtr<Cairo::Context>& cr) override;

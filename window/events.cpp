@@ -19,7 +19,8 @@ void TFormHTML::CppWebBrowser1NewWindow2(TCppWebBrowser*, IDispatch** ppDisp,
     TNoticeBar::Show(*CppWebBrowser1, WindowLimitNotice());
     return;
   }
-  auto* window = new TFormHTML(Owner());
+  // A private window's pages open private windows: they share its context.
+  auto* window = new TFormHTML(Owner(), {}, {}, kind_);
   int left = 0, top = 0;
   FormHTML->get_position(left, top);
   window->move(left + 20, top + 20);

@@ -8,6 +8,7 @@
 #include "encoding/page_encoding.h"
 #include "history/clear_data.h"
 #include "logins/watch.h"
+#include "private/authentication.h"
 #include "window/page_menu.h"
 #include "window/settings_command.h"
 #include "window/window_session.h"
@@ -21,6 +22,7 @@ void AttachFeatures() {
     WatchResponses(view);
     WatchLogins(view, &browser);
     WatchPageEncoding(view);
+    KeepAuthenticationInMemory(view);
   });
   // The user's own load may be a download.
   AddUserLoadHook(AllowNextDownload);

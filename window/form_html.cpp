@@ -6,6 +6,7 @@
 #include "history/history.h"
 #include "keys/sndkey32.h"
 #include "window/features.h"
+#include "window/private_window.h"
 #include "window/shortcuts.h"
 #include "window/suggestion_list.h"
 #include "window/suggestion_sources.h"
@@ -149,8 +150,12 @@ std::vector<Gtk::Widget*> PlaceButtons(TFormHTML& form, Gtk::Fixed& parent, cons
 
 }  // namespace
 
-TFormHTML::TFormHTML(TApplication* Owner, std::string StartAddress, std::string StartState)
-    : TForm(Owner), start_address_(std::move(StartAddress)), start_state_(std::move(StartState)) {
+TFormHTML::TFormHTML(TApplication* Owner, std::string StartAddress, std::string StartState,
+                     TWindowKind Kind)
+    : TForm(Owner),
+      start_address_(std::move(StartAddress)),
+      start_state_(std::move(StartState)),
+      kind_(Kind) {
   AttachFeatures();
   InstallStyle();
   set_name("FormHTML");
@@ -175,6 +180,7 @@ TFormHTML::TFormHTML(TApplication* Owner, std::string StartAddress, std::string 
   BuildPanel1();
   BuildPanel2();
   BuildPanel3();
+  if (Private()) MakePrivate(*this);  // before the page's view is made
   BindBrowserEvents();
   column->show_all();
   ButtonGoHome->grab_focus();

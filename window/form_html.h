@@ -15,12 +15,15 @@
 
 class TSuggestionList;
 
+// A private window keeps nothing of what it shows (see window/private_window.h).
+enum class TWindowKind { kNormal, kPrivate };
+
 class TFormHTML : public TForm {
  public:
   // The window loads `StartAddress` in place of its home page, if given; a
   // back/forward list kept from an earlier run, `StartState`, comes first.
   explicit TFormHTML(TApplication* Owner, std::string StartAddress = {},
-                     std::string StartState = {});
+                     std::string StartState = {}, TWindowKind Kind = TWindowKind::kNormal);
   ~TFormHTML() override;
 
   // Layout, in declaration order. The window owns every control.
@@ -112,6 +115,8 @@ class TFormHTML : public TForm {
   // Loads `address` in this window, as "GO" does with a typed one.
   void NavigateTo(const std::string& address);
 
+  bool Private() const { return kind_ == TWindowKind::kPrivate; }
+
   // The pages offered under EditURL while the user types.
   TSuggestionList& Suggestions() { return *suggestions_; }
 
@@ -124,6 +129,7 @@ class TFormHTML : public TForm {
 
   std::string start_address_;
   std::string start_state_;
+  TWindowKind kind_;
   std::unique_ptr<TSuggestionList> suggestions_;
 };
 

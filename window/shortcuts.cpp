@@ -8,6 +8,7 @@
 #include "window/form_html.h"
 #include "window/kept_data_commands.h"
 #include "window/settings_command.h"
+#include "window/private_window.h"
 
 namespace {
 
@@ -97,6 +98,7 @@ constexpr Shortcut kShortcuts[] = {
     {GDK_KEY_Delete, kCtrl | kShift, AskToClearData},
     {GDK_KEY_KP_Delete, kCtrl | kShift, AskToClearData},
     {GDK_KEY_comma, kCtrl, ShowSettings},
+    {GDK_KEY_n, kCtrl | kShift, OpenPrivateWindow},
 };
 
 struct MouseButton {

@@ -6,9 +6,7 @@
 #include "downloads/bar.h"
 #include "window/form_html.h"
 
-namespace {
-
-bool Downloading(TCppWebBrowser& browser) {
+bool StillDownloading(TCppWebBrowser& browser) {
   for (Gtk::Widget* child : browser.get_children()) {
     auto* bar = dynamic_cast<TDownloadBar*>(child);
     if (bar == nullptr) continue;
@@ -19,13 +17,15 @@ bool Downloading(TCppWebBrowser& browser) {
   return false;
 }
 
+namespace {
+
 // Windows the user closed, which nothing brings back.
 std::vector<TForm*> Reclaimable() {
   std::vector<TForm*> found;
   for (TForm* form : Application->Forms()) {
     if (form == Application->MainForm() || form->get_visible()) continue;
     auto* window = dynamic_cast<TFormHTML*>(form);
-    if (window == nullptr || !Downloading(*window->CppWebBrowser1)) found.push_back(form);
+    if (window == nullptr || !StillDownloading(*window->CppWebBrowser1)) found.push_back(form);
   }
   return found;
 }

@@ -25,5 +25,10 @@ struct TWindowGrant {
 // For a request of `wanted` windows, within both limits.
 TWindowGrant GrantWindows(std::size_t wanted);
 
+class TCppWebBrowser;
+// Whether a download shown in `browser`'s strip still runs: its window is
+// kept, hidden, when the user closes it.
+bool StillDownloading(TCppWebBrowser& browser);
+
 // Said when a page or the user asks for a window and there is no room.
 std::string WindowLimitNotice();

@@ -131,7 +131,10 @@ std::vector<TSavedWindow> TWindowSession::Windows() const {
   // The main window first: it is made first, and the forms are kept in that order.
   for (TForm* form : Application->Forms()) {
     auto* window = dynamic_cast<TFormHTML*>(form);
-    if (window != nullptr && window->get_visible()) windows.push_back(Saved(*window));
+    // A private window is not kept, nor brought back.
+    if (window != nullptr && window->get_visible() && !window->Private()) {
+      windows.push_back(Saved(*window));
+    }
   }
   return windows;
 }

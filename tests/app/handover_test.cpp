@@ -14,11 +14,12 @@ std::string Number(std::uint32_t n) {
   return {char(n >> 24), char((n >> 16) & 0xff), char((n >> 8) & 0xff), char(n & 0xff)};
 }
 
-// A message written by hand: `fields` are the startup id and the addresses.
+// A message written by hand: `fields` are the startup id and the addresses;
+// `flags` go in from version 2 on.
 std::string Frame(std::uint32_t version, std::uint32_t left_over,
-                  const std::vector<std::string>& fields) {
+                  const std::vector<std::string>& fields, std::uint32_t flags = 0) {
   std::string message = "TAVORIN-HANDOVER" + Number(version) + Number(left_over) +
-                        Number(std::uint32_t(fields.size()));
+                        (version >= 2 ? Number(flags) : "") + Number(std::uint32_t(fields.size()));
   for (const std::string& f : fields) message += Number(std::uint32_t(f.size())) + f;
   return message;
 }
@@ -41,7 +42,8 @@ TEST(HandOverMessage, WhatAStartSendsIsTakenAndAnythingElseIsDroppedWhole) {
   const std::pair<std::string, const char*> dropped[] = {
       {random, "見出しが違います"},
       {std::string("\0http://a/\0", 11), "見出しが違います"},  // the old list of addresses
-      {Frame(2, 0, {""}), "版 2 には対応していません"},
+      {Frame(3, 0, {""}), "版 3 には対応していません"},
+      {Frame(2, 0, {""}, 2), "不明なフラグがあります"},
       {one.substr(0, one.size() - 1), "途中で切れています"},
       {Frame(1, 0, {"", "http://a/"}).replace(32, 4, Number(1000)), "途中で切れています"},
       {Frame(1, 0, {""}).replace(24, 4, Number(~0u)), "途中で切れています"},
@@ -63,20 +65,26 @@ TEST(HandOverMessage, WhatAStartSendsIsTakenAndAnythingElseIsDroppedWhole) {
     EXPECT_FALSE(DecodeHandOver(dropped[i].first, problem).has_value());
     EXPECT_EQ(problem, dropped[i].second);
   }
-  // Taken: the message, then how many addresses are opened and how many are left over.
-  const std::tuple<std::string, std::size_t, std::size_t> taken[] = {
-      {one, 1, 0},
-      {EncodeHandOver("", {}), 0, 0},
-      {EncodeHandOver("", Addresses(25)), kMaxWindowsPerRequest, 25 - kMaxWindowsPerRequest},
-      {Frame(1, 0, carried), kMaxWindowsPerRequest + 2, 0},
+  // Taken: the message, then how many addresses are opened and how many are
+  // left over, and whether in private windows. Only a private request needs
+  // version 2: a copy that reads version 1 alone takes the rest.
+  EXPECT_EQ(one.substr(16, 4), Number(1));
+  const std::tuple<std::string, std::size_t, std::size_t, bool> taken[] = {
+      {one, 1, 0, false},
+      {EncodeHandOver("", {}), 0, 0, false},
+      {EncodeHandOver("", Addresses(25)), kMaxWindowsPerRequest, 25 - kMaxWindowsPerRequest, false},
+      {Frame(1, 0, carried), kMaxWindowsPerRequest + 2, 0, false},
+      {EncodeHandOver("", Addresses(2), true), 2, 0, true},
+      {Frame(2, 0, {"", "http://a/"}), 1, 0, false},
   };
-  for (const auto& [message, addresses, left_over] : taken) {
+  for (const auto& [message, addresses, left_over, private_window] : taken) {
     std::string problem = "not cleared";
     const std::optional<THandOver> handover = DecodeHandOver(message, problem);
     ASSERT_TRUE(handover.has_value()) << problem;
     EXPECT_EQ(problem, "");
     EXPECT_EQ(handover->addresses.size(), addresses);
     EXPECT_EQ(handover->left_over, left_over);
+    EXPECT_EQ(handover->private_window, private_window);
     if (message != one) continue;
     EXPECT_EQ(handover->startup_id, "id_1");
     EXPECT_EQ(handover->addresses, std::vector<std::string>{"http://127.0.0.1/a"});

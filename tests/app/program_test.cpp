@@ -22,6 +22,7 @@
 #include "tests/support/gui_test.h"
 #include "tests/support/http_server.h"
 #include "tests/support/private_folders.h"
+#include "tests/support/secret_search.h"
 #include "tests/support/x_input.h"
 #include "window/window_limit.h"
 
@@ -46,7 +47,8 @@ class Program {
                                        {"XDG_DATA_HOME", "data"},
                                        {"XDG_CACHE_HOME", "cache"},
                                        {"XDG_CONFIG_HOME", "config"},
-                                       {"XDG_RUNTIME_DIR", "runtime"}}) {
+                                       {"XDG_RUNTIME_DIR", "runtime"},
+                                       {"TMPDIR", "tmp"}}) {
       g_subprocess_launcher_setenv(launcher, name, (root + "/" + folder).c_str(), TRUE);
     }
     out_ = root + "/out-" + std::to_string(serial);
@@ -742,6 +744,55 @@ TEST_F(ProgramTest, TheWindowOffersItsIconsAndTheToolkitSetsUpOpenGLOnlyOnTheGpu
     ASSERT_TRUE(Close(program));
     WaitForEngineToEnd();
   }
+}
+
+// Under a path holding `secret`, a page that stores it every way a site can
+// and logs in with it; the answer to the login tells the server.
+void AddSecretPages(TestHttpServer& server, const std::string& secret) {
+  std::string body = R"html(<title>@</title><form id=f method=post action=login>
+<input name=user value=@><input type=password name=pass value=@></form><script>
+document.cookie = 'c=@; Max-Age=86400'; localStorage.l = '@'; sessionStorage.s = '@';
+const db = indexedDB.open('d', 1);
+db.onupgradeneeded = () => db.result.createObjectStore('s');
+db.onsuccess = () => { const t = db.result.transaction('s', 'readwrite');
+  t.objectStore('s').put('@', 'k'); t.oncomplete = () => f.submit(); };</script>)html";
+  for (std::size_t at; (at = body.find('@')) != std::string::npos;) body.replace(at, 1, secret);
+  TestHttpServer::Page page, logged_in;
+  page.body = body;
+  logged_in.body = "<script>fetch('done')</script>";
+  page.headers = {{"Set-Cookie", "h=" + secret + "; Max-Age=86400"},
+                  {"Cache-Control", "max-age=600"}};
+  logged_in.headers = {{"Set-Cookie", "session=" + secret + "; Max-Age=86400"}};
+  server.Add("/" + secret + "/page.html", page);
+  server.Add("/" + secret + "/login", logged_in);
+}
+
+TEST_F(ProgramTest, APrivateWindowLeavesNothingOnDiskNorInItsOutput) {
+  const auto start = std::filesystem::file_time_type::clock::now();
+  const std::string tag = std::to_string(g_random_int()) + "q" + std::to_string(g_random_int());
+  const std::string kept = "kept" + tag, secret = "private" + tag;
+  AddSecretPages(server_, kept);
+  AddSecretPages(server_, secret);
+  Program& first = Start({server_.Url("/" + kept + "/page.html")});
+  ASSERT_TRUE(WaitUntilAsked("/" + kept + "/done"));
+  // Asked of the running copy, as a user would from a terminal.
+  Program& second = Start({"--private", server_.Url("/" + secret + "/page.html?" + secret)});
+  ASSERT_TRUE(second.WaitForEnd());
+  EXPECT_EQ(second.ExitStatus(), 0);
+  ASSERT_TRUE(WaitUntilAsked("/" + secret + "/done"));
+  EXPECT_NE(CookiesSentWith("/" + secret + "/done").find("session=" + secret), std::string::npos);
+  // An address refused is said without it.
+  Program& third =
+      Start({"--private", "http://127.0.0.1/" + secret + std::string(kLongestAddress, 'a')});
+  ASSERT_TRUE(third.WaitForEnd());
+  EXPECT_NE(third.Errors().find("開きません"), std::string::npos);
+  RunFor(2000);  // the history and the session file are written meanwhile
+  End(first, Ending::kTerminate);
+  WaitForEngineToEnd();
+  // What an ordinary window stored is found: the search works.
+  EXPECT_FALSE(testsupport::FilesHolding(root_, kept, start).empty());
+  EXPECT_EQ(testsupport::FilesHolding(root_, secret, start), std::vector<std::string>{});
+  EXPECT_EQ(testsupport::FilesHolding(g_get_tmp_dir(), secret, start), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "logins/never.h"
 #include "logins/page_script.h"
 #include "logins/saved_logins_window.h"
+#include "private/private_context.h"
 #include "tests/support/files.h"
 #include "tests/support/keyring_session.h"
 #include "tests/support/navigation_support.h"
@@ -229,6 +230,21 @@ TEST_F(LoginTest, ASavedLoginIsFilledInAgainButThePasswordOnlyAfterTheUserActs) 
   ASSERT_TRUE(Requested(secure_, "/done"));
   RunFor(1500);
   EXPECT_FALSE(Offered(other)) << "a login the keyring holds is not offered again";
+}
+
+TEST_F(LoginTest, APrivateWindowFillsASavedLoginButOffersNoneForSaving) {
+  const std::shared_ptr<WebKitWebContext> context = PrivateContext();  // the window's own
+  webkit_web_context_allow_tls_certificate_for_host(context.get(), Certificate(), "127.0.0.1");
+  Seed(OriginOf(secure_), "alice", "s3cret9");
+  auto* window = new TFormHTML(Application, {}, {}, TWindowKind::kPrivate);
+  window->show();
+  Load(window, secure_.Url("/login.html"));
+  ASSERT_TRUE(RunUntil([&] { return Fields(window, false) == "alice|"; })) << Fields(window, false);
+  SendLogin(window, "bob", "other7pw");
+  ASSERT_TRUE(Requested(secure_, "/done"));
+  RunFor(2000);
+  EXPECT_FALSE(Shown(window));
+  EXPECT_EQ(Saved(OriginOf(secure_)).size(), 1u);
 }
 
 // Each case's button, or its name, names it.

@@ -9,13 +9,13 @@
 
 namespace testsupport {
 
-// Makes a fresh folder with home, data, cache, config and runtime folders
-// inside and returns it.
+// Makes a fresh folder with home, data, cache, config, runtime and tmp
+// folders inside and returns it.
 inline std::string MakePrivateRoot() {
   gchar* made = g_dir_make_tmp("tavorin-test-XXXXXX", nullptr);
   std::string root = made != nullptr ? made : "";
   g_free(made);
-  for (const char* name : {"home", "data", "cache", "config", "runtime"}) {
+  for (const char* name : {"home", "data", "cache", "config", "runtime", "tmp"}) {
     std::filesystem::create_directories(root + "/" + name);
   }
   std::filesystem::permissions(root + "/runtime", std::filesystem::perms::owner_all);
