@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "history/bookmark_export.h"
+#include "history/bookmark_import_dialog.h"
 #include "history/clear_data_dialog.h"
 #include "logins/saved_logins_window.h"
 #include "store/bookmark_store.h"
@@ -180,11 +182,25 @@ Gtk::Widget& THistoryWindow::BuildMarksTab() {
   for (Gtk::Button* button : {&open_mark_, &rename_mark_, &remove_mark_}) {
     mark_buttons_.pack_start(*button, Gtk::PACK_SHRINK);
   }
+  AddTransferButtons();
   Scrolled(marks_scroll_, marks_);
   marks_tab_.set_border_width(6);
   marks_tab_.pack_start(marks_scroll_, Gtk::PACK_EXPAND_WIDGET);
   marks_tab_.pack_start(mark_buttons_, Gtk::PACK_SHRINK);
   return marks_tab_;
+}
+
+// Bookmarks in from another browser and out to one, at the far side.
+void THistoryWindow::AddTransferButtons() {
+  for (Gtk::Button* button : {&import_marks_, &export_marks_}) {
+    mark_buttons_.pack_start(*button, Gtk::PACK_SHRINK);
+    mark_buttons_.set_child_secondary(*button, true);
+    button->set_sensitive(bookmarks_ != nullptr);
+  }
+  import_marks_.signal_clicked().connect([this] {
+    OpenBookmarkImport(*this, *bookmarks_, g_get_home_dir(), [this] { FillMarks(); });
+  });
+  export_marks_.signal_clicked().connect([this] { ExportBookmarks(*this, *bookmarks_); });
 }
 
 void THistoryWindow::Refresh() {
