@@ -76,6 +76,7 @@ class THistoryWindow : public Gtk::Window {
   Gtk::Widget& BuildMarksTab();
   void FillPages();
   void FillMarks();
+  bool AppendMarks();
   void OpenPage(const Gtk::TreeModel::Path& path);
   void OpenMark(const Gtk::TreeModel::Path& path);
   void DeleteSelectedPages();
@@ -92,6 +93,7 @@ class THistoryWindow : public Gtk::Window {
   MarkColumns mark_columns_;
   Glib::RefPtr<Gtk::TreeStore> page_rows_;
   Glib::RefPtr<Gtk::ListStore> mark_rows_;
+  sigc::connection filling_marks_;
   Gtk::Box column_{Gtk::ORIENTATION_VERTICAL, 6};
   Gtk::Notebook tabs_;
   Gtk::Box pages_tab_{Gtk::ORIENTATION_VERTICAL, 6};

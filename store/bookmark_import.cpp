@@ -1,6 +1,8 @@
 #include "store/bookmark_import.h"
 
 #include <glib/gstdio.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <vector>
 
@@ -10,6 +12,7 @@
 namespace {
 
 constexpr std::size_t kCheckEvery = 512;
+constexpr int kWorkerNice = 10;
 constexpr char kCancelled[] = "取り消しました。";
 constexpr char kWriteFailed[] = "ブックマークを保存できませんでした: ";
 
@@ -61,6 +64,8 @@ std::string DescribeImport(const ImportSummary& summary) {
 BookmarkImport::BookmarkImport(BookmarkStore& store, BookmarkFormat format, std::string path)
     : store_(store), file_(store.File()), writes_before_(store.Writes()) {
   worker_ = std::thread([this, format, path = std::move(path)] {
+    // Behind the window's own thread when the two want the same processor.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWorkerNice);
     Run(format, path);
     done_.store(true, std::memory_order_release);
   });
