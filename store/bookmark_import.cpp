@@ -61,61 +61,23 @@ std::string DescribeImport(const ImportSummary& summary) {
          "）。";
 }
 
-BookmarkImport::BookmarkImport(BookmarkStore& store, BookmarkFormat format, std::string path)
-    : store_(store), file_(store.File()), writes_before_(store.Writes()) {
-  worker_ = std::thread([this, format, path = std::move(path)] {
-    // Behind the window's own thread when the two want the same processor.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWorkerNice);
-    Run(format, path);
-    done_.store(true, std::memory_order_release);
-  });
-}
+struct BookmarkImport::Work {
+  std::string file;
+  std::atomic<bool> cancel{false};
+  std::atomic<bool> done{false};
+  std::atomic<std::size_t> total{0};
+  std::atomic<std::size_t> written{0};
+  ImportSummary summary;
+  BookmarkStore::Kept kept;
+};
 
-BookmarkImport::~BookmarkImport() {
-  cancel_ = true;
-  if (worker_.joinable()) worker_.join();
-}
+namespace {
 
-double BookmarkImport::Progress() const {
-  const std::size_t total = total_.load();
-  if (total == 0) return done_.load() ? 1.0 : -1.0;
-  return static_cast<double>(written_.load()) / static_cast<double>(total);
-}
-
-bool BookmarkImport::Finish() {
-  if (!done_.load(std::memory_order_acquire)) return false;
-  if (finished_) return true;
-  finished_ = true;
-  worker_.join();
-  if (!summary_.error.empty() || summary_.added == 0) return true;
-  // A bookmark kept meanwhile from a window is not in what the thread read.
-  if (store_.Writes() == writes_before_) {
-    store_.Adopt(std::move(kept_));
-  } else {
-    store_.Reload();
-  }
-  return true;
-}
-
-void BookmarkImport::Run(BookmarkFormat format, const std::string& path) {
-  ForeignBookmarks read;
-  {
-    Scratch scratch;
-    read = ReadBookmarkFile(format, path, scratch.path());
-  }
-  if (read.error.empty() && cancel_) read.error = kCancelled;
-  if (!read.error.empty()) {
-    summary_.error = read.error;
-    return;
-  }
-  total_ = read.marks.size();
-  Write(read);
-}
-
-void BookmarkImport::Write(const ForeignBookmarks& read) {
-  sqlite3* db = OpenPrivateDatabase(file_);
+void Write(BookmarkImport::Work& work, const ForeignBookmarks& read) {
+  ImportSummary& summary = work.summary;
+  sqlite3* db = OpenPrivateDatabase(work.file);
   if (db == nullptr || !Execute(db, "BEGIN IMMEDIATE")) {
-    summary_.error = kWriteFailed + file_;
+    summary.error = kWriteFailed + work.file;
     sqlite3_close(db);
     return;
   }
@@ -130,13 +92,13 @@ void BookmarkImport::Write(const ForeignBookmarks& read) {
       const ForeignBookmark& mark = read.marks[i];
       switch (CheckAddress(mark.url, url)) {
         case AddressVerdict::kOtherScheme:
-          ++summary_.other_scheme;
+          ++summary.other_scheme;
           continue;
         case AddressVerdict::kUnreadable:
-          ++summary_.unreadable;
+          ++summary.unreadable;
           continue;
         case AddressVerdict::kTooLong:
-          ++summary_.too_long;
+          ++summary.too_long;
           continue;
         case AddressVerdict::kTaken:
           break;
@@ -145,21 +107,77 @@ void BookmarkImport::Write(const ForeignBookmarks& read) {
       const std::int64_t added = mark.added > 0 && mark.added <= now ? mark.added : now;
       insert.Reset();
       ok = insert.Bind(1, url).Bind(2, title.empty() ? url : title).Bind(3, added).Run();
-      ++(sqlite3_changes(db) > 0 ? summary_.added : summary_.already_kept);
+      ++(sqlite3_changes(db) > 0 ? summary.added : summary.already_kept);
       if (i % kCheckEvery == 0) {
-        written_ = i;
-        ok = ok && !cancel_;
+        work.written = i;
+        ok = ok && !work.cancel;
       }
     }
   }
-  if (ok && Execute(db, "COMMIT")) {
-    written_ = read.marks.size();
-    kept_ = BookmarkStore::ReadKept(db);
+  if (ok && !work.cancel && Execute(db, "COMMIT")) {
+    work.written = read.marks.size();
+    work.kept = BookmarkStore::ReadKept(db);
   } else {
+    const std::string why =
+        work.cancel ? kCancelled : kWriteFailed + std::string(sqlite3_errmsg(db));
     Execute(db, "ROLLBACK");
-    const ImportSummary failed{.error = cancel_ ? kCancelled
-                                                : kWriteFailed + std::string(sqlite3_errmsg(db))};
-    summary_ = failed;
+    summary = ImportSummary{.error = why};
   }
   sqlite3_close(db);
+}
+
+void Run(BookmarkImport::Work& work, BookmarkFormat format, const std::string& path) {
+  ForeignBookmarks read;
+  {
+    Scratch scratch;
+    read = ReadBookmarkFile(format, path, scratch.path());
+  }
+  if (read.error.empty() && work.cancel) read.error = kCancelled;
+  if (!read.error.empty()) {
+    work.summary.error = read.error;
+    return;
+  }
+  work.total = read.marks.size();
+  Write(work, read);
+}
+
+}  // namespace
+
+BookmarkImport::BookmarkImport(BookmarkStore& store, BookmarkFormat format, std::string path)
+    : store_(store), writes_before_(store.Writes()), work_(std::make_shared<Work>()) {
+  work_->file = store.File();
+  worker_ = std::thread([work = work_, format, path = std::move(path)] {
+    // Behind the window's own thread when the two want the same processor.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWorkerNice);
+    Run(*work, format, path);
+    work->done.store(true, std::memory_order_release);
+  });
+}
+
+BookmarkImport::~BookmarkImport() {
+  work_->cancel = true;
+  if (worker_.joinable()) worker_.detach();
+}
+
+double BookmarkImport::Progress() const {
+  const std::size_t total = work_->total.load();
+  if (total == 0) return work_->done.load() ? 1.0 : -1.0;
+  return static_cast<double>(work_->written.load()) / static_cast<double>(total);
+}
+
+const ImportSummary& BookmarkImport::Summary() const { return work_->summary; }
+
+bool BookmarkImport::Finish() {
+  if (!work_->done.load(std::memory_order_acquire)) return false;
+  if (finished_) return true;
+  finished_ = true;
+  worker_.join();
+  if (!work_->summary.error.empty() || work_->summary.added == 0) return true;
+  // A bookmark kept meanwhile from a window is not in what the thread read.
+  if (store_.Writes() == writes_before_) {
+    store_.Adopt(std::move(work_->kept));
+  } else {
+    store_.Reload();
+  }
+  return true;
 }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -29,7 +30,8 @@ class BookmarkImport {
  public:
   // Starts reading `path` as `format` into `store`, which must outlive this.
   BookmarkImport(BookmarkStore& store, BookmarkFormat format, std::string path);
-  // Gives up an import still running (nothing is added) and waits for it.
+  // Gives up an import still running: its thread adds nothing and ends on
+  // its own, so that closing never waits for a large file to be read.
   ~BookmarkImport();
   BookmarkImport(const BookmarkImport&) = delete;
   BookmarkImport& operator=(const BookmarkImport&) = delete;
@@ -40,21 +42,15 @@ class BookmarkImport {
   // date. Called from the store's thread.
   bool Finish();
   // Once Finish() is true.
-  const ImportSummary& Summary() const { return summary_; }
+  const ImportSummary& Summary() const;
+
+  // What the thread works on, shared with it.
+  struct Work;
 
  private:
-  void Run(BookmarkFormat format, const std::string& path);
-  void Write(const ForeignBookmarks& read);
-
   BookmarkStore& store_;
-  const std::string file_;
   const std::uint64_t writes_before_;
-  std::atomic<bool> cancel_{false};
-  std::atomic<bool> done_{false};
-  std::atomic<std::size_t> total_{0};
-  std::atomic<std::size_t> written_{0};
+  std::shared_ptr<Work> work_;
   bool finished_ = false;
-  ImportSummary summary_;
-  BookmarkStore::Kept kept_;
   std::thread worker_;
 };
