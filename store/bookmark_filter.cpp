@@ -2,6 +2,8 @@
 
 #include <glib.h>
 
+#include <cstring>
+
 namespace {
 
 constexpr const char* kTakenSchemes[] = {"http", "https", "file"};
@@ -26,6 +28,10 @@ AddressVerdict CheckAddress(std::string_view url, std::string& kept) {
   gchar* stripped = g_strstrip(g_strndup(url.data(), url.size()));
   std::string text = stripped;
   g_free(stripped);
+  // Nothing that would cut a line or a field in what is kept or written out.
+  for (const char c : text) {
+    if (g_ascii_iscntrl(c)) return AddressVerdict::kUnreadable;
+  }
   gchar* scheme = g_uri_parse_scheme(text.c_str());
   if (scheme == nullptr) return AddressVerdict::kUnreadable;
   const bool taken = IsTakenScheme(scheme);
@@ -36,7 +42,7 @@ AddressVerdict CheckAddress(std::string_view url, std::string& kept) {
   gchar* down = g_ascii_strdown(g_uri_get_scheme(uri), -1);
   const bool web = g_strcmp0(down, "file") != 0;
   const char* host = g_uri_get_host(uri);
-  const bool has_host = host != nullptr && *host != '\0';
+  const bool has_host = host != nullptr && *host != '\0' && strpbrk(host, " <>\"") == nullptr;
   const bool empty_path = *g_uri_get_path(uri) == '\0';
   g_uri_unref(uri);
   if (web && !has_host) {

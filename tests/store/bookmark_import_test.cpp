@@ -105,12 +105,13 @@ std::string ChromiumOfLinks() {
 }
 
 // Firefox's own tables, with its roots; a tag on the first link is no bookmark.
-void MakePlaces(const fs::path& path) {
+// Returned open, as a running Firefox holds it: locked, its rows still in the log.
+sqlite3* MakePlaces(const fs::path& path) {
   fs::create_directories(path.parent_path());
   sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
   std::string sql =
-      "PRAGMA journal_mode=WAL;"
+      "PRAGMA locking_mode=EXCLUSIVE; PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;"
       "CREATE TABLE moz_places (id INTEGER PRIMARY KEY, url LONGVARCHAR, title LONGVARCHAR);"
       "CREATE TABLE moz_bookmarks (id INTEGER PRIMARY KEY, type INTEGER, fk INTEGER,"
       " parent INTEGER, position INTEGER, title LONGVARCHAR, dateAdded INTEGER,"
@@ -130,9 +131,9 @@ void MakePlaces(const fs::path& path) {
     ++id;
   }
   sql += "INSERT INTO moz_bookmarks VALUES (99, 1, 10, 5, 0, NULL, 0, 0, 'tagentry001');";
-  ASSERT_TRUE(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK)
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
       << sqlite3_errmsg(db);
-  sqlite3_close(db);
+  return db;
 }
 
 class BookmarkImportTest : public testsupport::StoreTest<BookmarkStore> {
@@ -158,7 +159,7 @@ class BookmarkImportTest : public testsupport::StoreTest<BookmarkStore> {
 
 // Found under the home folder by name, read, checked, not doubled.
 TEST_F(BookmarkImportTest, EachFormatFoundUnderHomeAndImportedOnce) {
-  MakePlaces(home_ + "/.mozilla/firefox/x1y2.default-release/places.sqlite");
+  sqlite3* firefox = MakePlaces(home_ + "/.mozilla/firefox/x1y2.default-release/places.sqlite");
   Save(home_ + "/.config/google-chrome/Default/Bookmarks", ChromiumOfLinks());
   Save(home_ + "/bookmarks.html", HtmlOfLinks());
   const std::vector<BookmarkSource> found = FindBookmarkSources(home_);
@@ -187,6 +188,7 @@ TEST_F(BookmarkImportTest, EachFormatFoundUnderHomeAndImportedOnce) {
       if (b.url != "https://kept.example/") store_->Remove(b.id);
     }
   }
+  sqlite3_close(firefox);
 }
 
 struct BadFile {
@@ -248,6 +250,73 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{
             BookmarkFormat::kFirefox, "SQLite format 3 but no more",
             "インポートできませんでした: Firefox のブックマークのデータベースではありません。"}));
+
+struct HtmlCase {
+  std::string body;  // after the doctype
+  Names read;        // each link's address and title
+};
+
+class HtmlReadTest : public ::testing::TestWithParam<HtmlCase> {};
+
+TEST_P(HtmlReadTest, LinksAndFoldersAsOtherBrowsersWriteThem) {
+  const ForeignBookmarks read =
+      ReadBookmarksHtml("\xEF\xBB\xBF <!doctype netscape-bookmark-file-1>" + GetParam().body);
+  ASSERT_EQ(read.error, "");
+  Names links;
+  for (const ForeignBookmark& mark : read.marks) links.push_back(mark.url + " " + mark.title);
+  EXPECT_EQ(links, GetParam().read);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HtmlReadTest,
+    ::testing::Values(
+        HtmlCase{"<dl><p><dt><a href='http://a.example/?x=1&amp;y=2'>&#x3042;&#12356;&lt;&gt; "
+                 "&amp;amp; &bogus; &#0;</a></dl>",
+                 {"http://a.example/?x=1&y=2 あい<> &amp; &bogus; \xEF\xBF\xBD"}},
+        // Comments hide what they hold; a folder's list ends with its name.
+        HtmlCase{"<!-- <DL> --><DL><DT><H3 ADD_DATE=\"1\">A &amp; B</H3><DL><DT><H3>C</H3><DL>"
+                 "<DT><A HREF=\"http://c.example/\" ICON=\"data:x>y\">c</A></DL>"
+                 "<DT><A HREF=\"http://ab.example/\">ab</A></DL><DT><A HREF=http://top.example/>"
+                 "top</A><DD>a description</DL>",
+                 {"http://c.example/ A & B / C / c", "http://ab.example/ A & B / ab",
+                  "http://top.example/ top"}},
+        HtmlCase{"<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=Shift_JIS\">"
+                 "<DL><DT><H3 UNFILED_BOOKMARKS_FOLDER=\"true\">Other</H3><DL><DT><A "
+                 "HREF=\"http://sjis.example/\">\x93\xFA\x96\x7B</A></DL></DL>",
+                 {"http://sjis.example/ 日本"}}));
+
+struct AddressCase {
+  const char* given;
+  AddressVerdict verdict;
+  const char* kept;
+};
+
+class AddressTest : public ::testing::TestWithParam<AddressCase> {};
+
+TEST_P(AddressTest, OnlyPagesThatOpenHereAreTaken) {
+  std::string kept;
+  EXPECT_EQ(CheckAddress(GetParam().given, kept), GetParam().verdict) << GetParam().given;
+  if (GetParam().verdict == AddressVerdict::kTaken) {
+    EXPECT_EQ(kept, GetParam().kept);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, AddressTest,
+    ::testing::Values(AddressCase{" HTTPS://Shop.example?q=1 ", AddressVerdict::kTaken,
+                                  "https://Shop.example/?q=1"},
+                      AddressCase{"http://a.example:8080#top", AddressVerdict::kTaken,
+                                  "http://a.example:8080/#top"},
+                      AddressCase{"file:///home/u/a.html", AddressVerdict::kTaken,
+                                  "file:///home/u/a.html"},
+                      AddressCase{"JavaScript:alert(1)", AddressVerdict::kOtherScheme, ""},
+                      AddressCase{"place:sort=8&maxResults=10", AddressVerdict::kOtherScheme, ""},
+                      AddressCase{"chrome://settings/", AddressVerdict::kOtherScheme, ""},
+                      AddressCase{"http:relative", AddressVerdict::kUnreadable, ""},
+                      AddressCase{"http://bad host/", AddressVerdict::kUnreadable, ""},
+                      AddressCase{"www.example.jp", AddressVerdict::kUnreadable, ""},
+                      AddressCase{"http://a.example/\r\nx", AddressVerdict::kUnreadable, ""},
+                      AddressCase{"", AddressVerdict::kUnreadable, ""}));
 
 TEST(BookmarkTitleTest, CleanedOfHidingCharactersAndCut) {
   EXPECT_EQ(CleanTitle("\xE2\x80\xAE"
