@@ -7,6 +7,7 @@
 
 namespace {
 
+constexpr std::size_t kLongestReference = 12;
 constexpr std::string_view kDoctype = "<!DOCTYPE NETSCAPE-Bookmark-file-1>";
 constexpr char kNotBookmarks[] = "ブックマークの HTML ファイルではありません。";
 constexpr char kBrokenOff[] = "ファイルが途中で切れているか、壊れています。";
@@ -52,12 +53,14 @@ void AppendCodePoint(std::string& out, unsigned long code) {
 std::string Decoded(std::string_view text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const std::size_t end = text[i] == '&' ? text.find(';', i) : std::string_view::npos;
-    if (end == std::string_view::npos || end - i > 12) {
+    // Only a short reference: a long run of "&" must not be searched again and again.
+    const std::size_t end =
+        text[i] == '&' ? text.substr(i, kLongestReference).find(';') : std::string_view::npos;
+    if (end == std::string_view::npos) {
       out += text[i];
       continue;
     }
-    const std::string name(text.substr(i + 1, end - i - 1));
+    const std::string name(text.substr(i + 1, end - 1));
     if (name.size() > 1 && name[0] == '#') {
       const bool hex = name[1] == 'x' || name[1] == 'X';
       char* rest = nullptr;
@@ -67,7 +70,7 @@ std::string Decoded(std::string_view text) {
         continue;
       }
       AppendCodePoint(out, code);
-      i = end;
+      i += end;
       continue;
     }
     const Entity* known = nullptr;
@@ -79,7 +82,7 @@ std::string Decoded(std::string_view text) {
       continue;
     }
     out += known->text;
-    i = end;
+    i += end;
   }
   return out;
 }

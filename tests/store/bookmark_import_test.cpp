@@ -240,6 +240,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "<DT><A>no address</A></DL>",
                 "1 件のブックマークを追加しました。\n4 件は追加しませんでした（http・https・file "
                 "以外のアドレス 1 件、読めないアドレス 2 件、長すぎるアドレス 1 件）。"},
+        // A long run of "&" is read once, not once for each.
+        BadFile{
+            BookmarkFormat::kHtml,
+            kTop + "<DT><A HREF=\"http://amp.example/\">" + std::string(300000, '&') + "</A></DL>",
+            "1 件のブックマークを追加しました。"},
         BadFile{BookmarkFormat::kChromium, Cut(ChromiumOfLinks()),
                 "インポートできませんでした: Chromium "
                 "系ブラウザーのブックマークのファイルではありません。 ("},
