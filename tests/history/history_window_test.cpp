@@ -233,9 +233,8 @@ TEST_F(HistoryWindowTest, BookmarksComeInFromAProfileByNameAndGoOutAsHtml) {
   dialog.Source().set_active_id("html");
   dialog.HtmlFile().set_filename(home + "/cut.html");
   ASSERT_TRUE(RunUntil([&] { return dialog.ImportButton().get_sensitive(); }));
-  testsupport::MovePointerAway();  // a button made sensitive under the pointer takes no click
-  RunFor(50);
-  navtest::ClickWidget(dialog.ImportButton());
+  ASSERT_TRUE(FocusWindow(GTK_WINDOW(dialog.gobj())));
+  Press(XK_i, {XK_Alt_L});  // its mnemonic
   EXPECT_TRUE(RunUntil([&] {
     return !dialog.Running() &&
            dialog.Outcome().get_text() ==
@@ -250,12 +249,16 @@ TEST_F(HistoryWindowTest, BookmarksComeInFromAProfileByNameAndGoOutAsHtml) {
   navtest::ClickWidget(window.ExportMarksButton());
   auto* chooser = Shown<Gtk::FileChooserDialog>(window, kBookmarkExportKey);
   ASSERT_NE(chooser, nullptr);
-  chooser->set_current_folder(folder_);
+  // An empty folder: GTK's list of files leaks the texts of the rows it draws.
+  const std::string out_folder = home + "/out";
+  std::filesystem::create_directories(out_folder);
+  chooser->set_current_folder(out_folder);
   chooser->set_current_name("out.html");
-  ASSERT_TRUE(RunUntil([&] { return chooser->get_filename() == folder_ + "/out.html"; }));
+  ASSERT_TRUE(RunUntil([&] { return chooser->get_filename() == out_folder + "/out.html"; }));
+  RunFor(1000);  // the chooser has read the folder
   chooser->response(Gtk::RESPONSE_ACCEPT);
   ASSERT_TRUE(RunUntil([&] { return window.get_data(kBookmarkExportKey) == nullptr; }));
-  const ForeignBookmarks out = ReadBookmarksHtml(testsupport::ReadFile(folder_ + "/out.html"));
+  const ForeignBookmarks out = ReadBookmarksHtml(testsupport::ReadFile(out_folder + "/out.html"));
   ASSERT_EQ(out.marks.size(), 2u);
   EXPECT_EQ(out.marks[0].title + out.marks[1].title, "店 / Betamine");  // newest first
 }
