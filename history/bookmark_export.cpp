@@ -2,6 +2,7 @@
 
 #include <glibmm/main.h>
 #include <gtkmm/messagedialog.h>
+#include <sigc++/adaptors/track_obj.h>
 
 #include "store/bookmark_html.h"
 #include "store/bookmark_store.h"
@@ -26,17 +27,21 @@ Gtk::FileChooserDialog& ExportBookmarks(Gtk::Window& parent, const BookmarkStore
   chooser->set_do_overwrite_confirmation(true);
   chooser->set_modal(true);
   chooser->set_current_name("bookmarks.html");
-  parent.set_data(kBookmarkExportKey, chooser);
+  // Owned by `parent`: closing the history window takes it along.
+  parent.set_data(kBookmarkExportKey, chooser,
+                  [](gpointer dialog) { delete static_cast<Gtk::FileChooserDialog*>(dialog); });
   chooser->signal_response().connect([chooser, &parent, &store](int response) {
     const std::string path = chooser->get_filename();
-    parent.remove_data(kBookmarkExportKey);
     chooser->hide();
     std::string error;
     if (response == Gtk::RESPONSE_ACCEPT && !path.empty() &&
         !SaveBookmarksHtml(path, store.All(), error)) {
       TellFailure(parent, error);
     }
-    Glib::signal_idle().connect_once([chooser] { delete chooser; });
+    // Not from inside its own handler.
+    Glib::signal_idle().connect_once(sigc::track_obj(
+        [&parent] { g_object_set_data(G_OBJECT(parent.gobj()), kBookmarkExportKey, nullptr); },
+        parent));
   });
   chooser->present();
   return *chooser;

@@ -8,7 +8,7 @@
 class BookmarkStore;
 
 // Asks where to write the bookmarks of `store` and writes them there. The
-// dialog stays with `parent`, under kBookmarkExportKey, while it is shown.
+// dialog belongs to `parent`, under kBookmarkExportKey, while it is shown.
 Gtk::FileChooserDialog& ExportBookmarks(Gtk::Window& parent, const BookmarkStore& store);
 
 inline constexpr char kBookmarkExportKey[] = "tavorin-bookmark-export";
