@@ -1,9 +1,12 @@
 #include "history/history_window.h"
 
 #include <glib.h>
+#include <glibmm/main.h>
 
 #include <functional>
 
+#include "history/bookmark_export.h"
+#include "history/bookmark_import_dialog.h"
 #include "history/clear_data_dialog.h"
 #include "logins/saved_logins_window.h"
 #include "store/bookmark_store.h"
@@ -17,6 +20,7 @@ constexpr std::size_t kShownPages = 3000;
 constexpr std::int64_t kDay = G_TIME_SPAN_DAY;
 constexpr const char* kWeekdays[] = {"月", "火", "水", "木", "金", "土", "日"};
 constexpr char kWindowKey[] = "tavorin-history-window";
+constexpr std::int64_t kFillSlice = 8000;  // microseconds of filling between frames
 
 THistoryWindow::SettingsOpener& Settings() {
   static THistoryWindow::SettingsOpener opener;
@@ -170,7 +174,13 @@ Gtk::Widget& THistoryWindow::BuildMarksTab() {
   for (int i : {0, 1}) {
     marks_.get_column(i)->set_expand(true);
     marks_.get_column(i)->set_resizable(true);
+    // Rows of one height need no measuring: a hundred thousand stay quick.
+    marks_.get_column(i)->set_sizing(Gtk::TREE_VIEW_COLUMN_FIXED);
+    marks_.get_column(i)->set_fixed_width(240);
+    static_cast<Gtk::CellRendererText*>(marks_.get_column(i)->get_first_cell())
+        ->property_ellipsize() = Pango::ELLIPSIZE_END;
   }
+  marks_.set_fixed_height_mode(true);
   auto* name_cell = static_cast<Gtk::CellRendererText*>(marks_.get_column(0)->get_first_cell());
   name_cell->signal_edited().connect(
       [this](const Glib::ustring& path, const Glib::ustring& name) { MarkRenamed(path, name); });
@@ -188,6 +198,7 @@ Gtk::Widget& THistoryWindow::BuildMarksTab() {
   for (Gtk::Button* button : {&open_mark_, &rename_mark_, &remove_mark_}) {
     mark_buttons_.pack_start(*button, Gtk::PACK_SHRINK);
   }
+  AddTransferButtons();
   Scrolled(marks_scroll_, marks_);
   marks_tab_.set_border_width(6);
   marks_tab_.pack_start(marks_scroll_, Gtk::PACK_EXPAND_WIDGET);
@@ -196,6 +207,19 @@ Gtk::Widget& THistoryWindow::BuildMarksTab() {
 }
 
 void THistoryWindow::SetSettingsOpener(SettingsOpener opener) { Settings() = std::move(opener); }
+
+// Bookmarks in from another browser and out to one, at the far side.
+void THistoryWindow::AddTransferButtons() {
+  for (Gtk::Button* button : {&import_marks_, &export_marks_}) {
+    mark_buttons_.pack_start(*button, Gtk::PACK_SHRINK);
+    mark_buttons_.set_child_secondary(*button, true);
+    button->set_sensitive(bookmarks_ != nullptr);
+  }
+  import_marks_.signal_clicked().connect([this] {
+    OpenBookmarkImport(*this, *bookmarks_, g_get_home_dir(), [this] { FillMarks(); });
+  });
+  export_marks_.signal_clicked().connect([this] { ExportBookmarks(*this, *bookmarks_); });
+}
 
 void THistoryWindow::Refresh() {
   FillPages();
@@ -221,15 +245,27 @@ void THistoryWindow::FillPages() {
   pages_.expand_all();
 }
 
+// A fresh list, filled a slice at a time between frames: tens of thousands of
+// rows at once, emptied or added, would hold up the window for a second.
 void THistoryWindow::FillMarks() {
-  mark_rows_->clear();
-  if (bookmarks_ == nullptr) return;
-  for (const Bookmark& bookmark : bookmarks_->All()) {
+  filling_marks_.disconnect();
+  mark_rows_ = Gtk::ListStore::create(mark_columns_);
+  marks_.set_model(mark_rows_);
+  if (bookmarks_ == nullptr || !AppendMarks()) return;
+  filling_marks_ = Glib::signal_idle().connect(sigc::mem_fun(*this, &THistoryWindow::AppendMarks));
+}
+
+bool THistoryWindow::AppendMarks() {
+  const std::vector<Bookmark>& all = bookmarks_->All();
+  const std::int64_t until = g_get_monotonic_time() + kFillSlice;
+  for (std::size_t i = mark_rows_->children().size(); i < all.size(); ++i) {
+    if (g_get_monotonic_time() > until) return true;
     Gtk::TreeRow row = *mark_rows_->append();
-    row[mark_columns_.name] = bookmark.name;
-    row[mark_columns_.url] = bookmark.url;
-    row[mark_columns_.id] = bookmark.id;
+    row[mark_columns_.name] = all[i].name;
+    row[mark_columns_.url] = all[i].url;
+    row[mark_columns_.id] = all[i].id;
   }
+  return false;
 }
 
 void THistoryWindow::OpenPage(const Gtk::TreeModel::Path& path) {

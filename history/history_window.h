@@ -51,6 +51,8 @@ class THistoryWindow : public Gtk::Window {
   Gtk::Button& OpenMarkButton() { return open_mark_; }
   Gtk::Button& RenameMarkButton() { return rename_mark_; }
   Gtk::Button& RemoveMarkButton() { return remove_mark_; }
+  Gtk::Button& ImportMarksButton() { return import_marks_; }
+  Gtk::Button& ExportMarksButton() { return export_marks_; }
   // The addresses the pages tab shows, in order; the days' own rows as
   // "#" and the day's heading.
   std::vector<std::string> ShownRows();
@@ -80,6 +82,7 @@ class THistoryWindow : public Gtk::Window {
   Gtk::Widget& BuildMarksTab();
   void FillPages();
   void FillMarks();
+  bool AppendMarks();
   void OpenPage(const Gtk::TreeModel::Path& path);
   void OpenMark(const Gtk::TreeModel::Path& path);
   void DeleteSelectedPages();
@@ -87,6 +90,7 @@ class THistoryWindow : public Gtk::Window {
   void RenameSelectedMark();
   void MarkRenamed(const Glib::ustring& path, const Glib::ustring& name);
   void AskToClear();
+  void AddTransferButtons();
 
   HistoryStore* history_;
   BookmarkStore* bookmarks_;
@@ -95,6 +99,7 @@ class THistoryWindow : public Gtk::Window {
   MarkColumns mark_columns_;
   Glib::RefPtr<Gtk::TreeStore> page_rows_;
   Glib::RefPtr<Gtk::ListStore> mark_rows_;
+  sigc::connection filling_marks_;
   Gtk::Box column_{Gtk::ORIENTATION_VERTICAL, 6};
   Gtk::Notebook tabs_;
   Gtk::Box pages_tab_{Gtk::ORIENTATION_VERTICAL, 6};
@@ -108,6 +113,8 @@ class THistoryWindow : public Gtk::Window {
   Gtk::Button open_mark_{"開く(_O)", true};
   Gtk::Button rename_mark_{"名前を変更(_R)", true};
   Gtk::Button remove_mark_{"削除(_D)", true};
+  Gtk::Button import_marks_{"インポート(_I)…", true};
+  Gtk::Button export_marks_{"エクスポート(_E)…", true};
   Gtk::ButtonBox actions_{Gtk::ORIENTATION_HORIZONTAL};
   Gtk::Button clear_{"閲覧データを消去(_C)…", true};
   Gtk::Button logins_{"保存したパスワード(_P)…", true};

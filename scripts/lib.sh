@@ -3,7 +3,7 @@
 
 # Packages to run the browser.
 RUN_PACKAGES=(build-essential cmake pkg-config libgtkmm-3.0-dev libwebkit2gtk-4.1-dev
-  libsecret-1-dev libsqlite3-dev libicu-dev fonts-ipafont-gothic)
+  libsecret-1-dev libsqlite3-dev libicu-dev libjson-glib-dev fonts-ipafont-gothic)
 # And to test it.
 TEST_PACKAGES=(xvfb xauth libgtest-dev libgmock-dev googletest libbenchmark-dev libxtst-dev
   libsoup-3.0-dev clang libclang-rt-14-dev file desktop-file-utils

@@ -25,34 +25,43 @@ std::string NameOr(const std::string& name, const std::string& url) {
 }  // namespace
 
 std::unique_ptr<BookmarkStore> BookmarkStore::Open(const std::string& folder) {
-  gchar* path = g_build_filename(folder.c_str(), kFileName, nullptr);
+  gchar* built = g_build_filename(folder.c_str(), kFileName, nullptr);
+  const std::string path = built;
+  g_free(built);
   sqlite3* db = OpenPrivateDatabase(path);
-  g_free(path);
   if (db == nullptr) return nullptr;
   if (!Execute(db, kSchema)) {
     sqlite3_close(db);
     return nullptr;
   }
-  std::unique_ptr<BookmarkStore> store(new BookmarkStore(db));
+  std::unique_ptr<BookmarkStore> store(new BookmarkStore(db, path));
   store->Load();
   return store;
 }
 
-BookmarkStore::BookmarkStore(void* db) : db_(db) {}
+BookmarkStore::BookmarkStore(void* db, std::string file) : db_(db), file_(std::move(file)) {}
 
 BookmarkStore::~BookmarkStore() { sqlite3_close(Db(db_)); }
 
-void BookmarkStore::Load() {
-  kept_.clear();
-  folded_.clear();
-  Statement all(Db(db_), "SELECT id, url, name, added FROM bookmarks ORDER BY added DESC, id DESC");
+void BookmarkStore::Load() { Adopt(ReadKept(db_)); }
+
+BookmarkStore::Kept BookmarkStore::ReadKept(void* db) {
+  Kept kept;
+  Statement all(Db(db), "SELECT id, url, name, added FROM bookmarks ORDER BY added DESC, id DESC");
   while (all.Step()) {
-    kept_.push_back({all.Int(0), all.Text(1), all.Text(2), all.Int(3)});
-    folded_.push_back(HistoryIndex::FoldedText(kept_.back().url, kept_.back().name));
+    kept.marks.push_back({all.Int(0), all.Text(1), all.Text(2), all.Int(3)});
+    kept.folded.push_back(HistoryIndex::FoldedText(kept.marks.back().url, kept.marks.back().name));
   }
+  return kept;
+}
+
+void BookmarkStore::Adopt(Kept kept) {
+  kept_ = std::move(kept.marks);
+  folded_ = std::move(kept.folded);
 }
 
 std::optional<Bookmark> BookmarkStore::Put(const std::string& url, const std::string& name) {
+  ++writes_;
   Statement put(Db(db_),
                 "INSERT INTO bookmarks (url, name, added) VALUES (?, ?, ?) "
                 "ON CONFLICT (url) DO UPDATE SET name = excluded.name");
@@ -71,6 +80,7 @@ std::optional<Bookmark> BookmarkStore::Find(std::string_view url) const {
 }
 
 bool BookmarkStore::Rename(std::int64_t id, const std::string& name) {
+  ++writes_;
   Statement url(Db(db_), "SELECT url FROM bookmarks WHERE id = ?");
   if (!url.Bind(1, id).Step()) return false;
   Statement rename(Db(db_), "UPDATE bookmarks SET name = ? WHERE id = ?");
@@ -80,6 +90,7 @@ bool BookmarkStore::Rename(std::int64_t id, const std::string& name) {
 }
 
 bool BookmarkStore::Remove(std::int64_t id) {
+  ++writes_;
   Statement remove(Db(db_), "DELETE FROM bookmarks WHERE id = ?");
   const bool ok = remove.Bind(1, id).Run() && sqlite3_changes(Db(db_)) > 0;
   // Deleted rows are zeroed in the file; the log is emptied too.

@@ -40,15 +40,31 @@ class BookmarkStore {
   bool Remove(std::int64_t id);
   // Every bookmark, newest first.
   const std::vector<Bookmark>& All() const { return kept_; }
+  // Where the bookmarks are, for a second connection (an import's).
+  const std::string& File() const { return file_; }
+  // Counts the changes made through this store, so that one made while an
+  // import ran is told apart.
+  std::uint64_t Writes() const { return writes_; }
+  // What the store holds in memory, read from `db` (sqlite3*): built on the
+  // thread that wrote, taken over here.
+  struct Kept {
+    std::vector<Bookmark> marks;
+    std::vector<std::string> folded;
+  };
+  static Kept ReadKept(void* db);
+  void Adopt(Kept kept);
+  void Reload() { Load(); }
   // At most `limit` bookmarks whose name or address contains `typed`, folded
   // as the history matches, newest first.
   std::vector<Bookmark> Match(std::string_view typed, std::size_t limit) const;
 
  private:
-  explicit BookmarkStore(void* db);
+  BookmarkStore(void* db, std::string file);
   void Load();
 
   void* db_;  // sqlite3*
+  std::string file_;
+  std::uint64_t writes_ = 0;
   std::vector<Bookmark> kept_;
   std::vector<std::string> folded_;  // each bookmark's name and address, folded once
 };

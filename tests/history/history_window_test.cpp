@@ -5,13 +5,19 @@
 #include <X11/keysym.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "browser/profile.h"
+#include "history/bookmark_export.h"
+#include "history/bookmark_import_dialog.h"
 #include "history/bookmark_popover.h"
 #include "history/bookmarks.h"
 #include "history/clear_data.h"
 #include "history/clear_data_dialog.h"
 #include "history/history.h"
 #include "logins/saved_logins_window.h"
+#include "store/bookmark_html.h"
 #include "store/bookmark_store.h"
 #include "store/history_store.h"
 #include "tests/support/files.h"
@@ -191,6 +197,70 @@ TEST_F(HistoryWindowTest, BookmarksAreRenamedDeletedAndOpenedInTheirTab) {
   marks.get_selection()->select(Gtk::TreeModel::Path("0"));
   navtest::ClickWidget(window.OpenMarkButton());
   EXPECT_TRUE(WaitForPage(form_, Page("alpha")));
+}
+
+// A Chromium profile found under the home folder, then a cut-off HTML file,
+// through the dialog; then the list written out where the user said.
+TEST_F(HistoryWindowTest, BookmarksComeInFromAProfileByNameAndGoOutAsHtml) {
+  bookmarks_->Put(Page("alpha"), "mine");
+  const std::string home = folder_ + "/home";
+  std::filesystem::create_directories(home + "/.config/chromium/Default");
+  std::ofstream(home + "/.config/chromium/Default/Bookmarks")
+      << R"({"roots": {"other": {"type": "folder", "name": "Other", "children": [
+             {"type": "url", "name": "dup", "url": ")"
+      << Page("alpha") << R"("},
+             {"type": "url", "name": "x", "url": "javascript:history.back"},
+             {"type": "folder", "name": "店", "children": [
+               {"type": "url", "name": "Beta", "url": ")"
+      << Page("beta") << R"("}]}]}}})";
+  std::ofstream(home + "/cut.html") << "<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><p><DT><A HREF=";
+  THistoryWindow& window = Open();
+  window.Tabs().set_current_page(1);
+  auto& dialog = OpenBookmarkImport(window, *bookmarks_, home, [&] { window.Refresh(); });
+  dialog.hide();
+  navtest::ClickWidget(window.ImportMarksButton());
+  ASSERT_TRUE(RunUntil([&] { return dialog.get_mapped(); }));
+  EXPECT_EQ(dialog.Source().get_active_text(), "Chromium（Default）");
+  navtest::ClickWidget(dialog.ImportButton());
+  ASSERT_TRUE(RunUntil([&] { return !dialog.Running() && !dialog.Outcome().get_text().empty(); }));
+  EXPECT_EQ(dialog.Outcome().get_text(),
+            "1 件のブックマークを追加しました。\n2 件は追加しませんでした（登録済み 1 件、"
+            "http・https・file 以外のアドレス 1 件）。");
+  EXPECT_EQ(dialog.Progress().get_fraction(), 1.0);
+  EXPECT_EQ(window.Marks().get_model()->children().size(), 2u);
+  EXPECT_EQ(bookmarks_->Find(Page("beta"))->name, "店 / Beta");
+
+  dialog.Source().set_active_id("html");
+  dialog.HtmlFile().set_filename(home + "/cut.html");
+  ASSERT_TRUE(RunUntil([&] { return dialog.ImportButton().get_sensitive(); }));
+  ASSERT_TRUE(FocusWindow(GTK_WINDOW(dialog.gobj())));
+  Press(XK_i, {XK_Alt_L});  // its mnemonic
+  EXPECT_TRUE(RunUntil([&] {
+    return !dialog.Running() &&
+           dialog.Outcome().get_text() ==
+               "インポートできませんでした: ファイルが途中で切れているか、壊れています。\n"
+               "ブックマークは変わっていません。";
+  })) << dialog.Outcome().get_text();
+  EXPECT_EQ(bookmarks_->All().size(), 2u);
+  dialog.response(Gtk::RESPONSE_CLOSE);
+  ASSERT_TRUE(RunUntil([&] { return !dialog.get_visible(); }));
+
+  ASSERT_TRUE(FocusWindow(window.gobj()));
+  navtest::ClickWidget(window.ExportMarksButton());
+  auto* chooser = Shown<Gtk::FileChooserDialog>(window, kBookmarkExportKey);
+  ASSERT_NE(chooser, nullptr);
+  // An empty folder: GTK's list of files leaks the texts of the rows it draws.
+  const std::string out_folder = home + "/out";
+  std::filesystem::create_directories(out_folder);
+  chooser->set_current_folder(out_folder);
+  chooser->set_current_name("out.html");
+  ASSERT_TRUE(RunUntil([&] { return chooser->get_filename() == out_folder + "/out.html"; }));
+  RunFor(1000);  // the chooser has read the folder
+  chooser->response(Gtk::RESPONSE_ACCEPT);
+  ASSERT_TRUE(RunUntil([&] { return window.get_data(kBookmarkExportKey) == nullptr; }));
+  const ForeignBookmarks out = ReadBookmarksHtml(testsupport::ReadFile(out_folder + "/out.html"));
+  ASSERT_EQ(out.marks.size(), 2u);
+  EXPECT_EQ(out.marks[0].title + out.marks[1].title, "店 / Betamine");  // newest first
 }
 
 // The period cleared leaves older pages; all time leaves no page on disk.

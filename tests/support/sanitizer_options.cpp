@@ -11,5 +11,6 @@ extern "C" const char* __lsan_default_suppressions() {
          "leak:libjavascriptcoregtk-4.1.so\n"
          "leak:libatk-bridge-2.0.so\n"
          "leak:libsecret-1.so\n"
+         "leak:g_content_type_guess\n"  // GIO's MIME tables, read once
          "leak:_dl_init\n";
 }
