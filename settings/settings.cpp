@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "browser/cpp_web_browser.h"
+#include "browser/inspector.h"
 #include "browser/user_address.h"
 #include "downloads/folder.h"
 #include "history/history.h"
@@ -282,6 +283,7 @@ void ApplySettings(const TSettings& settings) {
   TCppWebBrowser::SetDefaultHomePage(settings.home_page);
   ApplyDownloadFolder(settings.download_folder);
   SetKeepHistory(settings.keep_history);
+  SetDeveloperTools(settings.developer_tools);
 }
 
 void ApplyDownloadFolder(const std::string& folder) { SetDownloadFolder(folder); }

@@ -1,11 +1,14 @@
 #include "window/features.h"
 
+#include "browser/inspector.h"
 #include "browser/page_hooks.h"
 #include "browser/web_context.h"
 #include "downloads/gate.h"
 #include "downloads/routing.h"
 #include "history/clear_data.h"
 #include "logins/watch.h"
+#include "page_info/security.h"
+#include "page_info/trail_watch.h"
 #include "window/page_menu.h"
 #include "window/window_session.h"
 
@@ -17,9 +20,13 @@ void AttachFeatures() {
   AddViewHook([](WebKitWebView* view, Gtk::Box& browser) {
     WatchResponses(view);
     WatchLogins(view, &browser);
+    WatchTrail(view);
+    WatchSecurity(view);
+    AllowInspecting(view);
   });
   // The user's own load may be a download.
   AddUserLoadHook(AllowNextDownload);
+  AddUserLoadHook(NoteUserLoad);
   WhenHistoryCleared(&TWindowSession::ForgetBackForwardLists);
   AttachPageMenu();
 }

@@ -6,6 +6,7 @@
 
 #include "browser/page_hooks.h"
 #include "window/form_html.h"
+#include "window/page_tools.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ using MenuPart = void (*)(TFormHTML&, WebKitContextMenu*, WebKitHitTestResult*);
 
 const std::vector<MenuPart>& Parts() {
   // Each feature's items, in the order they appear.
-  static const std::vector<MenuPart> parts = {};
+  static const std::vector<MenuPart> parts = {PageInfoMenuPart, InspectMenuPart};
   return parts;
 }
 

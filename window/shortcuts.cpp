@@ -7,6 +7,7 @@
 #include "logins/saved_logins_window.h"
 #include "window/form_html.h"
 #include "window/kept_data_commands.h"
+#include "window/page_tools.h"
 
 namespace {
 
@@ -95,6 +96,11 @@ constexpr Shortcut kShortcuts[] = {
     {GDK_KEY_h, kCtrl, ShowHistory},
     {GDK_KEY_Delete, kCtrl | kShift, AskToClearData},
     {GDK_KEY_KP_Delete, kCtrl | kShift, AskToClearData},
+    {GDK_KEY_i, kCtrl, ShowPageInformation},
+    {GDK_KEY_s, kCtrl, SavePage},
+    {GDK_KEY_s, kCtrl | kShift, SavePicture},
+    {GDK_KEY_F12, 0, InspectPage, CanInspect},
+    {GDK_KEY_i, kCtrl | kShift, InspectPage, CanInspect},
 };
 
 struct MouseButton {
