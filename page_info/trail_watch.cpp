@@ -74,6 +74,18 @@ void SentRequest(WebKitWebResource*, WebKitURIRequest* request, WebKitURIRespons
   watch->changed.emit();
 }
 
+// Seen on the document itself: the view's notice of a failure may be taken
+// by the component as one of an older load.
+void Failed(WebKitWebResource*, GError* error, Watch* watch) {
+  if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) return;
+  if (g_error_matches(error, WEBKIT_POLICY_ERROR,
+                      WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE)) {
+    return;  // became a download, or another load took over
+  }
+  watch->trail.Fail(error->message);
+  watch->changed.emit();
+}
+
 void ResourceStarted(WebKitWebView* view, WebKitWebResource* resource, WebKitURIRequest* request,
                      Watch* watch) {
   if (resource != webkit_web_view_get_main_resource(view)) return;
@@ -86,12 +98,17 @@ void ResourceStarted(WebKitWebView* view, WebKitWebResource* resource, WebKitURI
   watch->user_asked = false;
   watch->client_redirect.clear();
   g_signal_connect(resource, "sent-request", G_CALLBACK(SentRequest), watch);
+  g_signal_connect(resource, "failed", G_CALLBACK(Failed), watch);
   watch->changed.emit();
 }
 
-bool HasRefreshHeader(WebKitWebView* view) {
+WebKitURIResponse* MainResponse(WebKitWebView* view) {
   WebKitWebResource* main = webkit_web_view_get_main_resource(view);
-  WebKitURIResponse* response = main != nullptr ? webkit_web_resource_get_response(main) : nullptr;
+  return main != nullptr ? webkit_web_resource_get_response(main) : nullptr;
+}
+
+bool HasRefreshHeader(WebKitWebView* view) {
+  WebKitURIResponse* response = MainResponse(view);
   SoupMessageHeaders* headers =
       response != nullptr ? webkit_uri_response_get_http_headers(response) : nullptr;
   return headers != nullptr && soup_message_headers_get_one(headers, "Refresh") != nullptr;
@@ -103,18 +120,15 @@ void LoadChanged(WebKitWebView* view, WebKitLoadEvent event, Watch* watch) {
   watch->page_shown = true;
   watch->meta_refresh = false;
   watch->header_refresh = HasRefreshHeader(view);
-  watch->changed.emit();
-}
-
-gboolean LoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error, Watch* watch) {
-  if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) return FALSE;
-  if (g_error_matches(error, WEBKIT_POLICY_ERROR,
-                      WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE)) {
-    return FALSE;  // became a download, or another load took over
+  // The engine stops following a chain too long (or a loop) and shows the
+  // last redirect itself.
+  WebKitURIResponse* response = MainResponse(view);
+  const guint status = response != nullptr ? webkit_uri_response_get_status_code(response) : 0;
+  if (status >= 300 && status < 400) {
+    watch->trail.Fail("転送が続くため、エンジンがここで止めました（" + std::to_string(status) +
+                      "）");
   }
-  watch->trail.Fail(error->message);
   watch->changed.emit();
-  return FALSE;
 }
 
 // A move within the page (a fragment, history.pushState) commits no load.
@@ -153,7 +167,6 @@ void WatchTrail(WebKitWebView* view) {
   g_signal_connect(view, "decide-policy", G_CALLBACK(DecidePolicy), watch);
   g_signal_connect(view, "resource-load-started", G_CALLBACK(ResourceStarted), watch);
   g_signal_connect(view, "load-changed", G_CALLBACK(LoadChanged), watch);
-  g_signal_connect(view, "load-failed", G_CALLBACK(LoadFailed), watch);
   g_signal_connect(view, "notify::uri", G_CALLBACK(UriChanged), watch);
   WatchMetaRefresh(view, watch);
 }
