@@ -14,9 +14,11 @@
 #include "page_info/site_cookies.h"
 #include "page_info/trail.h"
 #include "page_info/trail_watch.h"
-#include "tests/support/key_input.h"  // last: the X headers define None and more
 #include "tests/support/navigation_support.h"
 #include "tests/support/widget_search.h"
+
+// Last: the X headers define None and more.
+#include "tests/support/key_input.h"
 
 namespace {
 
