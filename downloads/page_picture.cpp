@@ -82,7 +82,8 @@ void Measured(GObject* view, GAsyncResult* result, gpointer data) {
   if (value != nullptr) g_object_unref(value);
   const double scale = Scale(taking->view);
   if (height * scale > kMaxPictureHeight) CutPage(*taking, std::floor(kMaxPictureHeight / scale));
-  webkit_web_view_get_snapshot(taking->view, WEBKIT_SNAPSHOT_REGION_FULL_DOCUMENT,
+  WebKitWebView* page = taking->view;
+  webkit_web_view_get_snapshot(page, WEBKIT_SNAPSHOT_REGION_FULL_DOCUMENT,
                                WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr, Taken, taking.release());
 }
 
