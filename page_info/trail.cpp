@@ -14,6 +14,14 @@ void TPageTrail::Add(const std::string& how, const std::string& address) {
   Push({how, address});
 }
 
+void TPageTrail::Relabel(const std::string& address, const std::string& how) {
+  for (auto hop = hops_.rbegin(); hop != hops_.rend(); ++hop) {
+    if (hop->address != address) continue;
+    hop->how = how;
+    return;
+  }
+}
+
 void TPageTrail::Push(Hop hop) {
   hops_.push_back(std::move(hop));
   if (hops_.size() <= kKeptHops) return;

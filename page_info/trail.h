@@ -25,6 +25,8 @@ class TPageTrail {
   void Start(const std::string& address);
   // The engine went on to `address`, sent there `how`.
   void Add(const std::string& how, const std::string& address);
+  // The newest hop to `address` was sent on `how` after all.
+  void Relabel(const std::string& address, const std::string& how);
   // The load ended without a page: `reason`, for the user.
   void Fail(const std::string& reason) { failure_ = reason; }
 

@@ -2,6 +2,7 @@
 
 #include <webkit2/webkit2.h>
 
+#include <memory>
 #include <string>
 
 #include "page_info/trail.h"
@@ -10,27 +11,18 @@ namespace {
 
 constexpr char kKey[] = "tavorin-trail";
 constexpr char kWorld[] = "tavorin-trail";
-constexpr char kChannel[] = "tavorinTrail";
 
-// Says that the page asks to be refreshed into another: the refresh itself
-// comes only after the page has loaded, so this arrives first.
-constexpr char kMetaScript[] =
-    "if (document.querySelector('meta[http-equiv=\"refresh\" i]'))"
-    " window.webkit.messageHandlers.tavorinTrail.postMessage(1);";
+// Asked of the page still shown when it sends itself on: a refresh it
+// declared, or a script of its own.
+constexpr char kMetaProbe[] = "!!document.querySelector('meta[http-equiv=\"refresh\" i]')";
 
 struct Watch {
-  ~Watch() {
-    if (content == nullptr) return;
-    g_signal_handlers_disconnect_by_data(content, this);
-    g_object_remove_weak_pointer(G_OBJECT(content), reinterpret_cast<gpointer*>(&content));
-  }
-  WebKitUserContentManager* content = nullptr;  // not ours; it may go first
   TPageTrail trail;
   sigc::signal<void()> changed;
-  bool user_asked = true;     // the view's first load is asked for by somebody
-  bool provisional = false;   // a load on its way, not committed
-  bool page_shown = false;    // a page committed in the view
-  bool meta_refresh = false;  // the page shown asks for a refresh
+  bool user_asked = true;    // the view's first load is asked for by somebody
+  bool provisional = false;  // a load on its way, not committed
+  bool page_shown = false;   // a page committed in the view
+  std::string meta_refresh;  // a load that a page's <meta> asked for
   bool header_refresh = false;
   std::string client_redirect;  // a load the page started by itself
 };
@@ -44,16 +36,38 @@ std::string UriOf(WebKitURIRequest* request) {
   return uri != nullptr ? uri : "";
 }
 
-const char* HowPageSentOn(const Watch& watch) {
-  if (watch.meta_refresh) return TPageTrail::kMetaRefresh;
+const char* HowPageSentOn(const Watch& watch, const std::string& uri) {
+  if (watch.meta_refresh == uri) return TPageTrail::kMetaRefresh;
   if (watch.header_refresh) return TPageTrail::kRefreshHeader;
   return TPageTrail::kScript;
 }
 
+// The answer may come before the load starts or after: either way the hop
+// to `uri` ends up named for the refresh.
+void MetaProbed(GObject* view, GAsyncResult* result, gpointer data) {
+  std::unique_ptr<std::string> uri(static_cast<std::string*>(data));
+  JSCValue* value =
+      webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr);
+  const bool meta = value != nullptr && jsc_value_to_boolean(value);
+  if (value != nullptr) g_object_unref(value);
+  Watch* watch = WatchOf(WEBKIT_WEB_VIEW(view));
+  if (!meta || watch == nullptr) return;
+  watch->meta_refresh = *uri;
+  if (watch->trail.Hops().empty() || watch->trail.Hops().back().address != *uri) return;
+  watch->trail.Relabel(*uri, TPageTrail::kMetaRefresh);
+  watch->changed.emit();
+}
+
+// Asked only when a page sends itself on: nothing is added to other loads.
+void ProbeMetaRefresh(WebKitWebView* view, const std::string& uri) {
+  webkit_web_view_evaluate_javascript(view, kMetaProbe, -1, kWorld, nullptr, nullptr, MetaProbed,
+                                      new std::string(uri));
+}
+
 // Which of the top frame's loads a page made by itself, before it starts:
 // neither the user's request nor a click, nor a step in the history.
-gboolean DecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
-                      Watch* watch) {
+gboolean DecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
+                      WebKitPolicyDecisionType type, Watch* watch) {
   if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) return FALSE;
   WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
       WEBKIT_NAVIGATION_POLICY_DECISION(decision));
@@ -63,6 +77,7 @@ gboolean DecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPoli
       !webkit_navigation_action_is_redirect(action);
   if (by_page && !watch->user_asked && watch->page_shown) {
     watch->client_redirect = UriOf(webkit_navigation_action_get_request(action));
+    if (!watch->header_refresh) ProbeMetaRefresh(view, watch->client_redirect);
   }
   return FALSE;
 }
@@ -89,9 +104,11 @@ void Failed(WebKitWebResource*, GError* error, Watch* watch) {
 void ResourceStarted(WebKitWebView* view, WebKitWebResource* resource, WebKitURIRequest* request,
                      Watch* watch) {
   if (resource != webkit_web_view_get_main_resource(view)) return;
+  // The engine's page telling of the failure is not a step of the way.
+  if (!watch->user_asked && !watch->trail.Failure().empty()) return;
   const std::string uri = UriOf(request);
   if (!watch->user_asked && watch->client_redirect == uri) {
-    watch->trail.Add(HowPageSentOn(*watch), uri);
+    watch->trail.Add(HowPageSentOn(*watch, uri), uri);
   } else {
     watch->trail.Start(uri);
   }
@@ -118,7 +135,7 @@ void LoadChanged(WebKitWebView* view, WebKitLoadEvent event, Watch* watch) {
   watch->provisional = event == WEBKIT_LOAD_STARTED || event == WEBKIT_LOAD_REDIRECTED;
   if (event != WEBKIT_LOAD_COMMITTED) return;
   watch->page_shown = true;
-  watch->meta_refresh = false;
+  watch->meta_refresh.clear();
   watch->header_refresh = HasRefreshHeader(view);
   // The engine stops following a chain too long (or a loop) and shows the
   // last redirect itself.
@@ -140,22 +157,6 @@ void UriChanged(WebKitWebView* view, GParamSpec*, Watch* watch) {
   watch->changed.emit();
 }
 
-void MetaRefresh(WebKitUserContentManager*, JSCValue*, Watch* watch) { watch->meta_refresh = true; }
-
-void WatchMetaRefresh(WebKitWebView* view, Watch* watch) {
-  WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(view);
-  watch->content = content;
-  g_object_add_weak_pointer(G_OBJECT(content), reinterpret_cast<gpointer*>(&watch->content));
-  webkit_user_content_manager_register_script_message_handler_in_world(content, kChannel, kWorld);
-  g_signal_connect(content, (std::string("script-message-received::") + kChannel).c_str(),
-                   G_CALLBACK(MetaRefresh), watch);
-  WebKitUserScript* script = webkit_user_script_new_for_world(
-      kMetaScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END,
-      kWorld, nullptr, nullptr);
-  webkit_user_content_manager_add_script(content, script);
-  webkit_user_script_unref(script);
-}
-
 void Forget(gpointer data) { delete static_cast<Watch*>(data); }
 
 }  // namespace
@@ -168,7 +169,6 @@ void WatchTrail(WebKitWebView* view) {
   g_signal_connect(view, "resource-load-started", G_CALLBACK(ResourceStarted), watch);
   g_signal_connect(view, "load-changed", G_CALLBACK(LoadChanged), watch);
   g_signal_connect(view, "notify::uri", G_CALLBACK(UriChanged), watch);
-  WatchMetaRefresh(view, watch);
 }
 
 void NoteUserLoad(WebKitWebView* view) {

@@ -131,6 +131,9 @@ TEST_F(PageInfoTest, ALoopOrAThousandHopsShowWhatTheEngineFollowedWithoutHanging
       EXPECT_EQ(trail->Hops()[i].how, "302");
       EXPECT_EQ(trail->Hops()[i].address, server_.Url(base + std::to_string(i % chain.hops)));
     }
+    EXPECT_TRUE(RunUntil([&] { return !webkit_web_view_is_loading(View()); }));
+    EXPECT_NE(webkit_web_view_get_uri(View()), server_.Url("/home.html"))
+        << "the failure is shown, not the page before";
     TPageInfoWindow& window = TPageInfoWindow::Show(*form_, View());
     EXPECT_NE(window.TrailText().find("失敗\t"), std::string::npos) << window.TrailText();
   }
