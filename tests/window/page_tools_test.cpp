@@ -137,8 +137,8 @@ TEST_F(PageToolsTest, TypingInTheInspectorsConsoleRunsWhatWasTyped) {
     auto* inspector = GTK_WIDGET(webkit_web_inspector_get_web_view(Inspector()));
     GtkWidget* top = inspector != nullptr ? gtk_widget_get_toplevel(inspector) : nullptr;
     window = top != nullptr && GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : nullptr;
-    return window != nullptr;
-  }));
+    return window != nullptr && window != form_->gobj();
+  })) << "a window of its own";
   auto* inspector = GTK_WIDGET(webkit_web_inspector_get_web_view(Inspector()));
   ASSERT_TRUE(testsupport::FocusWindow(window));
   RunFor(4000);  // its pages load
