@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "browser/permission_request.h"
+#include "downloads/gate.h"
 #include "page_info/page_info_window.h"
 #include "page_info/security.h"
 #include "page_info/site_cookies.h"
@@ -38,6 +39,18 @@ class PageInfoTest : public FormTest {
     testsupport::TypeKey(GDK_KEY_i, GDK_KEY_Control_L);
     RunUntil([] { return testsupport::ShownWindow<TPageInfoWindow>() != nullptr; });
     return testsupport::ShownWindow<TPageInfoWindow>();
+  }
+  // Answers "許可" in the permission strip once it asks.
+  void AllowWhenAsked() {
+    Gtk::Button* allow = nullptr;
+    ASSERT_TRUE(RunUntil([&] {
+      allow = testsupport::FindWidget<Gtk::Button>(*form_->CppWebBrowser1, [](Gtk::Button& b) {
+        return b.get_name() == "PermissionAllow" && b.get_is_drawable();
+      });
+      return allow != nullptr;
+    }));
+    allow->clicked();
+    RunFor(300);
   }
   void AddRedirect(const std::string& from, int status, const std::string& to) {
     TestHttpServer::Page page;
@@ -182,16 +195,20 @@ TEST_F(PageInfoTest, CookiesAndAnswersOfTheSiteCanEachBeTakenBack) {
       "onclick=\"Notification.requestPermission().then(r => document.title = r)\">n</button>";
   page.headers = {{"Set-Cookie", "plain=1; Path=/; Max-Age=3600"},
                   {"Set-Cookie", "hidden=2; Path=/; HttpOnly"}};
+  // Two files the page downloads on its own: the second one is asked about.
+  page.body += "<iframe src='/a.csv'></iframe><iframe src='/b.csv'></iframe>";
   server_.Add("/cookies", page);
+  for (const char* name : {"a.csv", "b.csv"}) {
+    TestHttpServer::Page file;
+    file.body = name;
+    file.type = "text/csv";
+    file.headers = {{"Content-Disposition", std::string("attachment; filename=") + name}};
+    server_.Add(std::string("/") + name, file);
+  }
   Load("/cookies", "/cookies");
+  AllowWhenAsked();
   ASSERT_TRUE(navtest::ClickElement(form_, "notify"));
-  Gtk::Button* allow = nullptr;
-  ASSERT_TRUE(RunUntil([&] {
-    allow = testsupport::FindWidget<Gtk::Button>(
-        *form_->CppWebBrowser1, [](Gtk::Button& b) { return b.get_name() == "PermissionAllow"; });
-    return allow != nullptr && allow->get_visible();
-  }));
-  allow->clicked();
+  AllowWhenAsked();
   ASSERT_TRUE(
       RunUntil([&] { return std::string(webkit_web_view_get_title(View())) == "granted"; }));
 
@@ -228,9 +245,12 @@ TEST_F(PageInfoTest, CookiesAndAnswersOfTheSiteCanEachBeTakenBack) {
   ASSERT_TRUE(RunUntil([&] { return fetched; }));
   EXPECT_EQ(kept.find("hidden"), std::string::npos) << "gone from the engine too";
 
-  EXPECT_EQ(window->PermissionsText(), "通知: 許可\n");
+  EXPECT_EQ(window->PermissionsText(), "通知: 許可\n複数のファイルのダウンロード: 許可\n");
   FindSpoken<Gtk::Button>(*window, "リセット: 通知")->clicked();
-  EXPECT_TRUE(PermissionAnswers(server_.Url("").substr(0, server_.Url("").size() - 1)).empty());
+  FindSpoken<Gtk::Button>(*window, "リセット: 複数のファイルのダウンロード")->clicked();
+  const std::string origin = server_.Url("").substr(0, server_.Url("").size() - 1);
+  EXPECT_TRUE(PermissionAnswers(origin).empty());
+  EXPECT_FALSE(DownloadsAnswer(origin).has_value());
   EXPECT_EQ(window->PermissionsText(), "");
 }
 
