@@ -8,6 +8,7 @@
 #include <fstream>
 #include <optional>
 
+#include "browser/inspector.h"
 #include "browser/user_address.h"
 #include "tests/support/gui_test.h"
 #include "tests/support/http_server.h"
@@ -254,13 +255,16 @@ TEST(SettingsHomePage, LoadsWhenTheWindowOpensAndOnHome) {
   server.AddHtml("/other.html", "<title>other</title>other");
   const std::string root = testsupport::MakePrivateRoot();
   const std::string file = root + "/tavorin.conf";
-  std::ofstream(file) << "[Tavorin]\nhome-page=" << server.Url("/mine.html") << "\n";
+  std::ofstream(file) << "[Tavorin]\nhome-page=" << server.Url("/mine.html")
+                      << "\ndeveloper-tools=false\n";
   std::string problem;
   ApplySettings(ReadSettings(file, problem));
   EXPECT_EQ(problem, "");
+  EXPECT_FALSE(DeveloperTools());
   Application->CreateForm(FormHTML);
   FormHTML->show();
   WebKitWebView* view = FormHTML->CppWebBrowser1->View();
+  EXPECT_FALSE(webkit_settings_get_enable_developer_extras(webkit_web_view_get_settings(view)));
   EXPECT_TRUE(WaitForLoad(view, server.Url("/mine.html")));
   FormHTML->EditURL->set_text(server.Url("/other.html"));
   FormHTML->ButtonOpen->clicked();
@@ -271,6 +275,7 @@ TEST(SettingsHomePage, LoadsWhenTheWindowOpensAndOnHome) {
   Application->DestroyForms();
   FormHTML = nullptr;
   TCppWebBrowser::SetDefaultHomePage("about:blank");
+  SetDeveloperTools(true);
   testsupport::RemoveTree(root);
 }
 
