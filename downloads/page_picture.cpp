@@ -3,6 +3,7 @@
 #include <cairo.h>
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -12,18 +13,27 @@ constexpr char kHeightScript[] =
     "Math.max(document.documentElement.scrollHeight,"
     " document.body ? document.body.scrollHeight : 0)";
 
+// A picture the engine could not make is tried again half as tall, down
+// to this many pixels.
+constexpr int kShortestCut = 4096;
+
 // One picture under way.
 struct Taking {
   WebKitWebView* view;  // a reference of our own
   std::string path;
   PictureDone done;
+  double page_height = 0;               // in the picture's pixels
+  double limit = kMaxPictureHeight;     // the tallest picture asked for
   WebKitUserStyleSheet* cut = nullptr;  // holds the page to the height we can take
+  void Uncut() {
+    if (cut == nullptr) return;
+    webkit_user_content_manager_remove_style_sheet(webkit_web_view_get_user_content_manager(view),
+                                                   cut);
+    webkit_user_style_sheet_unref(cut);
+    cut = nullptr;
+  }
   ~Taking() {
-    if (cut != nullptr) {
-      webkit_user_content_manager_remove_style_sheet(webkit_web_view_get_user_content_manager(view),
-                                                     cut);
-      webkit_user_style_sheet_unref(cut);
-    }
+    Uncut();
     g_object_unref(view);
   }
 };
@@ -46,11 +56,21 @@ void CutPage(Taking& taking, double height) {
                                               taking.cut);
 }
 
+void Shoot(std::unique_ptr<Taking> taking);
+
 void Taken(GObject* view, GAsyncResult* result, gpointer data) {
   std::unique_ptr<Taking> taking(static_cast<Taking*>(data));
   GError* error = nullptr;
   cairo_surface_t* surface =
       webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(view), result, &error);
+  // The engine's own limit is lower when memory is short: a shorter cut.
+  const double tried = std::min(taking->page_height, taking->limit);
+  if (surface == nullptr && tried / 2 >= kShortestCut) {
+    g_error_free(error);
+    taking->limit = std::floor(tried / 2);
+    Shoot(std::move(taking));
+    return;
+  }
   if (surface == nullptr) {
     const std::string reason = error->message;
     g_error_free(error);
@@ -80,8 +100,14 @@ void Measured(GObject* view, GAsyncResult* result, gpointer data) {
   const double height =
       value != nullptr && jsc_value_is_number(value) ? jsc_value_to_double(value) : 0;
   if (value != nullptr) g_object_unref(value);
+  taking->page_height = height * Scale(taking->view);
+  Shoot(std::move(taking));
+}
+
+void Shoot(std::unique_ptr<Taking> taking) {
+  taking->Uncut();
   const double scale = Scale(taking->view);
-  if (height * scale > kMaxPictureHeight) CutPage(*taking, std::floor(kMaxPictureHeight / scale));
+  if (taking->page_height > taking->limit) CutPage(*taking, std::floor(taking->limit / scale));
   WebKitWebView* page = taking->view;
   webkit_web_view_get_snapshot(page, WEBKIT_SNAPSHOT_REGION_FULL_DOCUMENT,
                                WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr, Taken, taking.release());

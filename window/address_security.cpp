@@ -40,6 +40,11 @@ void Show(WebKitWebView* view) {
   if (form == nullptr || form->CppWebBrowser1->View() != view) return;
   Gtk::Entry& box = *form->EditURL;
   const Security security = SecurityOf(view);
+  // A page moving within itself many times must not redraw the mark each time.
+  constexpr char kShown[] = "tavorin-security-shown";
+  const auto shown = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(box.gobj()), kShown));
+  if (shown == static_cast<int>(security) + 1) return;
+  g_object_set_data(G_OBJECT(box.gobj()), kShown, GINT_TO_POINTER(static_cast<int>(security) + 1));
   for (const Mark& mark : kMarks) {
     if (mark.security != security) continue;
     box.set_icon_from_icon_name(mark.icon, Gtk::ENTRY_ICON_PRIMARY);
