@@ -166,6 +166,8 @@ struct TCppWebBrowser::Signals {
       self->guard_->Taken();  // the page took the request up
       self->loading_uri_ = AddressOf(view);
     }
+    // A chain the engine gives up on fails at the address it was sent to.
+    if (event == WEBKIT_LOAD_REDIRECTED) self->loading_uri_ = AddressOf(view);
     if (event == WEBKIT_LOAD_FINISHED) self->RaiseProgress(-1);
     if (event != WEBKIT_LOAD_COMMITTED) return;
     self->dialogs_->NewPage();

@@ -83,3 +83,16 @@ void WatchPermissions(WebKitWebView* view, Gtk::Box* browser) {
   g_signal_connect(view, "query-permission-state", G_CALLBACK(QueryState), browser);
   g_signal_connect(view, "load-changed", G_CALLBACK(LoadChanged), browser);
 }
+
+std::vector<std::pair<std::string, bool>> PermissionAnswers(const std::string& origin) {
+  std::vector<std::pair<std::string, bool>> answers;
+  for (const Kind* kind : {&kLocation, &kNotifications}) {
+    const auto known = Answers().find(origin + " " + kind->name);
+    if (known != Answers().end()) answers.emplace_back(kind->name, known->second);
+  }
+  return answers;
+}
+
+void ForgetPermissionAnswer(const std::string& origin, const std::string& kind) {
+  Answers().erase(origin + " " + kind);
+}

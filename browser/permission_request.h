@@ -5,7 +5,17 @@
 
 #include <gtkmm/box.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 typedef struct _WebKitWebView WebKitWebView;
 
 // Asks in a strip over the page in `browser`, the box that holds `view`.
 void WatchPermissions(WebKitWebView* view, Gtk::Box* browser);
+
+// The answers kept for the site `origin`: each kind asked about ("geolocation",
+// "notifications") and whether it was allowed.
+std::vector<std::pair<std::string, bool>> PermissionAnswers(const std::string& origin);
+// The site is asked about `kind` again next time.
+void ForgetPermissionAnswer(const std::string& origin, const std::string& kind);

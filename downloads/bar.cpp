@@ -66,11 +66,17 @@ void TDownloadBar::Add(WebKitDownload* download, const std::optional<std::string
     g_object_unref(retry->first);
     retries_.erase(retry);
   }
-  auto* row = Gtk::manage(new TDownloadRow(added, Actions()));
+  Show(std::move(owned));
+  if (suggested) added.Decide(*suggested);
+}
+
+void TDownloadBar::AddSaved(std::unique_ptr<TDownload> saved) { Show(std::move(saved)); }
+
+void TDownloadBar::Show(std::unique_ptr<TDownload> download) {
+  auto* row = Gtk::manage(new TDownloadRow(*download, Actions()));
   pack_start(*row, false, false);
   row->show_all();
-  entries_.push_back({std::move(owned), row});
-  if (suggested) added.Decide(*suggested);
+  entries_.push_back({std::move(download), row});
   Layout();
   if (list_->get_visible()) SyncSoon();
 }

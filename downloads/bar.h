@@ -37,6 +37,8 @@ class TDownloadBar : public Gtk::Box {
   // Shows `download`. `suggested` is the name the engine gave while it was
   // held back: it is saved now.
   void Add(WebKitDownload* download, const std::optional<std::string>& suggested = std::nullopt);
+  // Shows a file the program wrote itself, or failed to: see TDownload::Saved.
+  void AddSaved(std::unique_ptr<TDownload> saved);
   // Whether `download` is one the user asked to be tried again here.
   bool Retried(WebKitDownload* download) const { return retries_.contains(download); }
   // Removes the rows of ended downloads; the strip goes with the last row.
@@ -55,6 +57,7 @@ class TDownloadBar : public Gtk::Box {
     bool removed = false;
   };
   TDownloadRow::Actions Actions();
+  void Show(std::unique_ptr<TDownload> download);
   void Remove(TDownload* download);
   void Retry(TDownload* download);
   void OpenList();

@@ -1,5 +1,6 @@
 #include "downloads/download.h"
 
+#include <glib/gstdio.h>
 #include <webkit2/webkit2.h>
 
 #include <utility>
@@ -59,7 +60,31 @@ TDownload::TDownload(WebKitDownload* download)
   g_signal_connect(download_, "finished", G_CALLBACK(Signals::Finished), this);
 }
 
+std::unique_ptr<TDownload> TDownload::Saved(const std::string& path, std::string note) {
+  std::unique_ptr<TDownload> saved(new TDownload());
+  saved->path_ = path;
+  gchar* base = g_path_get_basename(path.c_str());
+  saved->name_ = base;
+  g_free(base);
+  saved->named_ = true;
+  saved->note_ = std::move(note);
+  GStatBuf info;
+  if (g_stat(path.c_str(), &info) == 0) saved->size_ = info.st_size;
+  saved->state_ = State::kDone;
+  return saved;
+}
+
+std::unique_ptr<TDownload> TDownload::NotSaved(std::string name, std::string failure) {
+  std::unique_ptr<TDownload> failed(new TDownload());
+  failed->name_ = std::move(name);
+  failed->named_ = true;
+  failed->failure_ = std::move(failure);
+  failed->state_ = State::kFailed;
+  return failed;
+}
+
 TDownload::~TDownload() {
+  if (download_ == nullptr) return;
   g_signal_handlers_disconnect_by_data(download_, this);
   if (state_ == State::kActive) webkit_download_cancel(download_);
   file_.Discard();
@@ -67,19 +92,25 @@ TDownload::~TDownload() {
 }
 
 void TDownload::Cancel() {
-  if (state_ == State::kActive) webkit_download_cancel(download_);
+  if (state_ == State::kActive && download_ != nullptr) webkit_download_cancel(download_);
 }
 
 std::string TDownload::Address() const {
+  if (download_ == nullptr) return "";
   const gchar* uri = webkit_uri_request_get_uri(webkit_download_get_request(download_));
   return uri != nullptr ? uri : "";
 }
 
-WebKitWebView* TDownload::View() const { return webkit_download_get_web_view(download_); }
+WebKitWebView* TDownload::View() const {
+  return download_ != nullptr ? webkit_download_get_web_view(download_) : nullptr;
+}
 
-guint64 TDownload::Received() const { return webkit_download_get_received_data_length(download_); }
+guint64 TDownload::Received() const {
+  return download_ != nullptr ? webkit_download_get_received_data_length(download_) : size_;
+}
 
 guint64 TDownload::Total() const {
+  if (download_ == nullptr) return size_;
   WebKitURIResponse* response = webkit_download_get_response(download_);
   const guint64 length = response != nullptr ? webkit_uri_response_get_content_length(response) : 0;
   return length < G_MAXINT64 ? length : 0;  // an unknown length comes as -1

@@ -6,6 +6,7 @@
 #include <glib.h>
 #include <sigc++/signal.h>
 
+#include <memory>
 #include <string>
 
 #include "downloads/file.h"
@@ -18,6 +19,10 @@ class TDownload {
   enum class State { kActive, kDone, kFailed, kCancelled };
 
   explicit TDownload(WebKitDownload* download);
+  // A file the program wrote itself (a page saved), done at `path`, or failed
+  // with `failure` for `name`. `note` says more of a file done.
+  static std::unique_ptr<TDownload> Saved(const std::string& path, std::string note = {});
+  static std::unique_ptr<TDownload> NotSaved(std::string name, std::string failure);
   // A download still running is cancelled.
   ~TDownload();
   TDownload(const TDownload&) = delete;
@@ -46,16 +51,23 @@ class TDownload {
   guint64 Total() const;
   // Why it failed, for the user.
   const std::string& Failure() const { return failure_; }
+  // More on a file done; empty for most.
+  const std::string& Note() const { return note_; }
+  // Whether the engine downloads it: it can be tried again.
+  bool FromEngine() const { return download_ != nullptr; }
 
  private:
   struct Signals;
+  TDownload() = default;
   bool DecideDestination(const std::string& suggested);
   bool CutShort() const;
   void Fail(std::string reason);
   void Finish();
   void End(State state);
 
-  WebKitDownload* download_;
+  WebKitDownload* download_ = nullptr;  // none for a file of our own
+  guint64 size_ = 0;                    // of a file of our own
+  std::string note_;
   sigc::signal<void()> changed_;
   DownloadFile file_;
   State state_ = State::kActive;

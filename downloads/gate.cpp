@@ -135,3 +135,11 @@ void ShowOrHold(WebKitDownload* download, Gtk::Box& browser, WebKitWebView* view
     webkit_download_cancel(download);
   }
 }
+
+std::optional<bool> DownloadsAnswer(const std::string& origin) {
+  const auto known = Answers().find(origin);
+  if (known == Answers().end()) return std::nullopt;
+  return known->second;
+}
+
+void ForgetDownloadsAnswer(const std::string& origin) { Answers().erase(origin); }

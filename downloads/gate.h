@@ -8,6 +8,9 @@
 
 #include <gtkmm/box.h>
 
+#include <optional>
+#include <string>
+
 typedef struct _WebKitDownload WebKitDownload;
 typedef struct _WebKitWebView WebKitWebView;
 
@@ -18,3 +21,8 @@ void AllowNextDownload(WebKitWebView* view);
 // Shows `download` in the strip of `browser`, whose page is in `view`, or
 // holds it until the user allows it there.
 void ShowOrHold(WebKitDownload* download, Gtk::Box& browser, WebKitWebView* view);
+
+// The answer kept for further downloads from the site `origin`, if any.
+std::optional<bool> DownloadsAnswer(const std::string& origin);
+// The site is asked again next time.
+void ForgetDownloadsAnswer(const std::string& origin);

@@ -34,7 +34,8 @@ std::string Status(const TDownload& download) {
     case TDownload::State::kActive:
       return "ダウンロード中 " + Progress(download);
     case TDownload::State::kDone:
-      return "完了しました（" + Size(download.Received()) + "）";
+      return "完了しました（" + Size(download.Received()) + "）" +
+             (download.Note().empty() ? "" : " " + download.Note());
     case TDownload::State::kCancelled:
       return "キャンセルしました";
     case TDownload::State::kFailed:
@@ -100,13 +101,14 @@ void TDownloadRow::Update() {
   cancel_.set_visible(state == TDownload::State::kActive);
   open_.set_visible(state == TDownload::State::kDone);
   folder_.set_visible(state == TDownload::State::kDone);
-  retry_.set_visible(state == TDownload::State::kFailed);
+  retry_.set_visible(state == TDownload::State::kFailed && download_.FromEngine());
   close_.set_visible(state != TDownload::State::kActive);
   if (state == announced_) return;
   announced_ = state;  // the end is read out, not every step of progress
   SetStripText(*this, download_.Name() + ": " + status_.get_text());
   if (!cancel_.has_focus()) return;
-  const bool done = state == TDownload::State::kDone, failed = state == TDownload::State::kFailed;
+  const bool done = state == TDownload::State::kDone;
+  const bool failed = state == TDownload::State::kFailed && download_.FromEngine();
   (done ? open_ : failed ? retry_ : close_).grab_focus();
 }
 

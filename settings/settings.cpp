@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "browser/cpp_web_browser.h"
+#include "browser/inspector.h"
 #include "browser/user_address.h"
 #include "downloads/folder.h"
 #include "history/history.h"
@@ -290,6 +291,7 @@ void ApplySettings(const TSettings& settings) {
   ApplyDownloadFolder(settings.download_folder);
   SetKeepHistory(settings.keep_history);
   SetSearchEngine(settings.search_engine);
+  SetDeveloperTools(settings.developer_tools);
 }
 
 void ApplyDownloadFolder(const std::string& folder) { SetDownloadFolder(folder); }

@@ -1,5 +1,6 @@
 #include "window/features.h"
 
+#include "browser/inspector.h"
 #include "browser/page_hooks.h"
 #include "browser/site_zoom.h"
 #include "browser/web_context.h"
@@ -9,6 +10,8 @@
 #include "history/clear_data.h"
 #include "logins/watch.h"
 #include "private/authentication.h"
+#include "page_info/security.h"
+#include "page_info/trail_watch.h"
 #include "window/page_menu.h"
 #include "window/settings_command.h"
 #include "window/window_session.h"
@@ -23,9 +26,13 @@ void AttachFeatures() {
     WatchLogins(view, &browser);
     WatchPageEncoding(view);
     KeepAuthenticationInMemory(view);
+    WatchTrail(view);
+    WatchSecurity(view);
+    AllowInspecting(view);
   });
   // The user's own load may be a download.
   AddUserLoadHook(AllowNextDownload);
+  AddUserLoadHook(NoteUserLoad);
   WhenHistoryCleared(&TWindowSession::ForgetBackForwardLists);
   // The sites a zoom is kept for tell which were visited.
   WhenHistoryCleared([] { ForgetSiteZooms(); });

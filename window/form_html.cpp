@@ -5,6 +5,7 @@
 
 #include "history/history.h"
 #include "keys/sndkey32.h"
+#include "window/address_security.h"
 #include "window/features.h"
 #include "window/private_window.h"
 #include "window/shortcuts.h"
@@ -185,6 +186,7 @@ TFormHTML::TFormHTML(TApplication* Owner, std::string StartAddress, std::string 
   column->show_all();
   ButtonGoHome->grab_focus();
   BindShortcuts(*this);
+  ShowSecurityInAddressBox(*this);
   TWindowSession::Watch(*this);
 
   Owner->SetOnMessage(&TFormHTML::ApplicationMessage);

@@ -7,6 +7,7 @@
 #include "browser/page_hooks.h"
 #include "window/encoding_menu.h"
 #include "window/form_html.h"
+#include "window/page_tools.h"
 #include "window/settings_command.h"
 
 namespace {
@@ -17,7 +18,9 @@ using MenuPart = void (*)(TFormHTML&, WebKitContextMenu*, WebKitHitTestResult*);
 const std::vector<MenuPart>& Parts() {
   // Each feature's items, in the order they appear.
   static const std::vector<MenuPart> parts = {
+      PageInfoMenuPart,
       AddEncodingMenu,
+      InspectMenuPart,
       AddSettingsItem,
   };
   return parts;

@@ -9,6 +9,7 @@
 #include "window/kept_data_commands.h"
 #include "window/settings_command.h"
 #include "window/private_window.h"
+#include "window/page_tools.h"
 
 namespace {
 
@@ -99,6 +100,11 @@ constexpr Shortcut kShortcuts[] = {
     {GDK_KEY_KP_Delete, kCtrl | kShift, AskToClearData},
     {GDK_KEY_comma, kCtrl, ShowSettings},
     {GDK_KEY_n, kCtrl | kShift, OpenPrivateWindow},
+    {GDK_KEY_i, kCtrl, ShowPageInformation},
+    {GDK_KEY_s, kCtrl, SavePage},
+    {GDK_KEY_s, kCtrl | kShift, SavePicture},
+    {GDK_KEY_F12, 0, InspectPage, CanInspect},
+    {GDK_KEY_i, kCtrl | kShift, InspectPage, CanInspect},
 };
 
 struct MouseButton {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <optional>
 
+#include "browser/inspector.h"
 #include "browser/user_address.h"
 #include "search/search_engine.h"
 #include "tests/support/gui_test.h"
@@ -257,13 +258,16 @@ TEST(SettingsApplied, HomePageLoadsAndWordsGoToTheSearchSite) {
   const std::string root = testsupport::MakePrivateRoot();
   const std::string file = root + "/tavorin.conf";
   std::ofstream(file) << "[Tavorin]\nhome-page=" << server.Url("/mine.html")
-                      << "\nsearch-engine=" << server.Url("/find?s=%s&ie=UTF-8") << "\n";
+                      << "\nsearch-engine=" << server.Url("/find?s=%s&ie=UTF-8")
+                      << "\ndeveloper-tools=false\n";
   std::string problem;
   ApplySettings(ReadSettings(file, problem));
   EXPECT_EQ(problem, "");
+  EXPECT_FALSE(DeveloperTools());
   Application->CreateForm(FormHTML);
   FormHTML->show();
   WebKitWebView* view = FormHTML->CppWebBrowser1->View();
+  EXPECT_FALSE(webkit_settings_get_enable_developer_extras(webkit_web_view_get_settings(view)));
   EXPECT_TRUE(WaitForLoad(view, server.Url("/mine.html")));
   FormHTML->EditURL->set_text(server.Url("/other.html"));
   FormHTML->ButtonOpen->clicked();
@@ -279,6 +283,7 @@ TEST(SettingsApplied, HomePageLoadsAndWordsGoToTheSearchSite) {
   Application->DestroyForms();
   FormHTML = nullptr;
   TCppWebBrowser::SetDefaultHomePage("about:blank");
+  SetDeveloperTools(true);
   testsupport::RemoveTree(root);
 }
 
