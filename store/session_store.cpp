@@ -5,6 +5,8 @@
 #include <memory>
 #include <utility>
 
+#include "store/session_form_data.h"
+
 namespace {
 
 constexpr char kRun[] = "Run";
@@ -23,6 +25,8 @@ std::string Take(gchar* text) {
 
 void PutWindow(GKeyFile* file, const std::string& group, const TSavedWindow& w) {
   const char* g = group.c_str();
+  // A form's data never reaches the disk; a list it cannot be taken from is left out.
+  const std::string state = StateWithoutFormData(w.state).value_or("");
   g_key_file_set_integer(file, g, "left", w.left);
   g_key_file_set_integer(file, g, "top", w.top);
   g_key_file_set_integer(file, g, "width", w.width);
@@ -31,8 +35,7 @@ void PutWindow(GKeyFile* file, const std::string& group, const TSavedWindow& w) 
   g_key_file_set_string(file, g, "address", w.address.c_str());
   g_key_file_set_string(
       file, g, "state",
-      Take(g_base64_encode(reinterpret_cast<const guchar*>(w.state.data()), w.state.size()))
-          .c_str());
+      Take(g_base64_encode(reinterpret_cast<const guchar*>(state.data()), state.size())).c_str());
 }
 
 // False when the group is not a window as written by PutWindow.
@@ -51,7 +54,8 @@ bool GetWindow(GKeyFile* file, const char* group, TSavedWindow& w) {
   if (!read) return false;
   gsize length = 0;
   guchar* bytes = g_base64_decode(encoded.c_str(), &length);
-  w.state.assign(reinterpret_cast<const char*>(bytes), length);
+  // A file an older version wrote may still hold a form's data: it is not sent again.
+  w.state = StateWithoutFormData({reinterpret_cast<const char*>(bytes), length}).value_or("");
   g_free(bytes);
   return true;
 }

@@ -1,10 +1,12 @@
 // The windows kept on disk: what the file holds, and when it is written.
 #include "store/session_store.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "store/session_form_data.h"
 #include "tests/support/files.h"
 #include "tests/support/main_loop.h"
 #include "tests/support/private_folders.h"
@@ -18,8 +20,67 @@ TSavedWindow Window(int left, std::string address, std::string state) {
   return {left, 20, 800, 600, false, std::move(address), std::move(state)};
 }
 
+// An engine's list in its own layout, from GVariant's text form.
+std::string EngineState(const char* type, const std::string& text) {
+  GVariant* value = g_variant_parse(G_VARIANT_TYPE(type), text.c_str(), nullptr, nullptr, nullptr);
+  if (value == nullptr) return "";
+  std::string bytes(static_cast<const char*>(g_variant_get_data(value)), g_variant_get_size(value));
+  g_variant_unref(value);
+  return bytes;
+}
+
+constexpr char kV2[] = "(qa(s(ssssasmayxx(ii)dm(sa(uaysxmxmds))av)u)mu)";
+constexpr char kV1[] = "(qa(ts(ssssasmayxx(ii)dm(sa(uaysxmxmds))av)u)mu)";
+
+// A page at `url` whose fields and body are `field` and `body`, with one framed page alike.
+std::string Frame(const std::string& url, const std::string& field, const std::string& body,
+                  bool framed = true) {
+  const std::string sent = body.empty()
+                               ? "@m(sa(uaysxmxmds)) nothing"
+                               : "just ('application/x-www-form-urlencoded', "
+                                 "[(uint32 0, b'" +
+                                     body + "', '', int64 0, @mx nothing, @md nothing, '')])";
+  const std::string fields = field.empty() ? "@as []" : "['" + field + "']";
+  const std::string children =
+      framed ? "[<" + Frame(url + "#frame", field, body, false) + ">]" : "@av []";
+  return "('" + url + "', '" + url + "', '', '', " + fields +
+         ", @may nothing, int64 1, int64 2, (0, 3), 1.0, " + sent + ", " + children + ")";
+}
+
+std::string List(int version, const std::string& field, const std::string& body) {
+  const std::string id = version == 1 ? "uint64 7, " : "";
+  return EngineState(version == 1 ? kV1 : kV2, "(uint16 " + std::to_string(version) + ", [(" + id +
+                                                   "'a', " + Frame("http://127.0.0.1/a", "", "") +
+                                                   ", uint32 0), (" + id + "'done', " +
+                                                   Frame("http://127.0.0.1/done", field, body) +
+                                                   ", uint32 0)], just uint32 1)");
+}
+
+TEST(SessionFormData, BodiesAndFieldsGoAndAnUnknownLayoutKeepsOnlyTheAddress) {
+  struct Row {
+    const char* name;
+    std::string state;
+    std::optional<std::string> kept;
+  };
+  const Row rows[] = {
+      {"version 2", List(2, "hanako", "user=hanako&pw=Hk7qZw93"), List(2, "", "")},
+      {"version 1", List(1, "hanako", "user=hanako&pw=Hk7qZw93"), List(1, "", "")},
+      {"nothing to take", List(2, "", ""), List(2, "", "")},
+      {"no list", "", ""},
+      {"a version not known", EngineState("(qa(s)mu)", "(uint16 3, [('pw=Hk7qZw93',)], nothing)"),
+       std::nullopt},
+      {"bytes of no layout", std::string("\x02\x00pw=Hk7qZw93\xff", 14), std::nullopt},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ASSERT_EQ(row.state.empty(), row.kept == "");
+    ASSERT_NE(row.state.find("Hk7qZw93") != std::string::npos, row.kept == row.state);
+    EXPECT_EQ(StateWithoutFormData(row.state), row.kept);
+  }
+}
+
 TEST(SessionText, WhatIsWrittenIsReadBack) {
-  TSavedWindow odd = Window(-40, "http://例え.jp/a b\n#\\x", std::string("\0\xff\n=[]", 6));
+  TSavedWindow odd = Window(-40, "http://例え.jp/a b\n#\\x", List(2, "", ""));
   odd.maximized = true;
   const TSavedSession rows[] = {
       {{}, true},
@@ -31,6 +92,16 @@ TEST(SessionText, WhatIsWrittenIsReadBack) {
     EXPECT_EQ(read.windows, row.windows);
     EXPECT_EQ(read.ended_normally, row.ended_normally);
   }
+  // What a form sent is never written, and a list of no known layout is left out.
+  TSavedWindow sent = odd, unknown = odd;
+  sent.state = List(2, "hanako", "pw=Hk7qZw93");
+  unknown.state = std::string("\0\xff\n=[]", 6);
+  const std::string text = SessionText({{sent, unknown}, false});
+  const TSavedSession read = SessionFromText(text);
+  ASSERT_EQ(read.windows.size(), 2u);
+  EXPECT_EQ(read.windows[0], odd);
+  EXPECT_EQ(read.windows[1].address, odd.address);
+  EXPECT_EQ(read.windows[1].state, "");
 }
 
 TEST(SessionText, AFileNotOursGivesNothingAndADamagedWindowIsLeftOut) {
@@ -81,7 +152,7 @@ class SessionStoreTest : public ::testing::Test {
   const std::string root_ = testsupport::MakePrivateRoot();
   const std::string file_ = root_ + "/session.ini";
   std::unique_ptr<TSessionStore> store_;
-  std::vector<TSavedWindow> windows_{Window(1, "http://a/", "list a")};
+  std::vector<TSavedWindow> windows_{Window(1, "http://a/", List(2, "", ""))};
   int collected_ = 0;
 };
 
@@ -97,7 +168,7 @@ TEST_F(SessionStoreTest, ARunIsMarkedUnendedUntilItClosesAndTheLastRunsWindowsSt
   EXPECT_TRUE(OnDisk().ended_normally);
   EXPECT_EQ(OnDisk().windows, windows_);
 
-  windows_ = {Window(2, "http://b/", "list b")};
+  windows_ = {Window(2, "http://b/", List(1, "", ""))};
   const TSavedSession last = Store().Open();
   EXPECT_TRUE(last.ended_normally);
   EXPECT_EQ(last.windows.size(), 1u);
