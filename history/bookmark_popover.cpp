@@ -1,5 +1,6 @@
 #include "history/bookmark_popover.h"
 
+#include "browser/address_gate.h"
 #include "store/bookmark_store.h"
 
 TBookmarkPopover::TBookmarkPopover(Gtk::Widget& under, Store store)
@@ -31,7 +32,8 @@ void TBookmarkPopover::Open(const std::string& url, const std::string& title) {
   const auto kept = store != nullptr ? store->Find(url) : std::nullopt;
   heading_.set_text(kept ? "ブックマーク済みです" : "ブックマークに追加");
   name_.set_text(kept ? kept->name : (title.empty() ? url : title));
-  add_.set_sensitive(store != nullptr && !url.empty());
+  // Only what the bookmark list would open is kept there.
+  add_.set_sensitive(store != nullptr && MayOpen(url));
   remove_.set_sensitive(kept.has_value());
   popup();
   name_.grab_focus();
@@ -40,7 +42,7 @@ void TBookmarkPopover::Open(const std::string& url, const std::string& title) {
 
 void TBookmarkPopover::Keep() {
   BookmarkStore* store = store_();
-  if (store == nullptr || url_.empty()) return;
+  if (store == nullptr || !MayOpen(url_)) return;
   store->Put(url_, name_.get_text());
   popdown();
 }

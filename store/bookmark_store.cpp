@@ -3,8 +3,10 @@
 #include <glib.h>
 
 #include "store/history_index.h"
+#include "store/history_store.h"
 #include "store/sqlite_db.h"
 #include "store/text_fold.h"
+#include "store/title_text.h"
 
 namespace {
 
@@ -17,7 +19,7 @@ sqlite3* Db(void* db) { return static_cast<sqlite3*>(db); }
 
 std::string NameOr(const std::string& name, const std::string& url) {
   gchar* stripped = g_strstrip(g_strdup(name.c_str()));
-  std::string kept = *stripped != '\0' ? stripped : url;
+  std::string kept = ShownTitle(*stripped != '\0' ? stripped : url);
   g_free(stripped);
   return kept;
 }
@@ -45,9 +47,13 @@ BookmarkStore::~BookmarkStore() { sqlite3_close(Db(db_)); }
 void BookmarkStore::Load() {
   kept_.clear();
   folded_.clear();
-  Statement all(Db(db_), "SELECT id, url, name, added FROM bookmarks ORDER BY added DESC, id DESC");
+  Statement all(
+      Db(db_),
+      "SELECT id, url, substr(name, 1, 1024), added FROM bookmarks ORDER BY added DESC, id DESC");
   while (all.Step()) {
-    kept_.push_back({all.Int(0), all.Text(1), all.Text(2), all.Int(3)});
+    // The list offers only what the address box would open.
+    if (!HistoryStore::Recordable(all.Text(1))) continue;
+    kept_.push_back({all.Int(0), all.Text(1), ShownTitle(all.Text(2)), all.Int(3)});
     folded_.push_back(HistoryIndex::FoldedText(kept_.back().url, kept_.back().name));
   }
 }

@@ -12,9 +12,11 @@
 #include <tuple>
 #include <vector>
 
+#include "store/bookmark_store.h"
 #include "store/history_index.h"
 #include "store/suggestion_source.h"
 #include "store/text_fold.h"
+#include "store/title_text.h"
 #include "tests/support/files.h"
 #include "tests/support/private_folders.h"
 #include "tests/support/store_fixture.h"
@@ -166,6 +168,76 @@ TEST_F(HistoryStoreTest, KeepsItsFilesToTheOwnerAndNothingDeletedOnDisk) {
     const std::string bytes = testsupport::ReadFile(File().string() + suffix);
     EXPECT_EQ(bytes.find("secret-shop"), std::string::npos) << suffix;
   }
+}
+
+// Rows as a copied or damaged profile holds them, written past the store.
+void WriteRaw(const std::string& file, const char* sql, const std::string& url,
+              const std::string& title) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+  sqlite3_stmt* insert = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, sql, -1, &insert, nullptr), SQLITE_OK);
+  sqlite3_bind_text(insert, 1, url.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(insert, 2, title.c_str(), static_cast<int>(title.size()), SQLITE_TRANSIENT);
+  EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
+  sqlite3_finalize(insert);
+  sqlite3_close(db);
+}
+
+TEST_F(HistoryStoreTest, HostileRowsAreNeverOfferedAndTitlesAreShownClean) {
+  struct Row {
+    std::string url, title;
+    bool offered;
+    std::string shown;  // the title as listed
+  };
+  const std::string huge(1 << 20, 'k');
+  const Row rows[] = {
+      {"javascript:alert('kirin')", "kirin script", false, ""},
+      {"data:text/html,<script>kirin()</script>", "kirin data", false, ""},
+      {"view-source:https://kirin.example/", "kirin source", false, ""},
+      {" JavaScript:alert('kirin2')", "kirin spaced", false, ""},
+      {"https://kirin.example/rtl", "kirin \u202egnp.exe\u202c\x01\x1b[31m!", true,
+       "kirin gnp.exe[31m!"},
+      {"https://kirin.example/lines", "kirin\ttwo\nlines\u2066x\u2069", true, "kirin two linesx"},
+      {"http://kirin.example/huge", "kirin" + huge, true,
+       "kirin" + huge.substr(0, kTitleChars - 5)},
+      {"file:///tmp/kirin.html", "kirin file", true, "kirin file"},
+  };
+  store_.reset();
+  const std::string bookmarks = root_ + "/profile/" + BookmarkStore::kFileName;
+  BookmarkStore::Open(root_ + "/profile").reset();
+  for (const Row& row : rows) {
+    WriteRaw(file_, "INSERT INTO urls(url, title, visit_count, last_visit) VALUES(?, ?, 1, 1)",
+             row.url, row.title);
+    WriteRaw(bookmarks, "INSERT INTO bookmarks(url, name, added) VALUES(?, ?, 1)", row.url,
+             row.title);
+  }
+  Reopen();
+  const std::unique_ptr<BookmarkStore> marks = BookmarkStore::Open(root_ + "/profile");
+  std::vector<HistoryEntry> listed;
+  for (HistoryDay& day : store_->ListByDay()) {
+    listed.insert(listed.end(), day.entries.begin(), day.entries.end());
+  }
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.url);
+    const auto in_match = [&](const std::vector<HistoryEntry>& found) {
+      for (const HistoryEntry& e : found) {
+        if (e.url == row.url) return e.title;
+      }
+      return std::string("(none)");
+    };
+    const std::string expected = row.offered ? row.shown : "(none)";
+    EXPECT_EQ(in_match(store_->Match("kirin", 100, kNow)), expected);
+    EXPECT_EQ(in_match(listed), expected);
+    const auto mark = marks->Find(row.url);
+    EXPECT_EQ(mark ? mark->name : "(none)", expected);
+    EXPECT_EQ(marks->Match("kirin", 100).size(), 4u);
+  }
+  // What a page gives is kept as it is shown.
+  store_->RecordVisit("https://kirin.example/new", "new\u202e" + huge, kNow);
+  store_->Flush();
+  EXPECT_EQ(store_->Find("https://kirin.example/new")->title,
+            "new" + huge.substr(0, kTitleChars - 3));
 }
 
 TEST_F(HistoryStoreTest, OpensWhatItWroteAgainButNotAFileThatIsNotADatabase) {
