@@ -3,6 +3,13 @@
 #include "browser/address_gate.h"
 #include "store/bookmark_store.h"
 
+namespace {
+
+constexpr char kNotAdded[] = "ブックマークを保存できませんでした";
+constexpr char kNotRemoved[] = "ブックマークを削除できませんでした";
+
+}  // namespace
+
 TBookmarkPopover::TBookmarkPopover(Gtk::Widget& under, Store store)
     : Gtk::Popover(under), store_(std::move(store)) {
   set_name("BookmarkPopover");
@@ -43,13 +50,21 @@ void TBookmarkPopover::Open(const std::string& url, const std::string& title) {
 void TBookmarkPopover::Keep() {
   BookmarkStore* store = store_();
   if (store == nullptr || !MayOpen(url_)) return;
-  store->Put(url_, name_.get_text());
+  // A bookmark not written stays offered, and the popover says so.
+  if (!store->Put(url_, name_.get_text())) {
+    heading_.set_text(kNotAdded);
+    return;
+  }
   popdown();
 }
 
 void TBookmarkPopover::Forget() {
   BookmarkStore* store = store_();
   if (store == nullptr) return;
-  if (const auto kept = store->Find(url_)) store->Remove(kept->id);
+  const auto kept = store->Find(url_);
+  if (kept && !store->Remove(kept->id)) {
+    heading_.set_text(kNotRemoved);
+    return;
+  }
   popdown();
 }

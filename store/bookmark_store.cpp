@@ -15,6 +15,8 @@ constexpr char kSchema[] =
     "  id INTEGER PRIMARY KEY, url TEXT NOT NULL UNIQUE, name TEXT NOT NULL,"
     "  added INTEGER NOT NULL);";
 
+constexpr char kWhat[] = "ブックマーク";
+
 sqlite3* Db(void* db) { return static_cast<sqlite3*>(db); }
 
 std::string NameOr(const std::string& name, const std::string& url) {
@@ -26,16 +28,14 @@ std::string NameOr(const std::string& name, const std::string& url) {
 
 }  // namespace
 
-std::unique_ptr<BookmarkStore> BookmarkStore::Open(const std::string& folder) {
+std::unique_ptr<BookmarkStore> BookmarkStore::Open(const std::string& folder,
+                                                   OpenProblem* problem) {
   gchar* path = g_build_filename(folder.c_str(), kFileName, nullptr);
-  sqlite3* db = OpenPrivateDatabase(path);
+  const OpenedDatabase opened = OpenStoreDatabase(kWhat, path, kSchema);
   g_free(path);
-  if (db == nullptr) return nullptr;
-  if (!Execute(db, kSchema)) {
-    sqlite3_close(db);
-    return nullptr;
-  }
-  std::unique_ptr<BookmarkStore> store(new BookmarkStore(db));
+  if (problem != nullptr) *problem = opened.problem;
+  if (opened.db == nullptr) return nullptr;
+  std::unique_ptr<BookmarkStore> store(new BookmarkStore(opened.db));
   store->Load();
   return store;
 }
@@ -63,6 +63,7 @@ std::optional<Bookmark> BookmarkStore::Put(const std::string& url, const std::st
                 "INSERT INTO bookmarks (url, name, added) VALUES (?, ?, ?) "
                 "ON CONFLICT (url) DO UPDATE SET name = excluded.name");
   if (!put.Bind(1, url).Bind(2, NameOr(name, url)).Bind(3, g_get_real_time()).Run()) {
+    ReportFailedWrite(kWhat, Db(db_));
     return std::nullopt;
   }
   Load();
@@ -81,13 +82,16 @@ bool BookmarkStore::Rename(std::int64_t id, const std::string& name) {
   if (!url.Bind(1, id).Step()) return false;
   Statement rename(Db(db_), "UPDATE bookmarks SET name = ? WHERE id = ?");
   const bool ok = rename.Bind(1, NameOr(name, url.Text(0))).Bind(2, id).Run();
+  if (!ok) ReportFailedWrite(kWhat, Db(db_));
   Load();
   return ok;
 }
 
 bool BookmarkStore::Remove(std::int64_t id) {
   Statement remove(Db(db_), "DELETE FROM bookmarks WHERE id = ?");
-  const bool ok = remove.Bind(1, id).Run() && sqlite3_changes(Db(db_)) > 0;
+  const bool ran = remove.Bind(1, id).Run();
+  if (!ran) ReportFailedWrite(kWhat, Db(db_));
+  const bool ok = ran && sqlite3_changes(Db(db_)) > 0;
   // Deleted rows are zeroed in the file; the log is emptied too.
   sqlite3_wal_checkpoint_v2(Db(db_), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
   Load();

@@ -35,6 +35,7 @@ constexpr char kSelectById[] =
 constexpr std::int64_t kMicrosecondsPerSecond = G_USEC_PER_SEC;
 constexpr int kWriterNiceness = 10;
 const char* const kRecordedSchemes[] = {"http", "https", "file"};
+constexpr char kWhat[] = "履歴";
 
 HistoryEntry ReadEntry(const Statement& row) {
   return {row.Int(0), row.Text(1), ShownTitle(row.Text(2)), static_cast<int>(row.Int(3)),
@@ -174,6 +175,7 @@ struct HistoryStore::Writer {
                      " RETURNING id, url, title, visit_count, last_visit");
     upsert.Bind(1, url).Bind(2, title).Bind(3, when);
     if (!upsert.Step()) {
+      ReportFailedWrite(kWhat, db);
       Execute(db, "ROLLBACK");
       return;
     }
@@ -184,6 +186,7 @@ struct HistoryStore::Writer {
     if (Execute(db, "COMMIT")) {
       Indexed(entry);
     } else {
+      ReportFailedWrite(kWhat, db);
       Execute(db, "ROLLBACK");  // the visit is lost, the next ones are not
     }
   }
@@ -276,22 +279,21 @@ struct HistoryStore::Writer {
   HistoryIndex index;
 };
 
-std::unique_ptr<HistoryStore> HistoryStore::Open(const std::string& folder) {
+std::unique_ptr<HistoryStore> HistoryStore::Open(const std::string& folder, OpenProblem* problem) {
   gchar* path = g_build_filename(folder.c_str(), kFileName, nullptr);
   const std::string file = path;
   g_free(path);
-  sqlite3* writing = OpenPrivateDatabase(file);
-  if (writing == nullptr || !Execute(writing, kSchema)) {
-    sqlite3_close(writing);
-    return nullptr;
-  }
-  sqlite3* reading = OpenPrivateDatabase(file);
-  if (reading == nullptr) {
-    sqlite3_close(writing);
+  const OpenedDatabase writing = OpenStoreDatabase(kWhat, file, kSchema);
+  if (problem != nullptr) *problem = writing.problem;
+  if (writing.db == nullptr) return nullptr;
+  const OpenedDatabase reading = OpenStoreDatabase(kWhat, file, nullptr);
+  if (problem != nullptr) *problem = reading.problem;
+  if (reading.db == nullptr) {
+    sqlite3_close(writing.db);
     return nullptr;
   }
   return std::unique_ptr<HistoryStore>(
-      new HistoryStore(std::make_unique<Writer>(writing), reading));
+      new HistoryStore(std::make_unique<Writer>(writing.db), reading.db));
 }
 
 HistoryStore::HistoryStore(std::unique_ptr<Writer> writer, void* reader)

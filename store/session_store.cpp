@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "store/session_form_data.h"
+#include "store/store_trouble.h"
 
 namespace {
 
@@ -14,6 +15,17 @@ constexpr char kEnded[] = "ended-normally";
 constexpr char kWindowGroup[] = "Window ";
 // A file far bigger than twenty windows' lists is not one of ours.
 constexpr gsize kLargestFile = 64 << 20;
+constexpr char kWhat[] = "ウィンドウの状態";
+
+// Whether `text` is a file this program wrote (its mark is there).
+bool Ours(const std::string& text) {
+  GKeyFile* file = g_key_file_new();
+  const bool ours =
+      g_key_file_load_from_data(file, text.data(), text.size(), G_KEY_FILE_NONE, nullptr) &&
+      g_key_file_has_key(file, kRun, kEnded, nullptr);
+  g_key_file_free(file);
+  return ours;
+}
 
 using KeyFile = std::unique_ptr<GKeyFile, decltype(&g_key_file_free)>;
 
@@ -111,9 +123,19 @@ TSavedSession TSessionStore::Open() {
   gchar* text = nullptr;
   gsize length = 0;
   TSavedSession last;
-  if (g_file_get_contents(path_.c_str(), &text, &length, nullptr) && length <= kLargestFile) {
+  GError* error = nullptr;
+  if (g_file_get_contents(path_.c_str(), &text, &length, &error) && length <= kLargestFile &&
+      (length == 0 || Ours(std::string(text, length)))) {
     last = SessionFromText(std::string(text, length));
+  } else if (!g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT)) {
+    // Kept for the user to look at, not written over.
+    const std::string aside = error == nullptr ? MoveAside(path_) : "";
+    ReportStoreTrouble({kWhat, path_,
+                        error != nullptr ? error->message
+                        : aside.empty()  ? "読めない内容です"
+                                        : "読めない内容なので " + aside + " に移しました"});
   }
+  g_clear_error(&error);
   g_free(text);
   // The last run's windows stay on disk until this run's are written.
   Write({last.windows, false});
@@ -160,7 +182,8 @@ void TSessionStore::Written(GObject* file, GAsyncResult* result, gpointer data) 
   GError* error = nullptr;
   if (!g_file_replace_contents_finish(G_FILE(file), result, nullptr, &error) &&
       !g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
-    g_printerr("tavorin: %s に書き込めません (%s)\n", self->path_.c_str(), error->message);
+    ReportStoreTrouble(
+        {kWhat, self->path_, std::string(error->message) + "; 保存できませんでした"});
   }
   const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
   g_clear_error(&error);
@@ -183,7 +206,7 @@ void TSessionStore::Close() {
   GError* error = nullptr;
   if (!g_file_set_contents_full(path_.c_str(), text.data(), text.size(),
                                 G_FILE_SET_CONTENTS_CONSISTENT, 0600, &error)) {
-    g_printerr("tavorin: %s に書き込めません (%s)\n", path_.c_str(), error->message);
+    ReportStoreTrouble({kWhat, path_, std::string(error->message) + "; 保存できませんでした"});
     g_error_free(error);
   }
 }

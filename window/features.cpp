@@ -7,6 +7,7 @@
 #include "history/clear_data.h"
 #include "logins/watch.h"
 #include "window/page_menu.h"
+#include "window/store_trouble_notice.h"
 #include "window/window_session.h"
 
 void AttachFeatures() {
@@ -22,4 +23,5 @@ void AttachFeatures() {
   AddUserLoadHook(AllowNextDownload);
   WhenHistoryCleared(&TWindowSession::ForgetBackForwardLists);
   AttachPageMenu();
+  ShowStoreTroubles();
 }

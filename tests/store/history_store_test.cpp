@@ -3,17 +3,20 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "store/bookmark_store.h"
 #include "store/history_index.h"
+#include "store/store_trouble.h"
 #include "store/suggestion_source.h"
 #include "store/text_fold.h"
 #include "store/title_text.h"
@@ -240,15 +243,102 @@ TEST_F(HistoryStoreTest, HostileRowsAreNeverOfferedAndTitlesAreShownClean) {
             "new" + huge.substr(0, kTitleChars - 3));
 }
 
-TEST_F(HistoryStoreTest, OpensWhatItWroteAgainButNotAFileThatIsNotADatabase) {
+TEST_F(HistoryStoreTest, OpensWhatItWroteAgain) {
   store_->RecordVisit("https://again.example/", "again", kNow);
   Reopen();  // closing writes what is queued
   EXPECT_EQ(store_->IndexedCount(), 1u);
   EXPECT_EQ(Match("AGAIN"), Urls{"https://again.example/"});
-  fs::create_directories(root_ + "/other");
-  std::ofstream(root_ + "/other/" + HistoryStore::kFileName)
-      << "not a database, just some text that is long enough to have a header";
-  EXPECT_EQ(HistoryStore::Open(root_ + "/other"), nullptr);
+}
+
+// A store's file as it may be found: each is said on standard error, naming
+// the file, and a damaged one is kept aside while a new one starts.
+TEST(StoreTroubleTest, AStoreThatCannotBeUsedIsSaidAndNeverLost) {
+  struct Row {
+    const char* name;
+    std::function<void(const std::string& file)> make;
+    OpenProblem problem;
+    const char* said;
+    bool aside;  // the old file is kept beside, under a name that says so
+  };
+  sqlite3* holder = nullptr;
+  const Row rows[] = {
+      {"a folder", [](const std::string& file) { fs::create_directories(file); },
+       OpenProblem::kUnusable, "", false},
+      {"not a database",
+       [](const std::string& file) {
+         std::ofstream(file) << "not a database, just some text that is long enough for a header";
+       },
+       OpenProblem::kNone, ".corrupt-", true},
+      {"held by another program",
+       [&](const std::string& file) {
+         sqlite3_open(file.c_str(), &holder);
+         sqlite3_exec(holder, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;", nullptr, nullptr,
+                      nullptr);
+       },
+       OpenProblem::kLocked, "", false},
+  };
+  for (const Row& row : rows) {
+    for (const char* kind : {HistoryStore::kFileName, BookmarkStore::kFileName}) {
+      SCOPED_TRACE(std::string(row.name) + " " + kind);
+      const std::string root = testsupport::MakePrivateRoot();
+      const std::string folder = root + "/profile", file = folder + "/" + kind;
+      fs::create_directories(folder);
+      row.make(file);
+      const std::string before = testsupport::ReadFile(file);
+      OpenProblem problem = OpenProblem::kUnusable;
+      ::testing::internal::CaptureStderr();
+      const bool opened = kind == HistoryStore::kFileName
+                              ? HistoryStore::Open(folder, &problem) != nullptr
+                              : BookmarkStore::Open(folder, &problem) != nullptr;
+      const std::string said = ::testing::internal::GetCapturedStderr();
+      EXPECT_EQ(problem, row.problem);
+      EXPECT_EQ(opened, row.problem == OpenProblem::kNone);
+      EXPECT_NE(said.find(file), std::string::npos) << said;
+      EXPECT_NE(said.find(row.said), std::string::npos) << said;
+      std::string aside;
+      for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().string().find(".corrupt-") != std::string::npos) aside = entry.path();
+      }
+      EXPECT_EQ(!aside.empty(), row.aside);
+      if (row.aside) {
+        EXPECT_EQ(testsupport::ReadFile(aside), before);
+      }
+      if (holder != nullptr) {  // once let go, it opens
+        sqlite3_close(holder);
+        holder = nullptr;
+        EXPECT_TRUE(kind == HistoryStore::kFileName ? HistoryStore::Open(folder) != nullptr
+                                                    : BookmarkStore::Open(folder) != nullptr);
+      }
+      testsupport::RemoveTree(root);
+    }
+  }
+}
+
+// A write the disk refuses (a file size limit stands in for a full disk) is
+// never taken for done.
+TEST(StoreTroubleTest, AFailedWriteIsSaidAndNotTakenForDone) {
+  const std::string root = testsupport::MakePrivateRoot();
+  auto marks = BookmarkStore::Open(root + "/profile");
+  ASSERT_NE(marks, nullptr);
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{}, full{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  full = limit;
+  full.rlim_cur = 0;
+  std::vector<StoreTrouble> said;  // standard error cannot be written either
+  OnStoreTrouble([&](const StoreTrouble& trouble) { said.push_back(trouble); });
+  setrlimit(RLIMIT_FSIZE, &full);
+  const auto put = marks->Put("https://full.example/", "full");
+  setrlimit(RLIMIT_FSIZE, &limit);
+  OnStoreTrouble(nullptr);
+  EXPECT_FALSE(put);
+  EXPECT_FALSE(marks->Find("https://full.example/"));
+  ASSERT_FALSE(said.empty());
+  EXPECT_EQ(said.back().file, root + "/profile/" + BookmarkStore::kFileName);
+  EXPECT_EQ(said.back().what, "ブックマーク");
+  EXPECT_TRUE(marks->Put("https://full.example/", "full")) << "room again";
+  marks.reset();
+  testsupport::RemoveTree(root);
 }
 
 TEST_F(HistoryStoreTest, SurvivesAKillWhileWriting) {
