@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kBusyMilliseconds = 5000;
 // On opening, a file another program holds is given up quickly and tried later.
-constexpr int kOpeningBusyMilliseconds = 200;
+constexpr int kOpeningBusyMilliseconds = 50;
 constexpr char kSettings[] =
     "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;"
     "PRAGMA secure_delete=ON;";

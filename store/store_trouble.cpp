@@ -5,6 +5,7 @@
 
 #include <mutex>
 #include <set>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,7 @@ struct Troubles {
   std::set<std::pair<std::string, std::string>> said;  // file and reason
   std::vector<StoreTrouble> all;
   std::function<void(const StoreTrouble&)> listener;
+  std::thread::id listening;  // the thread that set the listener: the main loop's
 };
 
 Troubles& State() {
@@ -36,14 +38,21 @@ constexpr const char* kCompanions[] = {"", "-wal", "-shm", "-journal"};
 
 void ReportStoreTrouble(const StoreTrouble& trouble) {
   Troubles& state = State();
+  bool on_main = false;
   {
     std::lock_guard lock(state.mutex);
     if (!state.said.emplace(trouble.file, trouble.reason).second) return;
     state.all.push_back(trouble);
+    on_main = std::this_thread::get_id() == state.listening;
   }
   g_printerr("tavorin: %s (%s): %s\n", trouble.what.c_str(), trouble.file.c_str(),
              trouble.reason.c_str());
-  g_main_context_invoke_full(nullptr, G_PRIORITY_DEFAULT, Tell, new StoreTrouble(trouble), nullptr);
+  // Another thread (the history's writer) never calls into the window itself.
+  if (on_main) {
+    Tell(new StoreTrouble(trouble));
+  } else {
+    g_idle_add(Tell, new StoreTrouble(trouble));
+  }
 }
 
 void OnStoreTrouble(std::function<void(const StoreTrouble&)> listener) {
@@ -51,6 +60,7 @@ void OnStoreTrouble(std::function<void(const StoreTrouble&)> listener) {
   {
     std::lock_guard lock(State().mutex);
     earlier = State().all;
+    State().listening = std::this_thread::get_id();
   }
   State().listener = std::move(listener);
   if (!State().listener) return;
