@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "store/session_form_data.h"
+#include "store/store_trouble.h"
 #include "tests/support/files.h"
 #include "tests/support/main_loop.h"
 #include "tests/support/private_folders.h"
@@ -177,6 +179,35 @@ TEST_F(SessionStoreTest, ARunIsMarkedUnendedUntilItClosesAndTheLastRunsWindowsSt
   EXPECT_EQ(OnDisk().windows, last.windows);  // not yet this run's
   store_.reset();                             // as a kill would leave it
   EXPECT_FALSE(Store().Open().ended_normally);
+}
+
+TEST_F(SessionStoreTest, AFileNotOursIsKeptAsideAndAFailedWriteIsSaid) {
+  std::vector<StoreTrouble> said;
+  OnStoreTrouble([&](const StoreTrouble& trouble) { said.push_back(trouble); });
+  said.clear();  // those of earlier tests
+  const std::string garbage = "\x01\x02 not a session of ours";
+  std::ofstream(file_) << garbage;
+  EXPECT_TRUE(Store().Open().windows.empty());
+  ASSERT_TRUE(Written());
+  std::string aside;
+  for (const auto& entry : fs::directory_iterator(root_)) {
+    if (entry.path().string().find("session.ini.corrupt-") != std::string::npos)
+      aside = entry.path();
+  }
+  ASSERT_FALSE(aside.empty());
+  EXPECT_EQ(testsupport::ReadFile(aside), garbage);
+  ASSERT_EQ(said.size(), 1u);
+  EXPECT_EQ(said[0].file, file_);
+  // A folder where the file goes: the write is said to have failed.
+  store_.reset();
+  fs::remove(file_);
+  fs::create_directories(file_ + "/in-the-way");
+  Store().Open();
+  ASSERT_TRUE(Written());
+  OnStoreTrouble(nullptr);
+  ASSERT_EQ(said.size(), 3u);  // it cannot be read either
+  EXPECT_EQ(said[2].file, file_);
+  EXPECT_NE(said[2].reason.find("保存できませんでした"), std::string::npos) << said[2].reason;
 }
 
 TEST_F(SessionStoreTest, ChangesInARowAreWrittenOnceAfterTheDelay) {
