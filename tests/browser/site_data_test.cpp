@@ -84,7 +84,8 @@ std::string OpenToOthers() {
 }
 
 TEST_F(SiteDataTest, EverythingLeavesNoCookieStorageOrCacheOnDisk) {
-  // What the sites stored is the user's alone, as it is written.
+  // What the sites stored (the set-up waits for local storage) is the user's alone, as it is
+  // written.
   EXPECT_TRUE(RunUntil([] { return OpenToOthers().empty(); }, 5000)) << OpenToOthers();
   bool storage = false;
   for (const auto& entry :

@@ -220,19 +220,14 @@ TEST_F(HistoryTest, OnlyWebAndFileAddressesAreOfferedAndNoScriptRunsFromAnyWay) 
   EXPECT_EQ(OfferedUrls(), Urls{hostile.url});
   Press(XK_Down);
   EnterOpens("/kirin.html");
-  struct Way {
-    std::string address;
-    AddressFrom from;
-  };
-  const Way ways[] = {
+  const std::pair<const char*, AddressFrom> ways[] = {
       {"data:text/html,<title>ran</title>", AddressFrom::kKept},
       {"javascript:document.title='ran'", AddressFrom::kKept},
       {"javascript:document.title='ran'", AddressFrom::kUser},
-      {"\t java\nscript:document.title='ran'", AddressFrom::kUser},
-  };
-  for (const Way& way : ways) {
-    SCOPED_TRACE(way.address);
-    form_->NavigateTo(way.address, way.from);
+      {"\t java\nscript:document.title='ran'", AddressFrom::kUser}};
+  for (const auto& [address, from] : ways) {
+    SCOPED_TRACE(address);
+    form_->NavigateTo(address, from);
     RunFor(300);
     EXPECT_EQ(form_->CppWebBrowser1->PageTitle(), "kirin shop");
   }

@@ -284,7 +284,6 @@ TEST_F(FormTest, CtrlDKeepsThePageUnderAnEditableNameAndDeleteForgetsIt) {
   RunFor(500);
   navtest::ClickWidget(popover.Remove());
   EXPECT_TRUE(RunUntil([&] { return !Bookmarks()->Find(server_.Url("/shop.html")); }));
-
   // On a full disk (a file size limit stands in for it) 追加 does not say done.
   ASSERT_TRUE(FocusWindow(form_->gobj()));
   Press(XK_d, {XK_Control_L});
