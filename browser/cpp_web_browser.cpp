@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "browser/address_gate.h"
 #include "browser/find_bar.h"
 #include "browser/page_guard.h"
 #include "browser/page_hooks.h"
@@ -364,6 +365,7 @@ void TCppWebBrowser::EndRequest(bool handed_over) {
 }
 
 void TCppWebBrowser::LoadAddress(std::string uri) {
+  if (!MayOpen(uri, AddressFrom::kUser)) return;
   MakeView();
   guard_->ForgetCrash();
   if (related_ != nullptr && related_ == g_requesting_view) {

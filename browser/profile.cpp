@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <ftw.h>
+#include <gio/gio.h>
 #include <glib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,6 +37,17 @@ int NarrowEntry(const char* path, const struct stat* status, int kind, struct FT
   return 0;
 }
 
+void Narrowed(GFileMonitor*, GFile* file, GFile*, GFileMonitorEvent event, gpointer) {
+  if (event != G_FILE_MONITOR_EVENT_CREATED && event != G_FILE_MONITOR_EVENT_CHANGES_DONE_HINT &&
+      event != G_FILE_MONITOR_EVENT_ATTRIBUTE_CHANGED) {
+    return;
+  }
+  gchar* path = g_file_get_path(file);
+  struct stat status;
+  if (path != nullptr && lstat(path, &status) == 0) NarrowEntry(path, &status, FTW_F, nullptr);
+  g_free(path);
+}
+
 }  // namespace
 
 std::string ProfileDataFolder() { return Join(g_get_user_data_dir(), kFolderName); }
@@ -61,6 +73,19 @@ bool MakePrivateFile(const std::string& path) {
   const bool narrowed = regular && Narrow(fd, 0600);
   close(fd);
   return narrowed;
+}
+
+bool KeepFolderPrivate(const std::string& folder) {
+  if (!MakePrivateFolder(folder)) return false;
+  GFile* watched = g_file_new_for_path(folder.c_str());
+  // Kept for the whole run, like the engine's own files.
+  GFileMonitor* monitor =
+      g_file_monitor_directory(watched, G_FILE_MONITOR_WATCH_MOVES, nullptr, nullptr);
+  g_object_unref(watched);
+  if (monitor == nullptr) return false;
+  g_signal_connect(monitor, "changed", G_CALLBACK(Narrowed), nullptr);
+  MakePrivateTree(folder);  // what was made before the watch began
+  return true;
 }
 
 void MakePrivateTree(const std::string& folder) {

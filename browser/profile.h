@@ -20,3 +20,8 @@ bool MakePrivateFile(const std::string& path);
 // Narrows every folder below `folder` to 0700 and every file to 0600: the
 // engine makes what it stores there readable by everyone.
 void MakePrivateTree(const std::string& folder);
+// Makes `folder` private (0700) and narrows each file made in it from now on
+// to 0600 as it appears, for as long as the program runs: the engine makes
+// the sites' local-storage files (and their -wal and -shm) readable by
+// everyone. False when the folder cannot be made private or watched.
+bool KeepFolderPrivate(const std::string& folder);

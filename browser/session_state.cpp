@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "browser/address_gate.h"
 #include "browser/cpp_web_browser.h"
 
 std::string TCppWebBrowser::SessionState() {
@@ -27,7 +28,8 @@ bool TCppWebBrowser::RestoreSession(const std::string& state) {
   webkit_web_view_session_state_unref(session);
   WebKitBackForwardList* list = webkit_web_view_get_back_forward_list(view);
   WebKitBackForwardListItem* current = webkit_back_forward_list_get_current_item(list);
-  if (current == nullptr) return false;
+  // A list from a damaged profile may name a page no kept address may be.
+  if (current == nullptr || !MayOpen(webkit_back_forward_list_item_get_uri(current))) return false;
   // The engine restores the list only; the page is loaded as a step within it,
   // so that Back and Forward go on from there.
   loading_uri_ = webkit_back_forward_list_item_get_uri(current);

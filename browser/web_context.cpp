@@ -74,6 +74,12 @@ WebKitWebsiteDataManager* MakeDataManager() {
     return webkit_website_data_manager_new_ephemeral();
   }
   MakePrivateTree(data);
+  const std::string storage = data + "/localstorage";
+  if (!KeepFolderPrivate(storage)) {
+    g_printerr(
+        "tavorin: cannot watch %s; the sites' stored files there may be readable by others\n",
+        storage.c_str());
+  }
   WebKitWebsiteDataManager* manager = webkit_website_data_manager_new(
       "base-data-directory", data.c_str(), "base-cache-directory", cache.c_str(), nullptr);
   KeepCookies(manager);

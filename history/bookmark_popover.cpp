@@ -1,6 +1,14 @@
 #include "history/bookmark_popover.h"
 
+#include "browser/address_gate.h"
 #include "store/bookmark_store.h"
+
+namespace {
+
+constexpr char kNotAdded[] = "ブックマークを保存できませんでした";
+constexpr char kNotRemoved[] = "ブックマークを削除できませんでした";
+
+}  // namespace
 
 TBookmarkPopover::TBookmarkPopover(Gtk::Widget& under, Store store)
     : Gtk::Popover(under), store_(std::move(store)) {
@@ -31,7 +39,8 @@ void TBookmarkPopover::Open(const std::string& url, const std::string& title) {
   const auto kept = store != nullptr ? store->Find(url) : std::nullopt;
   heading_.set_text(kept ? "ブックマーク済みです" : "ブックマークに追加");
   name_.set_text(kept ? kept->name : (title.empty() ? url : title));
-  add_.set_sensitive(store != nullptr && !url.empty());
+  // Only what the bookmark list would open is kept there.
+  add_.set_sensitive(store != nullptr && MayOpen(url));
   remove_.set_sensitive(kept.has_value());
   popup();
   name_.grab_focus();
@@ -40,14 +49,22 @@ void TBookmarkPopover::Open(const std::string& url, const std::string& title) {
 
 void TBookmarkPopover::Keep() {
   BookmarkStore* store = store_();
-  if (store == nullptr || url_.empty()) return;
-  store->Put(url_, name_.get_text());
+  if (store == nullptr || !MayOpen(url_)) return;
+  // A bookmark not written stays offered, and the popover says so.
+  if (!store->Put(url_, name_.get_text())) {
+    heading_.set_text(kNotAdded);
+    return;
+  }
   popdown();
 }
 
 void TBookmarkPopover::Forget() {
   BookmarkStore* store = store_();
   if (store == nullptr) return;
-  if (const auto kept = store->Find(url_)) store->Remove(kept->id);
+  const auto kept = store->Find(url_);
+  if (kept && !store->Remove(kept->id)) {
+    heading_.set_text(kNotRemoved);
+    return;
+  }
   popdown();
 }

@@ -25,6 +25,8 @@ class OnFirstUse : public SuggestionSource {
   }
 };
 
+constexpr guint kRetrySeconds = 5;
+
 Kept& State() {
   static Kept kept;
   return kept;
@@ -36,9 +38,17 @@ BookmarkStore* Bookmarks() {
   Kept& kept = State();
   if (!kept.tried) {
     kept.tried = true;
-    kept.store = BookmarkStore::Open(ProfileDataFolder());
-    if (kept.store == nullptr) {
-      g_printerr("tavorin: bookmarks cannot be kept in %s\n", ProfileDataFolder().c_str());
+    OpenProblem problem = OpenProblem::kNone;
+    kept.store = BookmarkStore::Open(ProfileDataFolder(), &problem);
+    // Said when it happened; one another program holds is tried again at the next use.
+    if (problem == OpenProblem::kLocked) {
+      g_timeout_add_seconds(
+          kRetrySeconds,
+          [](gpointer) {
+            State().tried = false;
+            return G_SOURCE_REMOVE;
+          },
+          nullptr);
     }
   }
   return kept.store.get();

@@ -26,6 +26,14 @@ Kept& State() {
 }
 
 constexpr guint kPreloadDelaySeconds = 2;
+// A history another program holds is tried again this often, in the background.
+constexpr guint kRetrySeconds = 5;
+
+gboolean Retry(gpointer) {
+  State().tried = false;
+  History();
+  return G_SOURCE_REMOVE;
+}
 
 gboolean Preload(gpointer) {
   if (State().store) State().store->Preload();
@@ -42,7 +50,9 @@ HistoryStore* History() {
   if (!kept.keep) return nullptr;
   if (!kept.tried) {
     kept.tried = true;
-    kept.store = HistoryStore::Open(ProfileDataFolder());
+    OpenProblem problem = OpenProblem::kNone;
+    kept.store = HistoryStore::Open(ProfileDataFolder(), &problem);
+    if (problem == OpenProblem::kLocked) g_timeout_add_seconds(kRetrySeconds, Retry, nullptr);
     if (kept.store) {
       kept.suggestions = std::make_unique<HistorySuggestions>(*kept.store);
       // Read for matching once the windows are up, not while they come up.

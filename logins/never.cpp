@@ -6,16 +6,33 @@
 #include <vector>
 
 #include "browser/profile.h"
+#include "store/store_trouble.h"
 
 namespace {
 
 constexpr char kGroup[] = "Logins";
 constexpr char kKey[] = "never-save";
+constexpr char kWhat[] = "パスワードを保存しないサイトの一覧";
+
+// A file that cannot be read is said; a damaged one is moved aside, not written over.
+void Unreadable(const GError* error) {
+  if (g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT)) return;
+  std::string reason = error->message;
+  if (error->domain == G_KEY_FILE_ERROR) {
+    const std::string aside = MoveAside(NeverSaveFile());
+    if (!aside.empty()) reason += "; " + aside + " に移しました";
+  }
+  ReportStoreTrouble({kWhat, NeverSaveFile(), reason});
+}
 
 std::vector<std::string> ReadOrigins() {
   std::vector<std::string> origins;
   GKeyFile* file = g_key_file_new();
-  if (g_key_file_load_from_file(file, NeverSaveFile().c_str(), G_KEY_FILE_NONE, nullptr)) {
+  GError* error = nullptr;
+  if (!g_key_file_load_from_file(file, NeverSaveFile().c_str(), G_KEY_FILE_NONE, &error)) {
+    Unreadable(error);
+    g_error_free(error);
+  } else {
     gchar** list = g_key_file_get_string_list(file, kGroup, kKey, nullptr, nullptr);
     for (gchar** origin = list; origin != nullptr && *origin != nullptr; ++origin) {
       origins.emplace_back(*origin);
@@ -50,9 +67,16 @@ bool AddNeverSaveLogins(const std::string& origin) {
   g_key_file_set_string_list(file, kGroup, kKey, list.data(), list.size());
   gsize length = 0;
   gchar* data = g_key_file_to_data(file, &length, nullptr);
+  GError* error = nullptr;
   const bool saved = MakePrivateFolder(ProfileDataFolder()) &&
                      g_file_set_contents_full(NeverSaveFile().c_str(), data, length,
-                                              G_FILE_SET_CONTENTS_CONSISTENT, 0600, nullptr);
+                                              G_FILE_SET_CONTENTS_CONSISTENT, 0600, &error);
+  if (!saved) {
+    ReportStoreTrouble({kWhat, NeverSaveFile(),
+                        std::string(error != nullptr ? error->message : "フォルダを作れません") +
+                            "; 保存できませんでした"});
+  }
+  g_clear_error(&error);
   g_free(data);
   g_key_file_free(file);
   return saved;

@@ -3,8 +3,10 @@
 #include <glib.h>
 
 #include "store/history_index.h"
+#include "store/history_store.h"
 #include "store/sqlite_db.h"
 #include "store/text_fold.h"
+#include "store/title_text.h"
 
 namespace {
 
@@ -13,28 +15,28 @@ constexpr char kSchema[] =
     "  id INTEGER PRIMARY KEY, url TEXT NOT NULL UNIQUE, name TEXT NOT NULL,"
     "  added INTEGER NOT NULL);";
 
+constexpr char kWhat[] = "ブックマーク";
+
 sqlite3* Db(void* db) { return static_cast<sqlite3*>(db); }
 
 std::string NameOr(const std::string& name, const std::string& url) {
   gchar* stripped = g_strstrip(g_strdup(name.c_str()));
-  std::string kept = *stripped != '\0' ? stripped : url;
+  std::string kept = ShownTitle(*stripped != '\0' ? stripped : url);
   g_free(stripped);
   return kept;
 }
 
 }  // namespace
 
-std::unique_ptr<BookmarkStore> BookmarkStore::Open(const std::string& folder) {
+std::unique_ptr<BookmarkStore> BookmarkStore::Open(const std::string& folder,
+                                                   OpenProblem* problem) {
   gchar* built = g_build_filename(folder.c_str(), kFileName, nullptr);
   const std::string path = built;
   g_free(built);
-  sqlite3* db = OpenPrivateDatabase(path);
-  if (db == nullptr) return nullptr;
-  if (!Execute(db, kSchema)) {
-    sqlite3_close(db);
-    return nullptr;
-  }
-  std::unique_ptr<BookmarkStore> store(new BookmarkStore(db, path));
+  const OpenedDatabase opened = OpenStoreDatabase(kWhat, path, kSchema);
+  if (problem != nullptr) *problem = opened.problem;
+  if (opened.db == nullptr) return nullptr;
+  std::unique_ptr<BookmarkStore> store(new BookmarkStore(opened.db, path));
   store->Load();
   return store;
 }
@@ -47,9 +49,13 @@ void BookmarkStore::Load() { Adopt(ReadKept(db_)); }
 
 BookmarkStore::Kept BookmarkStore::ReadKept(void* db) {
   Kept kept;
-  Statement all(Db(db), "SELECT id, url, name, added FROM bookmarks ORDER BY added DESC, id DESC");
+  Statement all(
+      Db(db),
+      "SELECT id, url, substr(name, 1, 1024), added FROM bookmarks ORDER BY added DESC, id DESC");
   while (all.Step()) {
-    kept.marks.push_back({all.Int(0), all.Text(1), all.Text(2), all.Int(3)});
+    // The list offers only what the address box would open.
+    if (!HistoryStore::Recordable(all.Text(1))) continue;
+    kept.marks.push_back({all.Int(0), all.Text(1), ShownTitle(all.Text(2)), all.Int(3)});
     kept.folded.push_back(HistoryIndex::FoldedText(kept.marks.back().url, kept.marks.back().name));
   }
   return kept;
@@ -66,6 +72,7 @@ std::optional<Bookmark> BookmarkStore::Put(const std::string& url, const std::st
                 "INSERT INTO bookmarks (url, name, added) VALUES (?, ?, ?) "
                 "ON CONFLICT (url) DO UPDATE SET name = excluded.name");
   if (!put.Bind(1, url).Bind(2, NameOr(name, url)).Bind(3, g_get_real_time()).Run()) {
+    ReportFailedWrite(kWhat, Db(db_));
     return std::nullopt;
   }
   Load();
@@ -85,6 +92,7 @@ bool BookmarkStore::Rename(std::int64_t id, const std::string& name) {
   if (!url.Bind(1, id).Step()) return false;
   Statement rename(Db(db_), "UPDATE bookmarks SET name = ? WHERE id = ?");
   const bool ok = rename.Bind(1, NameOr(name, url.Text(0))).Bind(2, id).Run();
+  if (!ok) ReportFailedWrite(kWhat, Db(db_));
   Load();
   return ok;
 }
@@ -92,7 +100,9 @@ bool BookmarkStore::Rename(std::int64_t id, const std::string& name) {
 bool BookmarkStore::Remove(std::int64_t id) {
   ++writes_;
   Statement remove(Db(db_), "DELETE FROM bookmarks WHERE id = ?");
-  const bool ok = remove.Bind(1, id).Run() && sqlite3_changes(Db(db_)) > 0;
+  const bool ran = remove.Bind(1, id).Run();
+  if (!ran) ReportFailedWrite(kWhat, Db(db_));
+  const bool ok = ran && sqlite3_changes(Db(db_)) > 0;
   // Deleted rows are zeroed in the file; the log is emptied too.
   sqlite3_wal_checkpoint_v2(Db(db_), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
   Load();

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "store/sqlite_db.h"
 #include "store/suggestion_source.h"
 
 struct Bookmark {
@@ -26,14 +27,16 @@ class BookmarkStore {
   static constexpr char kFileName[] = "bookmarks.sqlite";
 
   // Opens `folder`/bookmarks.sqlite, making the folder (0700) and the file
-  // when missing; nullptr when it cannot be opened or is not a database.
-  static std::unique_ptr<BookmarkStore> Open(const std::string& folder);
+  // when missing; as HistoryStore::Open() does with a damaged or locked one.
+  static std::unique_ptr<BookmarkStore> Open(const std::string& folder,
+                                             OpenProblem* problem = nullptr);
   ~BookmarkStore();
   BookmarkStore(const BookmarkStore&) = delete;
   BookmarkStore& operator=(const BookmarkStore&) = delete;
 
   // Keeps `url` under `name` (the address when `name` is blank): a new
-  // bookmark, or the one `url` already has, renamed. On disk when it returns.
+  // bookmark, or the one `url` already has, renamed. On disk when it returns;
+  // nothing when it could not be written (and that is reported).
   std::optional<Bookmark> Put(const std::string& url, const std::string& name);
   std::optional<Bookmark> Find(std::string_view url) const;
   bool Rename(std::int64_t id, const std::string& name);

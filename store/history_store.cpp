@@ -15,6 +15,7 @@
 #include "store/history_index.h"
 #include "store/sqlite_db.h"
 #include "store/text_fold.h"
+#include "store/title_text.h"
 
 namespace {
 
@@ -27,15 +28,18 @@ constexpr char kSchema[] =
     "CREATE INDEX IF NOT EXISTS visits_by_time ON visits(time);"
     "CREATE INDEX IF NOT EXISTS visits_by_url ON visits(url_id);"
     "CREATE INDEX IF NOT EXISTS urls_by_last_visit ON urls(last_visit);";
-constexpr char kColumns[] = "id, url, title, visit_count, last_visit";
+// A title is read only as far as it is shown (a copied profile may hold huge ones).
+constexpr char kColumns[] = "id, url, substr(title, 1, 1024), visit_count, last_visit";
 constexpr char kSelectById[] =
-    "SELECT id, url, title, visit_count, last_visit FROM urls WHERE id = ?";
+    "SELECT id, url, substr(title, 1, 1024), visit_count, last_visit FROM urls WHERE id = ?";
 constexpr std::int64_t kMicrosecondsPerSecond = G_USEC_PER_SEC;
 constexpr int kWriterNiceness = 10;
 const char* const kRecordedSchemes[] = {"http", "https", "file"};
+constexpr char kWhat[] = "履歴";
 
 HistoryEntry ReadEntry(const Statement& row) {
-  return {row.Int(0), row.Text(1), row.Text(2), static_cast<int>(row.Int(3)), row.Int(4)};
+  return {row.Int(0), row.Text(1), ShownTitle(row.Text(2)), static_cast<int>(row.Int(3)),
+          row.Int(4)};
 }
 
 HistoryIndex::Item IndexItem(const HistoryEntry& entry) {
@@ -118,7 +122,10 @@ struct HistoryStore::Writer {
   void Load() {
     HistoryIndex loaded;
     Statement rows(db, (std::string("SELECT ") + kColumns + " FROM urls").c_str());
-    while (rows.Step()) loaded.Put(IndexItem(ReadEntry(rows)));
+    // Rows the program would never record (a copied or damaged profile) are never offered.
+    while (rows.Step()) {
+      if (Recordable(rows.Text(1))) loaded.Put(IndexItem(ReadEntry(rows)));
+    }
     std::lock_guard lock(index_mutex);
     index = std::move(loaded);
     ready = true;
@@ -168,6 +175,7 @@ struct HistoryStore::Writer {
                      " RETURNING id, url, title, visit_count, last_visit");
     upsert.Bind(1, url).Bind(2, title).Bind(3, when);
     if (!upsert.Step()) {
+      ReportFailedWrite(kWhat, db);
       Execute(db, "ROLLBACK");
       return;
     }
@@ -178,6 +186,7 @@ struct HistoryStore::Writer {
     if (Execute(db, "COMMIT")) {
       Indexed(entry);
     } else {
+      ReportFailedWrite(kWhat, db);
       Execute(db, "ROLLBACK");  // the visit is lost, the next ones are not
     }
   }
@@ -270,22 +279,21 @@ struct HistoryStore::Writer {
   HistoryIndex index;
 };
 
-std::unique_ptr<HistoryStore> HistoryStore::Open(const std::string& folder) {
+std::unique_ptr<HistoryStore> HistoryStore::Open(const std::string& folder, OpenProblem* problem) {
   gchar* path = g_build_filename(folder.c_str(), kFileName, nullptr);
   const std::string file = path;
   g_free(path);
-  sqlite3* writing = OpenPrivateDatabase(file);
-  if (writing == nullptr || !Execute(writing, kSchema)) {
-    sqlite3_close(writing);
-    return nullptr;
-  }
-  sqlite3* reading = OpenPrivateDatabase(file);
-  if (reading == nullptr) {
-    sqlite3_close(writing);
+  const OpenedDatabase writing = OpenStoreDatabase(kWhat, file, kSchema);
+  if (problem != nullptr) *problem = writing.problem;
+  if (writing.db == nullptr) return nullptr;
+  const OpenedDatabase reading = OpenStoreDatabase(kWhat, file, nullptr);
+  if (problem != nullptr) *problem = reading.problem;
+  if (reading.db == nullptr) {
+    sqlite3_close(writing.db);
     return nullptr;
   }
   return std::unique_ptr<HistoryStore>(
-      new HistoryStore(std::make_unique<Writer>(writing), reading));
+      new HistoryStore(std::make_unique<Writer>(writing.db), reading.db));
 }
 
 HistoryStore::HistoryStore(std::unique_ptr<Writer> writer, void* reader)
@@ -312,11 +320,15 @@ std::int64_t HistoryStore::Now() { return g_get_real_time(); }
 void HistoryStore::RecordVisit(const std::string& url, const std::string& title,
                                std::int64_t when) {
   if (!Recordable(url)) return;
-  writer_->Queue([writer = writer_.get(), url, title, when] { writer->Record(url, title, when); });
+  writer_->Queue([writer = writer_.get(), url, title = ShownTitle(title), when] {
+    writer->Record(url, title, when);
+  });
 }
 
 void HistoryStore::UpdateTitle(const std::string& url, const std::string& title) {
-  writer_->Queue([writer = writer_.get(), url, title] { writer->Retitle(url, title); });
+  if (!Recordable(url)) return;
+  writer_->Queue(
+      [writer = writer_.get(), url, title = ShownTitle(title)] { writer->Retitle(url, title); });
 }
 
 void HistoryStore::Flush() { writer_->Wait(); }
@@ -355,7 +367,9 @@ std::vector<HistoryDay> HistoryStore::ListByDay(std::string_view filter, std::si
                         " FROM urls ORDER BY last_visit DESC, id DESC LIMIT ?")
                            .c_str());
     rows.Bind(1, limit == 0 ? std::int64_t{-1} : static_cast<std::int64_t>(limit));
-    while (rows.Step()) entries.push_back(ReadEntry(rows));
+    while (rows.Step()) {
+      if (Recordable(rows.Text(1))) entries.push_back(ReadEntry(rows));
+    }
   } else {
     const std::string folded = FoldForMatch(filter);
     std::vector<std::int64_t> ids =

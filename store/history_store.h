@@ -19,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+#include "store/sqlite_db.h"
+
 struct HistoryEntry {
   std::int64_t id = 0;  // stable while the address is kept
   std::string url;
@@ -41,8 +43,11 @@ class HistoryStore {
   static constexpr char kFileName[] = "history.sqlite";
 
   // Opens `folder`/history.sqlite, making the folder (0700) and the file
-  // when missing; nullptr when it cannot be opened or is not a database.
-  static std::unique_ptr<HistoryStore> Open(const std::string& folder);
+  // when missing; a damaged file is moved aside and a new one started.
+  // nullptr when it cannot be opened, with the problem (reported as
+  // store/sqlite_db.h says): a locked one may be tried again later.
+  static std::unique_ptr<HistoryStore> Open(const std::string& folder,
+                                            OpenProblem* problem = nullptr);
   // Writes what is queued, then closes.
   ~HistoryStore();
   HistoryStore(const HistoryStore&) = delete;

@@ -5,6 +5,9 @@
 #include <memory>
 #include <utility>
 
+#include "store/session_form_data.h"
+#include "store/store_trouble.h"
+
 namespace {
 
 constexpr char kRun[] = "Run";
@@ -12,6 +15,17 @@ constexpr char kEnded[] = "ended-normally";
 constexpr char kWindowGroup[] = "Window ";
 // A file far bigger than twenty windows' lists is not one of ours.
 constexpr gsize kLargestFile = 64 << 20;
+constexpr char kWhat[] = "ウィンドウの状態";
+
+// Whether `text` is a file this program wrote (its mark is there).
+bool Ours(const std::string& text) {
+  GKeyFile* file = g_key_file_new();
+  const bool ours =
+      g_key_file_load_from_data(file, text.data(), text.size(), G_KEY_FILE_NONE, nullptr) &&
+      g_key_file_has_key(file, kRun, kEnded, nullptr);
+  g_key_file_free(file);
+  return ours;
+}
 
 using KeyFile = std::unique_ptr<GKeyFile, decltype(&g_key_file_free)>;
 
@@ -23,6 +37,8 @@ std::string Take(gchar* text) {
 
 void PutWindow(GKeyFile* file, const std::string& group, const TSavedWindow& w) {
   const char* g = group.c_str();
+  // A form's data never reaches the disk; a list it cannot be taken from is left out.
+  const std::string state = StateWithoutFormData(w.state).value_or("");
   g_key_file_set_integer(file, g, "left", w.left);
   g_key_file_set_integer(file, g, "top", w.top);
   g_key_file_set_integer(file, g, "width", w.width);
@@ -31,8 +47,7 @@ void PutWindow(GKeyFile* file, const std::string& group, const TSavedWindow& w) 
   g_key_file_set_string(file, g, "address", w.address.c_str());
   g_key_file_set_string(
       file, g, "state",
-      Take(g_base64_encode(reinterpret_cast<const guchar*>(w.state.data()), w.state.size()))
-          .c_str());
+      Take(g_base64_encode(reinterpret_cast<const guchar*>(state.data()), state.size())).c_str());
 }
 
 // False when the group is not a window as written by PutWindow.
@@ -51,7 +66,8 @@ bool GetWindow(GKeyFile* file, const char* group, TSavedWindow& w) {
   if (!read) return false;
   gsize length = 0;
   guchar* bytes = g_base64_decode(encoded.c_str(), &length);
-  w.state.assign(reinterpret_cast<const char*>(bytes), length);
+  // A file an older version wrote may still hold a form's data: it is not sent again.
+  w.state = StateWithoutFormData({reinterpret_cast<const char*>(bytes), length}).value_or("");
   g_free(bytes);
   return true;
 }
@@ -107,9 +123,19 @@ TSavedSession TSessionStore::Open() {
   gchar* text = nullptr;
   gsize length = 0;
   TSavedSession last;
-  if (g_file_get_contents(path_.c_str(), &text, &length, nullptr) && length <= kLargestFile) {
+  GError* error = nullptr;
+  if (g_file_get_contents(path_.c_str(), &text, &length, &error) && length <= kLargestFile &&
+      (length == 0 || Ours(std::string(text, length)))) {
     last = SessionFromText(std::string(text, length));
+  } else if (!g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT)) {
+    // Kept for the user to look at, not written over.
+    const std::string aside = error == nullptr ? MoveAside(path_) : "";
+    ReportStoreTrouble({kWhat, path_,
+                        error != nullptr ? error->message
+                        : aside.empty()  ? "読めない内容です"
+                                        : "読めない内容なので " + aside + " に移しました"});
   }
+  g_clear_error(&error);
   g_free(text);
   // The last run's windows stay on disk until this run's are written.
   Write({last.windows, false});
@@ -156,7 +182,8 @@ void TSessionStore::Written(GObject* file, GAsyncResult* result, gpointer data) 
   GError* error = nullptr;
   if (!g_file_replace_contents_finish(G_FILE(file), result, nullptr, &error) &&
       !g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
-    g_printerr("tavorin: %s に書き込めません (%s)\n", self->path_.c_str(), error->message);
+    ReportStoreTrouble(
+        {kWhat, self->path_, std::string(error->message) + "; 保存できませんでした"});
   }
   const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
   g_clear_error(&error);
@@ -179,7 +206,7 @@ void TSessionStore::Close() {
   GError* error = nullptr;
   if (!g_file_set_contents_full(path_.c_str(), text.data(), text.size(),
                                 G_FILE_SET_CONTENTS_CONSISTENT, 0600, &error)) {
-    g_printerr("tavorin: %s に書き込めません (%s)\n", path_.c_str(), error->message);
+    ReportStoreTrouble({kWhat, path_, std::string(error->message) + "; 保存できませんでした"});
     g_error_free(error);
   }
 }

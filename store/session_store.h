@@ -15,7 +15,7 @@ struct TSavedWindow {
   int left = 0, top = 0, width = 0, height = 0;
   bool maximized = false;
   std::string address;  // the page shown, for a list the engine cannot read back
-  std::string state;    // the engine's back/forward list, opaque
+  std::string state;    // the engine's back/forward list, without form data when kept
   bool operator==(const TSavedWindow&) const = default;
 };
 

@@ -5,9 +5,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include "store/store_trouble.h"
+
 namespace {
 
 constexpr int kBusyMilliseconds = 5000;
+// On opening, a file another program holds is given up quickly and tried later.
+constexpr int kOpeningBusyMilliseconds = 50;
 constexpr char kSettings[] =
     "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;"
     "PRAGMA secure_delete=ON;";
@@ -40,6 +47,74 @@ sqlite3* OpenPrivateDatabase(const std::string& path) {
     return nullptr;
   }
   return db;
+}
+
+namespace {
+
+enum class Attempt { kOpened, kDamaged, kLocked, kFailed };
+
+Attempt TryOpen(const std::string& path, const char* schema, sqlite3*& db, std::string& reason) {
+  db = nullptr;
+  errno = 0;
+  if (!MakeOwnersOnly(path)) {
+    reason = errno != 0 ? std::strerror(errno) : "not a file of this user";
+    return Attempt::kFailed;
+  }
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+  if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+    reason = sqlite3_errmsg(db);
+    sqlite3_close(db);
+    db = nullptr;
+    return Attempt::kFailed;
+  }
+  sqlite3_busy_timeout(db, kOpeningBusyMilliseconds);
+  std::string sql = kSettings;
+  if (schema != nullptr) sql += schema;
+  char* error = nullptr;
+  const int code = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+  reason = error != nullptr ? error : sqlite3_errstr(code);
+  sqlite3_free(error);
+  if (code == SQLITE_OK) {
+    sqlite3_busy_timeout(db, kBusyMilliseconds);
+    return Attempt::kOpened;
+  }
+  sqlite3_close(db);
+  db = nullptr;
+  const int primary = code & 0xff;
+  if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) return Attempt::kDamaged;
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return Attempt::kLocked;
+  return Attempt::kFailed;
+}
+
+}  // namespace
+
+OpenedDatabase OpenStoreDatabase(const std::string& what, const std::string& path,
+                                 const char* schema) {
+  sqlite3* db = nullptr;
+  std::string reason;
+  Attempt attempt = TryOpen(path, schema, db, reason);
+  if (attempt == Attempt::kDamaged) {
+    const std::string aside = MoveAside(path);
+    if (aside.empty()) {
+      ReportStoreTrouble({what, path, reason + "; 壊れたファイルを移せません"});
+      return {nullptr, OpenProblem::kUnusable};
+    }
+    ReportStoreTrouble(
+        {what, path, reason + "; 壊れたファイルを " + aside + " に移し、新しく始めました"});
+    attempt = TryOpen(path, schema, db, reason);
+  }
+  if (attempt == Attempt::kOpened) return {db, OpenProblem::kNone};
+  if (attempt == Attempt::kLocked) {
+    ReportStoreTrouble({what, path, reason + "; 使えるようになるまで試し続けます"});
+    return {nullptr, OpenProblem::kLocked};
+  }
+  ReportStoreTrouble({what, path, reason});
+  return {nullptr, OpenProblem::kUnusable};
+}
+
+void ReportFailedWrite(const std::string& what, sqlite3* db) {
+  ReportStoreTrouble({what, sqlite3_db_filename(db, "main"),
+                      std::string(sqlite3_errmsg(db)) + "; 保存できませんでした"});
 }
 
 bool Execute(sqlite3* db, const char* sql) {

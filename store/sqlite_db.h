@@ -14,6 +14,21 @@
 // loses at most the last transactions, never the file), foreign keys,
 // secure deletion and a busy timeout; nullptr when it cannot.
 sqlite3* OpenPrivateDatabase(const std::string& path);
+
+// Why a store's database could not be opened.
+enum class OpenProblem { kNone, kLocked, kUnusable };
+struct OpenedDatabase {
+  sqlite3* db = nullptr;
+  OpenProblem problem = OpenProblem::kNone;
+};
+// OpenPrivateDatabase() for the store the user knows as `what`, with `schema`
+// (may be null) run: a damaged file is moved aside (MoveAside()) and a new one
+// started; a file another program holds is kLocked, to be tried again later;
+// each trouble is reported (store/store_trouble.h). Never waits long.
+OpenedDatabase OpenStoreDatabase(const std::string& what, const std::string& path,
+                                 const char* schema);
+// Says that a write to the store failed, with SQLite's reason.
+void ReportFailedWrite(const std::string& what, sqlite3* db);
 // Runs `sql`, one or more statements without parameters; false on error.
 bool Execute(sqlite3* db, const char* sql);
 

@@ -7,7 +7,8 @@
 #include "store/text_fold.h"
 
 std::vector<Suggestion> GatherSuggestions(const std::vector<SuggestionSource*>& sources,
-                                          std::string_view typed, std::size_t limit) {
+                                          std::string_view typed, std::size_t limit,
+                                          const OfferedIf& offered_if) {
   std::vector<Suggestion> gathered;
   for (SuggestionSource* source : sources) {
     if (gathered.size() >= limit) break;
@@ -15,7 +16,8 @@ std::vector<Suggestion> GatherSuggestions(const std::vector<SuggestionSource*>& 
     for (Suggestion& offered : source->Suggest(typed, limit)) {
       const bool repeated = std::any_of(gathered.begin(), gathered.end(),
                                         [&](const Suggestion& s) { return s.url == offered.url; });
-      if (!repeated && gathered.size() < limit) gathered.push_back(std::move(offered));
+      const bool refused = offered_if && !offered_if(offered.url);
+      if (!repeated && !refused && gathered.size() < limit) gathered.push_back(std::move(offered));
     }
   }
   return gathered;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,9 +25,11 @@ class SuggestionSource {
 };
 
 // Asks each source in turn for what is still missing, up to `limit` in all,
-// leaving out addresses already offered.
+// leaving out addresses already offered and those `offered_if` refuses.
+using OfferedIf = std::function<bool(const std::string& url)>;
 std::vector<Suggestion> GatherSuggestions(const std::vector<SuggestionSource*>& sources,
-                                          std::string_view typed, std::size_t limit);
+                                          std::string_view typed, std::size_t limit,
+                                          const OfferedIf& offered_if = nullptr);
 
 // The pages of the history, ranked by how often and how recently each was
 // visited.

@@ -9,11 +9,12 @@
 #include "encoding/page_encoding.h"
 #include "history/clear_data.h"
 #include "logins/watch.h"
-#include "private/authentication.h"
 #include "page_info/security.h"
 #include "page_info/trail_watch.h"
+#include "private/authentication.h"
 #include "window/page_menu.h"
 #include "window/settings_command.h"
+#include "window/store_trouble_notice.h"
 #include "window/window_session.h"
 
 void AttachFeatures() {
@@ -38,4 +39,5 @@ void AttachFeatures() {
   WhenHistoryCleared([] { ForgetSiteZooms(); });
   AttachPageMenu();
   OfferSettingsInHistory();
+  ShowStoreTroubles();
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "browser/address_gate.h"
 #include "browser/cpp_web_browser.h"
 #include "platform/application.h"
 #include "window/controls.h"
@@ -113,7 +114,8 @@ class TFormHTML : public TForm {
   static void ApplicationMessage(const MSG& Msg, bool& Handled);
 
   // Loads `address` in this window, as "GO" does with a typed one.
-  void NavigateTo(const std::string& address);
+  // Every address the window opens passes browser/address_gate.h here.
+  void NavigateTo(const std::string& address, AddressFrom from = AddressFrom::kUser);
 
   bool Private() const { return kind_ == TWindowKind::kPrivate; }
 

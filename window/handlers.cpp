@@ -4,7 +4,8 @@
 #include "window/form_html.h"
 #include "window/shortcut_pages.h"
 
-void TFormHTML::NavigateTo(const std::string& address) {
+void TFormHTML::NavigateTo(const std::string& address, AddressFrom from) {
+  if (!MayOpen(address, from)) return;
   const WideString url = WideString::FromUtf8(address);
   Variant flags = Variant::Omitted();
   Variant target = Variant::Omitted();

@@ -30,7 +30,7 @@ void OfferBookmark(TFormHTML& form) {
 
 void ShowHistory(TFormHTML& form) {
   OpenHistoryWindow(form, History(), Bookmarks(), [&form](const std::string& url) {
-    form.NavigateTo(url);
+    form.NavigateTo(url, AddressFrom::kKept);
     form.present();
   });
 }

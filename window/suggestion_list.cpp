@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "browser/address_gate.h"
+
 namespace {
 
 // Wide enough for a title and most of an address beside it.
@@ -125,8 +127,9 @@ void TSuggestionList::PreeditChanged(const char* preedit) {
 void TSuggestionList::Update() {
   pending_ = false;
   const std::string typed = Trimmed(entry_.get_text());
-  offered_ =
-      typed.empty() ? std::vector<Suggestion>{} : GatherSuggestions(sources_(), typed, kLimit);
+  offered_ = typed.empty() ? std::vector<Suggestion>{}
+                           : GatherSuggestions(sources_(), typed, kLimit,
+                                               [](const std::string& url) { return MayOpen(url); });
   if (offered_.empty()) {
     Close();
     return;
@@ -174,6 +177,7 @@ void TSuggestionList::Choose(int row) {
 void TSuggestionList::OpenRow(int row) {
   if (row < 0 || static_cast<std::size_t>(row) >= offered_.size()) return;
   const std::string url = offered_[row].url;
+  if (!MayOpen(url)) return;
   ShowAddress(url);
   open_(url);
 }

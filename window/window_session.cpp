@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "browser/address_gate.h"
 #include "browser/profile.h"
 #include "window/form_html.h"
 #include "window/notice_bar.h"
@@ -103,15 +104,16 @@ void TWindowSession::BringBack(bool main_done) {
   if (into_main_ && main_ != nullptr && !windows.empty()) {
     Place(*main_, windows[0]);
     if (!main_done && !main_->CppWebBrowser1->RestoreSession(windows[0].state)) {
-      main_->CppWebBrowser1->Navigate(WideString::FromUtf8(windows[0].address), nullptr, nullptr,
-                                      nullptr, nullptr);
+      main_->NavigateTo(windows[0].address, AddressFrom::kKept);
     }
     next = 1;
   }
   // Within the program's window limits, like any other request for windows.
   const TWindowGrant grant = GrantWindows(windows.size() - next);
   for (std::size_t i = next; i < next + grant.open; ++i) {
-    auto* window = new TFormHTML(Application, windows[i].address, windows[i].state);
+    // An address no kept one may be gives the home page.
+    const std::string address = MayOpen(windows[i].address) ? windows[i].address : "";
+    auto* window = new TFormHTML(Application, address, windows[i].state);
     Place(*window, windows[i]);
     window->show();
   }

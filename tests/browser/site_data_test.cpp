@@ -67,7 +67,32 @@ class SiteDataTest : public ::testing::Test {
   TCppWebBrowser* browser_ = new TCppWebBrowser();
 };
 
+// The files under the data folder that are not the user's alone (the engine's
+// folders inside it may be open, as the data folder itself is not).
+std::string OpenToOthers() {
+  std::string found;
+  std::error_code error;
+  for (const auto& entry :
+       std::filesystem::recursive_directory_iterator(ProfileDataFolder(), error)) {
+    const auto others = std::filesystem::perms::group_all | std::filesystem::perms::others_all;
+    if (entry.is_regular_file() &&
+        (entry.status().permissions() & others) != std::filesystem::perms::none) {
+      found += entry.path().string() + " ";
+    }
+  }
+  return found;
+}
+
 TEST_F(SiteDataTest, EverythingLeavesNoCookieStorageOrCacheOnDisk) {
+  // What the sites stored (the set-up waits for local storage) is the user's alone, as it is
+  // written.
+  EXPECT_TRUE(RunUntil([] { return OpenToOthers().empty(); }, 5000)) << OpenToOthers();
+  bool storage = false;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(ProfileDataFolder() + "/localstorage")) {
+    storage = storage || entry.path().extension() == ".localstorage";
+  }
+  EXPECT_TRUE(storage);
   ASSERT_TRUE(Clear({.cookies_and_site_data = true, .cache = true}, 0));
   EXPECT_TRUE(RunUntil([] { return MarksOnDisk().empty(); }, 20000)) << MarksOnDisk();
 }

@@ -9,6 +9,7 @@
 #include "store/history_store.h"
 #include "tests/support/navigation_support.h"
 #include "window/suggestion_list.h"
+#include "window/suggestion_sources.h"
 
 namespace {
 
@@ -204,6 +205,47 @@ TEST_F(HistoryTest, ButtonPagesComeAfterHistoryAndAloneWithoutIt) {
   EXPECT_EQ(OfferedUrls(), (Urls{Searched("rakuten"), buttons[0], buttons[1]}));
   SetKeepHistory(true);
   EXPECT_FALSE(Kept(server_.Url("/unkept.html")));
+}
+
+// Addresses from a damaged profile, as an imported list would offer them.
+struct HostileSource : SuggestionSource {
+  std::vector<Suggestion> Suggest(std::string_view typed, std::size_t) override {
+    if (typed.find("kirin") == std::string_view::npos) return {};
+    return {{"data:text/html,<title>ran</title>", "kirin data"},
+            {"javascript:document.title='ran'", "kirin script"},
+            {"view-source:" + url, "kirin source"},
+            {url, "kirin shop"}};
+  }
+  std::string url;
+};
+
+TEST_F(HistoryTest, OnlyWebAndFileAddressesAreOfferedAndNoScriptRunsFromAnyWay) {
+  static HostileSource hostile;
+  static const bool added = (AddSuggestionSource(&hostile), true);
+  ASSERT_TRUE(added);
+  server_.AddHtml("/kirin.html", Titled("kirin shop"));
+  hostile.url = server_.Url("/kirin.html");
+  TypeInBox("kirin");
+  EXPECT_EQ(OfferedUrls(), Urls{hostile.url});
+  Press(XK_Down);
+  EnterOpens("/kirin.html");
+  const std::pair<const char*, AddressFrom> ways[] = {
+      {"data:text/html,<title>ran</title>", AddressFrom::kKept},
+      {"javascript:document.title='ran'", AddressFrom::kKept},
+      {"javascript:document.title='ran'", AddressFrom::kUser},
+      {"\t java\nscript:document.title='ran'", AddressFrom::kUser}};
+  for (const auto& [address, from] : ways) {
+    SCOPED_TRACE(address);
+    form_->NavigateTo(address, from);
+    RunFor(300);
+    EXPECT_EQ(form_->CppWebBrowser1->PageTitle(), "kirin shop");
+  }
+  // In the box, then Enter.
+  TypeInBox("");
+  form_->EditURL->set_text("javascript:document.title='ran'");
+  Press(XK_Return);
+  RunFor(300);
+  EXPECT_EQ(form_->CppWebBrowser1->PageTitle(), "kirin shop");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "history/history_window.h"
 
 #include <X11/keysym.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -353,6 +354,28 @@ TEST_F(FormTest, CtrlDKeepsThePageUnderAnEditableNameAndDeleteForgetsIt) {
   RunFor(500);
   navtest::ClickWidget(popover.Remove());
   EXPECT_TRUE(RunUntil([&] { return !Bookmarks()->Find(server_.Url("/shop.html")); }));
+  // On a full disk (a file size limit stands in for it) 追加 does not say done.
+  ASSERT_TRUE(FocusWindow(form_->gobj()));
+  Press(XK_d, {XK_Control_L});
+  ASSERT_TRUE(RunUntil([&] { return popover.get_mapped() && popover.Name().has_focus(); }));
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{}, full{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  full = limit;
+  full.rlim_cur = 0;
+  setrlimit(RLIMIT_FSIZE, &full);
+  popover.Add().clicked();
+  setrlimit(RLIMIT_FSIZE, &limit);
+  RunFor(300);
+  EXPECT_TRUE(popover.get_visible());
+  EXPECT_EQ(popover.Heading().get_text(), "ブックマークを保存できませんでした");
+  EXPECT_FALSE(Bookmarks()->Find(server_.Url("/shop.html")));
+  const std::string file = ProfileDataFolder() + "/" + BookmarkStore::kFileName;
+  EXPECT_TRUE(RunUntil([&] {
+    auto* notice = navtest::FindNamed<Gtk::Label>(*form_->CppWebBrowser1, "NoticeMessage");
+    return notice != nullptr && notice->is_visible() &&
+           notice->get_text().find("ブックマークを使えません: " + file) != std::string::npos;
+  }));
 }
 
 // The user's bookmarks come before the history under the address box.

@@ -6,15 +6,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "store/bookmark_store.h"
 #include "store/history_index.h"
 #include "store/suggestion_source.h"
 #include "store/text_fold.h"
+#include "store/title_text.h"
 #include "tests/support/files.h"
 #include "tests/support/private_folders.h"
 #include "tests/support/store_fixture.h"
@@ -168,15 +172,135 @@ TEST_F(HistoryStoreTest, KeepsItsFilesToTheOwnerAndNothingDeletedOnDisk) {
   }
 }
 
-TEST_F(HistoryStoreTest, OpensWhatItWroteAgainButNotAFileThatIsNotADatabase) {
+// Rows as a copied or damaged profile holds them, written past the store.
+void WriteRaw(const std::string& file, const char* sql, const std::string& url,
+              const std::string& title) {
+  sqlite3* db = nullptr;
+  sqlite3_open(file.c_str(), &db);
+  char* statement = sqlite3_mprintf(sql, url.c_str(), title.c_str());
+  EXPECT_EQ(sqlite3_exec(db, statement, nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_free(statement);
+  sqlite3_close(db);
+}
+
+TEST_F(HistoryStoreTest, HostileRowsAreNeverOfferedAndTitlesAreShownClean) {
+  struct Row {
+    std::string url, title, shown;  // the title as listed, "(none)" when not offered
+  };
+  const std::string huge(1 << 20, 'k');
+  const Row rows[] = {
+      {"javascript:alert('kirin')", "kirin script", "(none)"},
+      {"data:text/html,<script>kirin()</script>", "kirin data", "(none)"},
+      {"view-source:https://kirin.example/", "kirin source", "(none)"},
+      {" JavaScript:alert('kirin2')", "kirin spaced", "(none)"},
+      {"https://kirin.example/rtl", "kirin \u202egnp.exe\u202c\x01\x1b[31m!", "kirin gnp.exe[31m!"},
+      {"https://kirin.example/lines", "kirin\ttwo\nlines\u2066x\u2069", "kirin two linesx"},
+      {"http://kirin.example/huge", "kirin" + huge, "kirin" + huge.substr(0, kTitleChars - 5)},
+      {"file:///tmp/kirin.html", "kirin file", "kirin file"},
+  };
+  store_.reset();
+  const std::string bookmarks = root_ + "/profile/" + BookmarkStore::kFileName;
+  BookmarkStore::Open(root_ + "/profile").reset();
+  for (const Row& row : rows) {
+    WriteRaw(file_, "INSERT INTO urls(url, title, visit_count, last_visit) VALUES(%Q, %Q, 1, 1)",
+             row.url, row.title);
+    WriteRaw(bookmarks, "INSERT INTO bookmarks(url, name, added) VALUES(%Q, %Q, 1)", row.url,
+             row.title);
+  }
+  Reopen();
+  const std::unique_ptr<BookmarkStore> marks = BookmarkStore::Open(root_ + "/profile");
+  std::vector<HistoryEntry> listed;
+  for (HistoryDay& day : store_->ListByDay()) {
+    listed.insert(listed.end(), day.entries.begin(), day.entries.end());
+  }
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.url);
+    const auto in_match = [&](const std::vector<HistoryEntry>& found) {
+      const auto e = std::ranges::find(found, row.url, &HistoryEntry::url);
+      return e != found.end() ? e->title : "(none)";
+    };
+    EXPECT_EQ(in_match(store_->Match("kirin", 100, kNow)), row.shown);
+    EXPECT_EQ(in_match(listed), row.shown);
+    const auto mark = marks->Find(row.url);
+    EXPECT_EQ(mark ? mark->name : "(none)", row.shown);
+  }
+  EXPECT_EQ(marks->Match("kirin", 100).size(), 4u);
+  // What a page gives is kept as it is shown.
+  store_->RecordVisit("https://kirin.example/new", "new\u202e" + huge, kNow);
+  store_->Flush();
+  EXPECT_EQ(store_->Find("https://kirin.example/new")->title,
+            "new" + huge.substr(0, kTitleChars - 3));
+}
+
+TEST_F(HistoryStoreTest, OpensWhatItWroteAgain) {
   store_->RecordVisit("https://again.example/", "again", kNow);
   Reopen();  // closing writes what is queued
   EXPECT_EQ(store_->IndexedCount(), 1u);
   EXPECT_EQ(Match("AGAIN"), Urls{"https://again.example/"});
-  fs::create_directories(root_ + "/other");
-  std::ofstream(root_ + "/other/" + HistoryStore::kFileName)
-      << "not a database, just some text that is long enough to have a header";
-  EXPECT_EQ(HistoryStore::Open(root_ + "/other"), nullptr);
+}
+
+// A store's file as it may be found: each is said on standard error, naming
+// the file, and a damaged one is kept aside while a new one starts.
+TEST(StoreTroubleTest, AStoreThatCannotBeUsedIsSaidAndNeverLost) {
+  struct Row {
+    const char* name;
+    std::function<void(const std::string& file)> make;
+    OpenProblem problem;
+    const char* said;
+    bool aside;  // the old file is kept beside, under a name that says so
+  };
+  sqlite3* holder = nullptr;
+  const Row rows[] = {
+      {"a folder", [](const std::string& file) { fs::create_directories(file); },
+       OpenProblem::kUnusable, "", false},
+      {"not a database",
+       [](const std::string& file) {
+         std::ofstream(file) << "not a database, just some text that is long enough for a header";
+       },
+       OpenProblem::kNone, ".corrupt-", true},
+      {"held by another program",
+       [&](const std::string& file) {
+         sqlite3_open(file.c_str(), &holder);
+         sqlite3_exec(holder, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;", nullptr, nullptr,
+                      nullptr);
+       },
+       OpenProblem::kLocked, "", false},
+  };
+  for (const Row& row : rows) {
+    for (const char* kind : {HistoryStore::kFileName, BookmarkStore::kFileName}) {
+      SCOPED_TRACE(std::string(row.name) + " " + kind);
+      const std::string root = testsupport::MakePrivateRoot();
+      const std::string folder = root + "/profile", file = folder + "/" + kind;
+      fs::create_directories(folder);
+      row.make(file);
+      const std::string before = testsupport::ReadFile(file);
+      OpenProblem problem = OpenProblem::kUnusable;
+      ::testing::internal::CaptureStderr();
+      const bool opened = kind == HistoryStore::kFileName
+                              ? HistoryStore::Open(folder, &problem) != nullptr
+                              : BookmarkStore::Open(folder, &problem) != nullptr;
+      const std::string said = ::testing::internal::GetCapturedStderr();
+      EXPECT_EQ(problem, row.problem);
+      EXPECT_EQ(opened, row.problem == OpenProblem::kNone);
+      EXPECT_NE(said.find(file), std::string::npos) << said;
+      EXPECT_NE(said.find(row.said), std::string::npos) << said;
+      std::string aside;
+      for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().string().find(".corrupt-") != std::string::npos) aside = entry.path();
+      }
+      EXPECT_EQ(!aside.empty(), row.aside);
+      if (row.aside) {
+        EXPECT_EQ(testsupport::ReadFile(aside), before);
+      }
+      if (holder != nullptr) {  // once let go, it opens
+        sqlite3_close(holder);
+        holder = nullptr;
+        EXPECT_TRUE(kind == HistoryStore::kFileName ? HistoryStore::Open(folder) != nullptr
+                                                    : BookmarkStore::Open(folder) != nullptr);
+      }
+      testsupport::RemoveTree(root);
+    }
+  }
 }
 
 TEST_F(HistoryStoreTest, SurvivesAKillWhileWriting) {

@@ -1,10 +1,14 @@
 // The windows kept on disk: what the file holds, and when it is written.
 #include "store/session_store.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
+#include "store/session_form_data.h"
+#include "store/store_trouble.h"
 #include "tests/support/files.h"
 #include "tests/support/main_loop.h"
 #include "tests/support/private_folders.h"
@@ -18,8 +22,65 @@ TSavedWindow Window(int left, std::string address, std::string state) {
   return {left, 20, 800, 600, false, std::move(address), std::move(state)};
 }
 
+// An engine's list in its own layout, from GVariant's text form.
+std::string EngineState(const char* type, const std::string& text) {
+  GVariant* value = g_variant_parse(G_VARIANT_TYPE(type), text.c_str(), nullptr, nullptr, nullptr);
+  if (value == nullptr) return "";
+  std::string bytes(static_cast<const char*>(g_variant_get_data(value)), g_variant_get_size(value));
+  g_variant_unref(value);
+  return bytes;
+}
+
+// A page at `url` whose fields and body are `field` and `body`, with one framed page alike.
+std::string Frame(const std::string& url, const std::string& field, const std::string& body,
+                  bool framed = true) {
+  const std::string sent = body.empty()
+                               ? "@m(sa(uaysxmxmds)) nothing"
+                               : "just ('application/x-www-form-urlencoded', "
+                                 "[(uint32 0, b'" +
+                                     body + "', '', int64 0, @mx nothing, @md nothing, '')])";
+  const std::string fields = field.empty() ? "@as []" : "['" + field + "']";
+  const std::string children =
+      framed ? "[<" + Frame(url + "#frame", field, body, false) + ">]" : "@av []";
+  return "('" + url + "', '" + url + "', '', '', " + fields +
+         ", @may nothing, int64 1, int64 2, (0, 3), 1.0, " + sent + ", " + children + ")";
+}
+
+std::string List(int version, const std::string& field, const std::string& body) {
+  const std::string id = version == 1 ? "uint64 7, " : "";
+  return EngineState(version == 1 ? "(qa(ts(ssssasmayxx(ii)dm(sa(uaysxmxmds))av)u)mu)"
+                                  : "(qa(s(ssssasmayxx(ii)dm(sa(uaysxmxmds))av)u)mu)",
+                     "(uint16 " + std::to_string(version) + ", [(" + id + "'a', " +
+                         Frame("http://127.0.0.1/a", "", "") + ", uint32 0), (" + id + "'done', " +
+                         Frame("http://127.0.0.1/done", field, body) +
+                         ", uint32 0)], just uint32 1)");
+}
+
+TEST(SessionFormData, BodiesAndFieldsGoAndAnUnknownLayoutKeepsOnlyTheAddress) {
+  struct Row {
+    const char* name;
+    std::string state;
+    std::optional<std::string> kept;
+  };
+  const Row rows[] = {
+      {"version 2", List(2, "hanako", "user=hanako&pw=Hk7qZw93"), List(2, "", "")},
+      {"version 1", List(1, "hanako", "user=hanako&pw=Hk7qZw93"), List(1, "", "")},
+      {"nothing to take", List(2, "", ""), List(2, "", "")},
+      {"no list", "", ""},
+      {"a version not known", EngineState("(qa(s)mu)", "(uint16 3, [('pw=Hk7qZw93',)], nothing)"),
+       std::nullopt},
+      {"bytes of no layout", std::string("\x02\x00pw=Hk7qZw93\xff", 14), std::nullopt},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ASSERT_EQ(row.state.empty(), row.kept == "");
+    ASSERT_NE(row.state.find("Hk7qZw93") != std::string::npos, row.kept == row.state);
+    EXPECT_EQ(StateWithoutFormData(row.state), row.kept);
+  }
+}
+
 TEST(SessionText, WhatIsWrittenIsReadBack) {
-  TSavedWindow odd = Window(-40, "http://例え.jp/a b\n#\\x", std::string("\0\xff\n=[]", 6));
+  TSavedWindow odd = Window(-40, "http://例え.jp/a b\n#\\x", List(2, "", ""));
   odd.maximized = true;
   const TSavedSession rows[] = {
       {{}, true},
@@ -81,7 +142,7 @@ class SessionStoreTest : public ::testing::Test {
   const std::string root_ = testsupport::MakePrivateRoot();
   const std::string file_ = root_ + "/session.ini";
   std::unique_ptr<TSessionStore> store_;
-  std::vector<TSavedWindow> windows_{Window(1, "http://a/", "list a")};
+  std::vector<TSavedWindow> windows_{Window(1, "http://a/", List(2, "", ""))};
   int collected_ = 0;
 };
 
@@ -97,7 +158,7 @@ TEST_F(SessionStoreTest, ARunIsMarkedUnendedUntilItClosesAndTheLastRunsWindowsSt
   EXPECT_TRUE(OnDisk().ended_normally);
   EXPECT_EQ(OnDisk().windows, windows_);
 
-  windows_ = {Window(2, "http://b/", "list b")};
+  windows_ = {Window(2, "http://b/", List(1, "", ""))};
   const TSavedSession last = Store().Open();
   EXPECT_TRUE(last.ended_normally);
   EXPECT_EQ(last.windows.size(), 1u);
@@ -106,6 +167,35 @@ TEST_F(SessionStoreTest, ARunIsMarkedUnendedUntilItClosesAndTheLastRunsWindowsSt
   EXPECT_EQ(OnDisk().windows, last.windows);  // not yet this run's
   store_.reset();                             // as a kill would leave it
   EXPECT_FALSE(Store().Open().ended_normally);
+}
+
+TEST_F(SessionStoreTest, AFileNotOursIsKeptAsideAndAFailedWriteIsSaid) {
+  std::vector<StoreTrouble> said;
+  OnStoreTrouble([&](const StoreTrouble& trouble) { said.push_back(trouble); });
+  said.clear();  // those of earlier tests
+  const std::string garbage = "\x01\x02 not a session of ours";
+  std::ofstream(file_) << garbage;
+  EXPECT_TRUE(Store().Open().windows.empty());
+  ASSERT_TRUE(Written());
+  std::string aside;
+  for (const auto& entry : fs::directory_iterator(root_)) {
+    if (entry.path().string().find("session.ini.corrupt-") != std::string::npos)
+      aside = entry.path();
+  }
+  ASSERT_FALSE(aside.empty());
+  EXPECT_EQ(testsupport::ReadFile(aside), garbage);
+  ASSERT_EQ(said.size(), 1u);
+  EXPECT_EQ(said[0].file, file_);
+  // A folder where the file goes: the write is said to have failed.
+  store_.reset();
+  fs::remove(file_);
+  fs::create_directories(file_ + "/in-the-way");
+  Store().Open();
+  ASSERT_TRUE(Written());
+  OnStoreTrouble(nullptr);
+  ASSERT_EQ(said.size(), 3u);  // it cannot be read either
+  EXPECT_EQ(said[2].file, file_);
+  EXPECT_NE(said[2].reason.find("保存できませんでした"), std::string::npos) << said[2].reason;
 }
 
 TEST_F(SessionStoreTest, ChangesInARowAreWrittenOnceAfterTheDelay) {

@@ -74,6 +74,8 @@ class TestHttpServer {
   }
   // Paths with query, in the order they were asked for.
   const std::vector<std::string>& Requests() const { return requests_; }
+  // The method of each request ("GET", "POST"...), in the order of Requests().
+  const std::vector<std::string>& Methods() const { return methods_; }
   // The headers of each request, in the order of Requests().
   const std::vector<Headers>& RequestHeaders() const { return request_headers_; }
   // A header of the request Requests()[index], by name in any case; empty
@@ -91,6 +93,7 @@ class TestHttpServer {
     GUri* uri = soup_server_message_get_uri(msg);
     const char* query = g_uri_get_query(uri);
     self->requests_.push_back(std::string(path) + (query ? std::string("?") + query : ""));
+    self->methods_.push_back(soup_server_message_get_method(msg));
     Headers& headers = self->request_headers_.emplace_back();
     soup_message_headers_foreach(soup_server_message_get_request_headers(msg), &NoteHeader,
                                  &headers);
@@ -178,5 +181,6 @@ class TestHttpServer {
   std::map<std::string, Page> pages_;
   std::vector<std::string> requests_;
   std::vector<Headers> request_headers_;
+  std::vector<std::string> methods_;
   std::vector<GSource*> delayed_;
 };

@@ -158,4 +158,16 @@ inline bool ClickElement(TFormHTML* form, const std::string& id) {
   return true;
 }
 
+// The widget of that name and kind under `root`, or null.
+template <typename T>
+T* FindNamed(Gtk::Widget& root, const std::string& name) {
+  if (root.get_name() == name) return dynamic_cast<T*>(&root);
+  if (auto* container = dynamic_cast<Gtk::Container*>(&root)) {
+    for (Gtk::Widget* child : container->get_children()) {
+      if (T* found = FindNamed<T>(*child, name)) return found;
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace navtest

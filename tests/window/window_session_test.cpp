@@ -5,9 +5,12 @@
 
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
+
 #include "tests/support/files.h"
 #include "tests/support/form_fixture.h"
 #include "tests/support/private_folders.h"
+#include "tests/support/secret_files.h"
 #include "window/restore_bar.h"
 
 namespace {
@@ -125,6 +128,49 @@ const SessionRow kRows[] = {
     {"NeverAfterACrash", RestoreWindows::kNever, false, false, false},
     {"AskAfterACrashWithHistoryCleared", RestoreWindows::kAsk, false, true, true, true},
 };
+
+// A login posted, then the run killed: no file holds the password in any
+// form, and the entry comes back as its address, not posted again.
+TEST_F(WindowSessionTest, ALoginPostedIsNeitherKeptNorSentAgain) {
+  constexpr char kPassword[] = "Hk7qZw93pw";
+  server_.AddHtml("/login.html",
+                  "<form method=post action=/done><input name=user value=hanako>"
+                  "<input type=password name=pw></form>");
+  server_.AddHtml("/done", "<title>done</title>done");
+  const std::vector<std::string> folders{root_, g_get_user_data_dir(), g_get_user_config_dir(),
+                                         g_get_user_cache_dir()};
+  {
+    TWindowSession run(file_, RestoreWindows::kAlways);
+    run.Open(false);
+    run.Start(*form_);
+    Go("/login.html");
+    // As the user types it: the page itself never holds it.
+    RunScript(form_->CppWebBrowser1->View(), std::string("document.forms[0].pw.value = '") +
+                                                 kPassword + "'; document.forms[0].submit()");
+    ASSERT_TRUE(WaitForPage(form_, server_.Url("/done")));
+    Go("/a.html");
+    ASSERT_TRUE(
+        RunUntil([&] { return testsupport::ReadFile(file_).find("a.html") != std::string::npos; }));
+    EXPECT_EQ(testsupport::FileHoldingSecret(folders, kPassword), "");
+  }
+  ASSERT_EQ(std::ranges::count(server_.Methods(), "POST"), 1);
+  FormTest::TearDown();
+  FormTest::SetUp();
+  TWindowSession run(file_, RestoreWindows::kAlways);
+  const TSavedWindow kept = run.Open(false);
+  ASSERT_FALSE(kept.state.empty()) << "the list itself is kept";
+  Application->DestroyForms();
+  Application->CreateForm(FormHTML, kept.address, kept.state);
+  form_ = FormHTML;
+  form_->show();
+  run.Start(*form_);
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/a.html")));
+  form_->CppWebBrowser1->GoBack();
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/done")));
+  EXPECT_EQ(std::ranges::count(server_.Methods(), "POST"), 1);
+  EXPECT_EQ(server_.Methods().back(), "GET");
+  EXPECT_EQ(testsupport::FileHoldingSecret(folders, kPassword), "");
+}
 
 INSTANTIATE_TEST_SUITE_P(Setting, WindowSessionTest, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
