@@ -1,7 +1,9 @@
 // Enter and the arrows, pressed for real through the display server, reach
 // the focused page or control exactly once, in every window: one key-down
 // and one key-up per press.
+#include "history/history.h"
 #include "platform/gtk_keyboard.h"
+#include "store/history_store.h"
 #include "tests/support/form_fixture.h"
 #include "tests/support/key_input.h"  // last: the X headers define Button1 and more
 #include "window/suggestion_list.h"
@@ -253,6 +255,38 @@ TEST_F(KeyHookTest, KeysAVirtualKeymapHasLastStillAct) {
   unlisted(XK_Return);
   ASSERT_TRUE(RunUntil([&] { return server_.Requests().size() > requests; }));
   EXPECT_EQ(server_.Requests().back(), "/typed");
+}
+
+// The list opens under the address box, wherever the display server lets a
+// program place windows; Down chooses a row and Enter, from any keymap, opens it.
+TEST_F(KeyHookTest, SuggestionListSitsUnderTheBoxAndTakesItsKeys) {
+  ASSERT_NE(History(), nullptr);
+  History()->RecordVisit(server_.Url("/offered"), "offered page");
+  History()->Flush();
+  ASSERT_TRUE(FocusAnyWindow(form_->gobj()));
+  form_->EditURL->grab_focus();
+  TSuggestionList& list = form_->Suggestions();
+  list.ShowAddress("");
+  testsupport::TypeText("offer");
+  ASSERT_TRUE(RunUntil([&] { return list.Popup().get_mapped(); }));
+  if (!testsupport::OnWayland()) {
+    int x = 0, y = 0, left = 0, top = 0, popup_x = 0, popup_y = 0;
+    form_->EditURL->translate_coordinates(*form_, 0, 0, x, y);
+    form_->get_window()->get_origin(left, top);
+    list.Popup().get_window()->get_origin(popup_x, popup_y);
+    EXPECT_EQ(popup_x, left + x);
+    EXPECT_EQ(popup_y, top + y + form_->EditURL->get_allocated_height());
+  }
+  Press(XK_Down);
+  EXPECT_EQ(list.Chosen(), 0);
+  const auto requests = server_.Requests().size();
+  if (testsupport::OnWayland()) {
+    ASSERT_TRUE(testsupport::RunWtype({{XK_Return, true}, {XK_Return, false}}, false));
+  } else {
+    Press(XK_Return);
+  }
+  ASSERT_TRUE(RunUntil([&] { return server_.Requests().size() > requests; }));
+  EXPECT_EQ(server_.Requests().back(), "/offered");
 }
 
 TEST_F(KeyHookTest, EnterOnAFocusedButtonPressesItOnce) {
