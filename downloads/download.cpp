@@ -75,6 +75,11 @@ std::string TDownload::Address() const {
   return uri != nullptr ? uri : "";
 }
 
+bool TDownload::SentData() const {
+  const gchar* method = webkit_uri_request_get_http_method(webkit_download_get_request(download_));
+  return method != nullptr && g_strcmp0(method, "GET") != 0 && g_strcmp0(method, "HEAD") != 0;
+}
+
 WebKitWebView* TDownload::View() const { return webkit_download_get_web_view(download_); }
 
 guint64 TDownload::Received() const { return webkit_download_get_received_data_length(download_); }
