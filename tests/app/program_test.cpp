@@ -553,71 +553,38 @@ TEST_F(ProgramTest, TheRunningCopyOpensWellFormedHandOversOnlyAndAtMostTwentyWin
   EXPECT_TRUE(Close(first));
 }
 
-// A connection to the running copy that sends one byte a second, and reads
-// what it is answered until the copy closes it.
-struct Trickler {
-  GSocket* socket = nullptr;
-  gint64 opened = 0;
-  gint64 closed = 0;  // 0 while open
-  std::string answer;
-
-  explicit Trickler(const std::string& path) : opened(g_get_monotonic_time()) {
-    socket = g_socket_new(G_SOCKET_FAMILY_UNIX, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_DEFAULT,
-                          nullptr);
-    GSocketAddress* address = g_unix_socket_address_new(path.c_str());
-    if (!g_socket_connect(socket, address, nullptr, nullptr)) closed = opened;
-    g_object_unref(address);
-    g_socket_set_blocking(socket, FALSE);
-  }
-  ~Trickler() { g_object_unref(socket); }
-  void Send(char byte) {
-    if (closed == 0) g_socket_send(socket, &byte, 1, nullptr, nullptr);
-  }
-  // A close with bytes unread reads as a reset after the answer.
-  bool Closed() {
-    char chunk[16];
-    while (closed == 0) {
-      GError* error = nullptr;
-      const gssize n = g_socket_receive(socket, chunk, sizeof chunk, nullptr, &error);
-      const bool waiting = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_WOULD_BLOCK);
-      g_clear_error(&error);
-      if (waiting) break;
-      if (n <= 0) closed = g_get_monotonic_time();
-      if (n > 0) answer.append(chunk, std::size_t(n));
-    }
-    return closed != 0;
-  }
-  double OpenFor() const { return double(closed - opened) / G_USEC_PER_SEC; }
-};
-
-// Eight connections that trickle a valid header hold every place the copy
-// reads at once: each is dropped 10 s after it opened, further ones are told
-// the copy is busy, and a start meanwhile waits, says so, and is served.
+// Eight connections that send a valid header a byte a second hold every place
+// the copy reads at once: each is dropped 10 s after it opened, two more are
+// told the copy is busy, and a start meanwhile waits, says so and is served.
 TEST_F(ProgramTest, ABusyCopyDropsTricklersInTimeAndAStartMeanwhileWaitsItsTurn) {
   Program& first = Start({server_.Url("/home.html")});
   ASSERT_TRUE(WaitForWindows(first, 1));
   const std::string header = EncodeHandOver("", {server_.Url("/home.html")});
-  std::vector<std::unique_ptr<Trickler>> tricklers;
-  for (int i = 0; i < 10; ++i) tricklers.push_back(std::make_unique<Trickler>(Data("instance")));
+  GSocketAddress* address = g_unix_socket_address_new(Data("instance").c_str());
+  std::vector<GSocket*> sockets(10);
+  for (GSocket*& s : sockets) {
+    s = g_socket_new(G_SOCKET_FAMILY_UNIX, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_DEFAULT,
+                     nullptr);
+    ASSERT_TRUE(g_socket_connect(s, address, nullptr, nullptr));
+  }
+  g_object_unref(address);
   Program& second = Start({server_.Url("/other.html")});
-  std::size_t sent = 0;
-  gint64 next_byte = 0;
-  const auto all_closed = [&] {
-    if (g_get_monotonic_time() >= next_byte && sent < header.size()) {
-      for (auto& t : tricklers) t->Send(header[sent]);
-      ++sent;
-      next_byte = g_get_monotonic_time() + G_USEC_PER_SEC;
+  std::vector<std::size_t> open_for(sockets.size(), 0);  // seconds, counted as bytes go
+  for (std::size_t sent = 0; std::ranges::count(open_for, 0) > 0 && sent < 20; ++sent) {
+    for (GSocket* s : sockets)
+      g_socket_send_with_blocking(s, &header[sent], 1, FALSE, nullptr, nullptr);
+    RunFor(1000);
+    for (std::size_t i = 0; i < sockets.size(); ++i) {
+      if (open_for[i] == 0 && g_socket_condition_check(sockets[i], G_IO_HUP) != 0)
+        open_for[i] = sent + 1;
     }
-    return std::all_of(tricklers.begin(), tricklers.end(), [](auto& t) { return t->Closed(); });
-  };
-  ASSERT_TRUE(RunUntil(all_closed, 20000));
-  for (std::size_t i = 0; i < tricklers.size(); ++i) {
-    SCOPED_TRACE(i);
-    const bool placed = i < 8;
-    EXPECT_EQ(tricklers[i]->answer, placed ? "" : "BUSY");
-    if (!placed) continue;
-    EXPECT_GE(tricklers[i]->OpenFor(), 9.5);
-    EXPECT_LT(tricklers[i]->OpenFor(), 11.0);
+  }
+  for (std::size_t i = 0; i < sockets.size(); ++i) {
+    char answer[8] = {};
+    g_socket_receive_with_blocking(sockets[i], answer, sizeof answer - 1, FALSE, nullptr, nullptr);
+    EXPECT_EQ(std::string(answer), i < 8 ? "" : "BUSY") << i;
+    EXPECT_EQ(open_for[i], i < 8 ? 10u : 1u) << i;
+    g_object_unref(sockets[i]);
   }
   ASSERT_TRUE(second.WaitForEnd());
   EXPECT_EQ(second.ExitStatus(), 0) << second.Errors();

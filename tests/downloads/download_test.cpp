@@ -318,15 +318,12 @@ TEST_P(DownloadEndTest, EndsAsTheConnectionAndTheUserSay) {
   server_.Add("/end.bin", page);
   if (e.users_file || e.blocked) std::ofstream(folder_ / "end.bin") << "mine";
   if (e.blocked) SetDownloadFolder(folder_ / "end.bin" / "Downloads");
-  if (e.form) {
-    server_.AddHtml("/form.html", R"(<form method="post" action="/end.bin">
-      <input name="q" value="kirin"><button id="dl" style="height:40px">get</button></form>)");
-    Open(form_, "/form.html");
-    ASSERT_TRUE(WaitForPage(form_, server_.Url("/form.html")));
-    ASSERT_TRUE(navtest::ClickElement(form_, "dl"));
-  } else if (e.link != nullptr) {
-    server_.AddHtml("/page.html", std::string(R"(<a id="dl" href="/end.bin" download=")") + e.link +
-                                      R"(" style="display:block;height:40px">get</a>)");
+  if (e.link != nullptr || e.form) {
+    server_.AddHtml("/page.html",
+                    e.form ? R"(<form method="post" action="/end.bin"><input name="q" value="k">
+                       <button id="dl" style="height:40px">get</button></form>)"
+                           : std::string(R"(<a id="dl" href="/end.bin" download=")") + e.link +
+                                 R"(" style="display:block;height:40px">get</a>)");
     Open(form_, "/page.html");
     ASSERT_TRUE(WaitForPage(form_, server_.Url("/page.html")));
     ASSERT_TRUE(navtest::ClickElement(form_, "dl"));
