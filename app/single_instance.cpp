@@ -28,11 +28,16 @@ constexpr guint kConnectTimeoutS = 3;
 // machine takes a while for twenty of them.
 constexpr guint kAnswerTimeoutS = 60;
 // A later start sends its message at once; a connection that stays open
-// longer, or more of them at a time, come from something else.
+// longer, however it trickles, or more of them at a time, come from
+// something else.
 constexpr guint kMessageForS = 10;
 constexpr int kMostAtOnce = 8;
+// Told to a start that comes while every place is taken: its message was not
+// read, so it may send it again. It waits longer than a place stays taken.
+constexpr gint64 kBusyForUs = (kMessageForS + 5) * G_USEC_PER_SEC;
 constexpr char kOpened[] = "OK";
 constexpr char kRefused[] = "NO";
+constexpr char kBusy[] = "BUSY";
 
 std::string InProfile(const char* name) {
   gchar* path = g_build_filename(ProfileDataFolder().c_str(), name, nullptr);
@@ -62,7 +67,7 @@ std::string ReadAnswer(GSocket* socket) {
   std::string answer;
   char chunk[16];
   gssize n;
-  while (answer.size() < sizeof kOpened &&
+  while (answer.size() < sizeof kBusy &&
          (n = g_socket_receive(socket, chunk, sizeof chunk, nullptr, nullptr)) > 0) {
     answer.append(chunk, n);
   }
@@ -100,27 +105,58 @@ struct TSingleInstance::Incoming {
   GSocketConnection* connection;
   GCancellable* cancellable;
   std::shared_ptr<int> reading;  // connections being read, this one included
-  std::string message;
-  char chunk[4096];
+  std::string message{};
+  char chunk[4096]{};
+  bool dropped = false;
+  guint deadline = 0;
+  GCancellable* stopped = nullptr;  // the owner's: its end ends every read
+  gulong on_stop = 0;
 
   // Every later start's connection is read to its end, then answered.
   static gboolean Start(GSocketService*, GSocketConnection* connection, GObject*, gpointer data) {
     auto* owner = static_cast<TSingleInstance*>(data);
-    if (*owner->reading_ >= kMostAtOnce) return FALSE;  // closed unread
+    if (*owner->reading_ >= kMostAtOnce) {
+      TellBusy(connection);
+      return TRUE;
+    }
     ++*owner->reading_;
-    g_socket_set_timeout(g_socket_connection_get_socket(connection), kMessageForS);
-    auto* incoming = new Incoming{owner,
-                                  G_SOCKET_CONNECTION(g_object_ref(connection)),
-                                  G_CANCELLABLE(g_object_ref(owner->cancellable_)),
-                                  owner->reading_,
-                                  {},
-                                  {}};
+    auto* incoming = new Incoming{owner, G_SOCKET_CONNECTION(g_object_ref(connection)),
+                                  g_cancellable_new(), owner->reading_};
+    incoming->stopped = G_CANCELLABLE(g_object_ref(owner->cancellable_));
+    incoming->on_stop = g_cancellable_connect(
+        incoming->stopped,
+        G_CALLBACK(+[](GCancellable*, gpointer own) { g_cancellable_cancel(G_CANCELLABLE(own)); }),
+        incoming->cancellable, nullptr);
+    incoming->deadline = g_timeout_add_seconds(kMessageForS, &Incoming::TooLong, incoming);
     incoming->ReadMore();
     return TRUE;
   }
 
+  // Unread, so that the start may send the same message again.
+  static void TellBusy(GSocketConnection* connection) {
+    GSocket* socket = g_socket_connection_get_socket(connection);
+    g_socket_set_blocking(socket, FALSE);
+    g_socket_send(socket, kBusy, std::strlen(kBusy), nullptr, nullptr);
+    g_socket_close(socket, nullptr);
+  }
+
+  // Counted from the connection's start, not from its last byte.
+  static gboolean TooLong(gpointer data) {
+    auto* self = static_cast<Incoming*>(data);
+    self->deadline = 0;
+    std::fprintf(stderr, "tavorin: 引き継ぎのメッセージが %u 秒で届き終わらないため捨てました\n",
+                 kMessageForS);
+    self->dropped = true;
+    g_cancellable_cancel(self->cancellable);
+    return G_SOURCE_REMOVE;
+  }
+
   ~Incoming() {
     --*reading;
+    if (deadline != 0) g_source_remove(deadline);
+    g_cancellable_disconnect(stopped, on_stop);
+    g_object_unref(stopped);
+    g_io_stream_close(G_IO_STREAM(connection), nullptr, nullptr);
     g_object_unref(connection);
     g_object_unref(cancellable);
   }
@@ -134,10 +170,6 @@ struct TSingleInstance::Incoming {
     auto* self = static_cast<Incoming*>(data);
     GError* error = nullptr;
     const gssize n = g_input_stream_read_finish(G_INPUT_STREAM(stream), result, &error);
-    if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT)) {
-      std::fprintf(stderr, "tavorin: 引き継ぎのメッセージが %u 秒で届き終わらないため捨てました\n",
-                   kMessageForS);
-    }
     g_clear_error(&error);
     const bool more = n > 0 && self->message.size() + n <= kLargestHandOver;
     if (more) self->message.append(self->chunk, n);
@@ -147,7 +179,7 @@ struct TSingleInstance::Incoming {
     }
     // A message past the limit is read no further: it is dropped anyway.
     if (n > 0) self->message.resize(kLargestHandOver + 1);
-    if (n >= 0 && !g_cancellable_is_cancelled(self->cancellable)) self->Open();
+    if (n >= 0 && !self->dropped && !g_cancellable_is_cancelled(self->stopped)) self->Open();
     delete self;
   }
 
@@ -194,7 +226,8 @@ TSingleInstance::Role TSingleInstance::Claim(const std::vector<std::string>& add
                  std::strerror(errno));
     return Role::kFirst;
   }
-  const gint64 give_up = g_get_monotonic_time() + kClaimForUs;
+  gint64 give_up = g_get_monotonic_time() + kClaimForUs;
+  bool told_busy = false;
   while (true) {
     // The kernel lets the lock go with the process that held it, however it ended.
     if (flock(lock_fd_, LOCK_EX | LOCK_NB) == 0) {
@@ -209,8 +242,14 @@ TSingleInstance::Role TSingleInstance::Claim(const std::vector<std::string>& add
     const std::optional<std::string> answer = HandOver(socket_path_, addresses, private_window);
     if (answer == kOpened) return Role::kHandedOver;
     if (answer == kRefused) return Role::kRefused;
-    // Sent again, the message would open its windows twice.
-    if (answer) return Role::kUnanswered;
+    if (answer == kBusy && !told_busy) {
+      told_busy = true;
+      give_up = g_get_monotonic_time() + kBusyForUs;
+      std::fprintf(stderr, "tavorin: 起動中の Tavorin が混み合っています。最大 %lld 秒待ちます\n",
+                   static_cast<long long>(kBusyForUs / G_USEC_PER_SEC));
+    }
+    // Sent again, a message that was read would open its windows twice.
+    if (answer && answer != kBusy) return Role::kUnanswered;
     if (g_get_monotonic_time() > give_up) return Role::kUnanswered;
     g_usleep(kRetryAfterUs);
   }

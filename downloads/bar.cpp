@@ -116,6 +116,7 @@ void TDownloadBar::Retry(TDownload* download) {
   auto* browser = dynamic_cast<TCppWebBrowser*>(get_parent());
   const std::string address = download->Address();
   const std::string name = download->Named() ? download->Name() : "";
+  if (download->SentData()) return;  // the address alone may give another file
   Remove(download);
   if (browser == nullptr || address.empty()) return;
   retries_[webkit_web_view_download_uri(browser->View(), address.c_str())] = name;

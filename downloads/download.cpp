@@ -101,6 +101,12 @@ std::string TDownload::Address() const {
   return uri != nullptr ? uri : "";
 }
 
+bool TDownload::SentData() const {
+  if (download_ == nullptr) return false;
+  const gchar* method = webkit_uri_request_get_http_method(webkit_download_get_request(download_));
+  return method != nullptr && g_strcmp0(method, "GET") != 0 && g_strcmp0(method, "HEAD") != 0;
+}
+
 WebKitWebView* TDownload::View() const {
   return download_ != nullptr ? webkit_download_get_web_view(download_) : nullptr;
 }

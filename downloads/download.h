@@ -42,6 +42,9 @@ class TDownload {
   // Whether Name() is the one it is saved under, not a guess from the address.
   bool Named() const { return named_; }
   std::string Address() const;
+  // Whether it answered data the page sent (a form's POST): asked for
+  // again, the address alone may give another file.
+  bool SentData() const;
   // The view it was started from, if any.
   WebKitWebView* View() const;
   // The saved file, once done.

@@ -41,7 +41,9 @@ std::string Status(const TDownload& download) {
     case TDownload::State::kFailed:
       break;
   }
-  return "失敗しました: " + download.Failure();
+  const std::string failed = "失敗しました: " + download.Failure();
+  return download.SentData() ? failed + "（フォームの送信で得たファイルのため再試行できません）"
+                             : failed;
 }
 
 std::string FileUri(const std::string& path) {
@@ -101,15 +103,15 @@ void TDownloadRow::Update() {
   cancel_.set_visible(state == TDownload::State::kActive);
   open_.set_visible(state == TDownload::State::kDone);
   folder_.set_visible(state == TDownload::State::kDone);
-  retry_.set_visible(state == TDownload::State::kFailed && download_.FromEngine());
+  retry_.set_visible(state == TDownload::State::kFailed && download_.FromEngine() &&
+                     !download_.SentData());
   close_.set_visible(state != TDownload::State::kActive);
   if (state == announced_) return;
   announced_ = state;  // the end is read out, not every step of progress
   SetStripText(*this, download_.Name() + ": " + status_.get_text());
   if (!cancel_.has_focus()) return;
   const bool done = state == TDownload::State::kDone;
-  const bool failed = state == TDownload::State::kFailed && download_.FromEngine();
-  (done ? open_ : failed ? retry_ : close_).grab_focus();
+  (done ? open_ : retry_.get_visible() ? retry_ : close_).grab_focus();
 }
 
 void TDownloadRow::Open(const std::string& path) {

@@ -43,18 +43,66 @@ function actionOf(form, submitter) {
   }
 }
 
+// Seen by the user: not hidden, transparent, tiny or outside the view, nor
+// in a frame that is.
+function visible(element) {
+  for (let e = element; e; e = e.ownerDocument.defaultView.frameElement) {
+    const view = e.ownerDocument.defaultView;
+    const box = e.getBoundingClientRect();
+    if (box.width < 4 || box.height < 4) return false;
+    if (box.right <= 0 || box.bottom <= 0 || box.left >= view.innerWidth ||
+        box.top >= view.innerHeight) {
+      return false;
+    }
+    if (view.getComputedStyle(e).visibility !== 'visible') return false;
+    let opacity = 1;
+    for (let a = e; a; a = a.parentElement) opacity *= Number(view.getComputedStyle(a).opacity);
+    if (opacity < 0.1) return false;
+  }
+  return true;
+}
+
+// What the user typed or pasted into each password field, last.
+const typed = new WeakMap();
+window.addEventListener('input', (event) => {
+  const field = event.target;
+  if (event.isTrusted && field instanceof HTMLInputElement && field.type === 'password') {
+    typed.set(field, field.value);
+  }
+}, true);
+
+// The saved passwords put in, with where they were saved for.
+const filled = new WeakMap();
+
 const valuesOf = (fields) => ({
   username: fields.user ? fields.user.value : '',
   password: fields.password.value,
 });
 
-// Sent by the user: a real event while the user's action is fresh.
+// A saved password goes nowhere else than where it was saved for, whatever
+// the page changed since it went in.
+function keepsItsDestination(form, fields, submitter) {
+  const put = filled.get(fields.password);
+  if (!put || fields.password.value !== put.password) return true;
+  return actionOf(form, submitter) === put.action;
+}
+
+// Sent by the user: a real event while the user's action is fresh, with the
+// password the user typed.
 window.addEventListener('submit', (event) => {
   const form = event.target;
-  if (!event.isTrusted || !(form instanceof HTMLFormElement)) return;
+  if (!(form instanceof HTMLFormElement)) return;
+  const guarded = fieldsOf(form);
+  if (guarded && !keepsItsDestination(form, guarded, event.submitter)) {
+    event.preventDefault();
+    guarded.password.value = '';
+    return;
+  }
+  if (!event.isTrusted) return;
   if (!navigator.userActivation || !navigator.userActivation.isActive) return;
   const fields = fieldsOf(form);
   if (!fields || !fields.password.value) return;
+  if (typed.get(fields.password) !== fields.password.value) return;
   const sent = valuesOf(fields);
   const action = actionOf(form, event.submitter);
   // A page that changes the fields while they are sent does not choose what is saved.
@@ -71,30 +119,42 @@ function setValue(input, value) {
   input.dispatchEvent(new Event('change', {bubbles: true}));
 }
 
-// A filled password waits for the user's first press of a key or a button in
-// the page: until then the page's scripts cannot read it.
-let held = null;
+// Puts a saved login in, if the form still goes where it was saved for.
+function put(form, fields, login, action) {
+  if (!fields.password.isConnected || actionOf(form, null) !== action) return;
+  if (fields.user && !fields.user.value) setValue(fields.user, login.username);
+  if (fields.password.value) return;
+  setValue(fields.password, login.password);
+  filled.set(fields.password, {password: login.password, action});
+}
+
+// A saved password waits for the user to press a key or a button in one of
+// its form's fields while the form shows: until then the page's scripts
+// cannot read it, and a form the user never sees never gets it.
+const held = new Set();
 function release(event) {
-  if (!event.isTrusted || !held) return;
-  const {field, value} = held;
-  held = null;
-  // A key typed into the empty field is the user's own password.
-  if (event.type === 'keydown' && event.target === field && event.key.length === 1) return;
-  if (field.isConnected && !field.value) setValue(field, value);
+  if (!event.isTrusted) return;
+  for (const hold of held) {
+    const {form, fields, login, action} = hold;
+    if (event.target !== fields.password && event.target !== fields.user) continue;
+    if (!visible(fields.password)) continue;
+    held.delete(hold);
+    // A key typed into the empty field is the user's own password.
+    const own = event.type === 'keydown' && event.target === fields.password &&
+        event.key.length === 1;
+    if (!own) put(form, fields, login, action);
+  }
 }
 for (const type of ['pointerdown', 'keydown', 'touchstart']) {
   window.addEventListener(type, release, true);
 }
 
-function fill(fields, login, hold) {
+function fill(form, fields, login, action) {
   if (fields.user && fields.user.value && fields.user.value !== login.username) return;
-  if (fields.user && !fields.user.value) setValue(fields.user, login.username);
-  if (fields.password.value) return;
-  if (hold) {
-    held = {field: fields.password, value: login.password};
-  } else {
-    setValue(fields.password, login.password);
+  if (fields.user && !fields.user.value && visible(fields.user)) {
+    setValue(fields.user, login.username);
   }
+  if (!fields.password.value) held.add({form, fields, login, action});
 }
 
 // The field's place in the top frame's view.
@@ -117,11 +177,12 @@ function offerChoice(form, fields) {
   const choose = async (event) => {
     if (!event.isTrusted) return;
     if (event.type === 'keydown' && event.key !== 'ArrowDown') return;
-    const answer = await channel.postMessage(
-        {kind: 'choose', origin, action: actionOf(form, null), ...placeOf(field)});
-    if (!answer || !answer.login) return;
-    if (fields.user) setValue(fields.user, answer.login.username);
-    setValue(fields.password, answer.login.password);
+    const action = actionOf(form, null);
+    const answer = await channel.postMessage({kind: 'choose', origin, action, ...placeOf(field)});
+    if (!answer || !answer.login || !visible(fields.password)) return;
+    if (fields.user) fields.user.value = '';
+    fields.password.value = '';
+    put(form, fields, answer.login, action);
   };
   field.addEventListener('click', choose, true);
   field.addEventListener('keydown', choose, true);
@@ -133,9 +194,10 @@ async function offer(form) {
   const fields = fieldsOf(form);
   if (!fields) return;
   seen.add(form);
-  const answer = await channel.postMessage({kind: 'find', origin, action: actionOf(form, null)});
+  const action = actionOf(form, null);
+  const answer = await channel.postMessage({kind: 'find', origin, action});
   if (!answer) return;
-  if (answer.login) fill(fields, answer.login, true);
+  if (answer.login) fill(form, fields, answer.login, action);
   if (answer.choose) offerChoice(form, fields);
 }
 

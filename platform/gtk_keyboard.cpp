@@ -230,13 +230,18 @@ guint StandardKeycodeOf(guint keyval) {
   return 0;
 }
 
-guint KeycodeFromEntries(guint keyval, const GdkKeymapKey* keys, gint count) {
-  if (keys == nullptr || count <= 0) return StandardKeycodeOf(keyval);
+guint ListedKeycode(const GdkKeymapKey* keys, gint count) {
+  if (keys == nullptr || count <= 0) return 0;
   // A real key press reports the plain level of the first group.
   for (gint i = 0; i < count; ++i) {
     if (keys[i].group == 0 && keys[i].level == 0) return keys[i].keycode;
   }
   return keys[0].keycode;
+}
+
+guint KeycodeFromEntries(guint keyval, const GdkKeymapKey* keys, gint count) {
+  const guint listed = ListedKeycode(keys, count);
+  return listed != 0 ? listed : StandardKeycodeOf(keyval);
 }
 
 VirtualKey VirtualKeyOfKeyval(guint keyval) {
@@ -276,24 +281,36 @@ GtkKeyboardServices::~GtkKeyboardServices() {
   if (keymap_ != nullptr) g_signal_handler_disconnect(keymap_, keys_changed_handler_);
 }
 
-// The keymap is searched once per keyval until the keyboard layout changes.
+// What is known of the keymap holds until the keyboard layout changes: a
+// place a key came from may then be another key's.
+void GtkKeyboardServices::WatchKeymap() {
+  if (keymap_ != nullptr) return;
+  keymap_ = gdk_keymap_get_for_display(gdk_display_get_default());
+  keys_changed_handler_ =
+      g_signal_connect_swapped(keymap_, "keys-changed", G_CALLBACK(+[](GtkKeyboardServices* self) {
+                                 self->keycodes_.clear();
+                                 self->arrived_keycodes_.clear();
+                               }),
+                               this);
+}
+
 guint GtkKeyboardServices::KeycodeOf(guint keyval) {
-  if (keymap_ == nullptr) {
-    keymap_ = gdk_keymap_get_for_display(gdk_display_get_default());
-    keys_changed_handler_ = g_signal_connect_swapped(
-        keymap_, "keys-changed",
-        G_CALLBACK(+[](GtkKeyboardServices* self) { self->keycodes_.clear(); }), this);
+  WatchKeymap();
+  auto it = keycodes_.find(keyval);
+  if (it == keycodes_.end()) {
+    GdkKeymapKey* keys = nullptr;
+    gint count = 0;
+    // Wayland's keymaps may answer TRUE with no entry and no array.
+    if (!keymap_entries_(keymap_, keyval, &keys, &count)) count = 0;
+    it = keycodes_.emplace(keyval, gdkkeys::ListedKeycode(keys, count)).first;
+    g_free(keys);
   }
-  const auto it = keycodes_.find(keyval);
-  if (it != keycodes_.end()) return it->second;
-  GdkKeymapKey* keys = nullptr;
-  gint count = 0;
-  // Wayland's keymaps may answer TRUE with no entry and no array.
-  if (!keymap_entries_(keymap_, keyval, &keys, &count)) count = 0;
-  const guint keycode = gdkkeys::KeycodeFromEntries(keyval, keys, count);
-  g_free(keys);
-  keycodes_.emplace(keyval, keycode);
-  return keycode;
+  if (it->second != 0) return it->second;
+  // A virtual keyboard's keymap GDK cannot read whole: where the key really
+  // is, as it came last, is the one place its own keymap surely has it.
+  const auto arrived = arrived_keycodes_.find(keyval);
+  if (arrived != arrived_keycodes_.end()) return arrived->second;
+  return gdkkeys::StandardKeycodeOf(keyval);
 }
 
 GtkKeyboardServices::Modifiers GtkKeyboardServices::CurrentModifiers() const {
@@ -521,6 +538,8 @@ void GtkKeyboardServices::NoteKeyEvent(const GdkEventKey* event) {
   const gdkkeys::VirtualKey key = gdkkeys::VirtualKeyOfKeyval(event->keyval);
   const bool right_side = event->keyval == GDK_KEY_Shift_R || key.extended;
   if (key.vk != 0) ApplyKey(key.vk, right_side, event->type == GDK_KEY_PRESS);
+  WatchKeymap();
+  if (event->hardware_keycode != 0) arrived_keycodes_[event->keyval] = event->hardware_keycode;
   if (event->window != nullptr) last_key_window_ = gdk_window_get_toplevel(event->window);
   last_real_time_ = std::max<DWORD>(last_real_time_, event->time);
 }

@@ -32,9 +32,11 @@ guint KeyvalOfVirtualKey(BYTE vk, bool extended, bool shift, bool caps_lock);
 // xkb number keys), for the keys the hook plays; 0 for any other keyval.
 guint StandardKeycodeOf(guint keyval);
 
-// The keycode a played key event carries, from what the keymap lists for the
-// keyval: its plain level in the first group, else its first entry, else its
-// standard place, which a keymap of a virtual keyboard may not list at all.
+// The keycode the keymap lists for a keyval: its plain level in the first
+// group, else its first entry; 0 when it lists none.
+guint ListedKeycode(const GdkKeymapKey* keys, gint count);
+
+// The listed keycode, else the key's standard place.
 guint KeycodeFromEntries(guint keyval, const GdkKeymapKey* keys, gint count);
 
 }  // namespace gdkkeys
@@ -98,6 +100,7 @@ class GtkKeyboardServices : public KeyboardServices {
   void Enqueue(const Queued& item);
   void ScheduleFlush();
   static gboolean FlushIdle(gpointer self);
+  void WatchKeymap();
   guint KeycodeOf(guint keyval);
 
   std::deque<Queued> queue_;
@@ -110,6 +113,9 @@ class GtkKeyboardServices : public KeyboardServices {
   guint flush_source_ = 0;
   GdkKeymap* keymap_ = nullptr;
   gulong keys_changed_handler_ = 0;
-  std::unordered_map<guint, guint> keycodes_;
+  std::unordered_map<guint, guint> keycodes_;  // 0: the keymap lists none
+  // Where each keyval last came from: a played key the keymap does not list
+  // goes where its real one came from.
+  std::unordered_map<guint, guint> arrived_keycodes_;
   KeymapEntries keymap_entries_;
 };

@@ -19,6 +19,12 @@ namespace {
 
 using Handler = void (TFormHTML::*)();
 
+bool IsPlainEnter(const GdkEventKey& key) {
+  const bool enter = key.keyval == GDK_KEY_Return || key.keyval == GDK_KEY_KP_Enter ||
+                     key.keyval == GDK_KEY_ISO_Enter;
+  return enter && (key.state & (GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SHIFT_MASK)) == 0;
+}
+
 struct ButtonRow {
   TButton* TFormHTML::*member;
   const char* name;
@@ -221,6 +227,15 @@ void TFormHTML::BuildPanel2() {
   // Enter in the box loads its address like "GO"; the Enter that commits an
   // input method's conversion is the input method's and activates nothing.
   EditURL->signal_activate().connect([this] { ButtonOpenClick(); });
+  // After the entry's own bindings: GDK finds no place for Enter in some
+  // virtual keyboards' keymaps, so no binding can match it there.
+  EditURL->signal_key_press_event().connect(
+      [this](GdkEventKey* key) {
+        if (!IsPlainEnter(*key)) return false;
+        EditURL->activate();
+        return true;
+      },
+      true);
   suggestions_ = std::make_unique<TSuggestionList>(
       *this, *EditURL, SuggestionSources, [this](const std::string&) { ButtonOpenClick(); });
   // Ties the caption to the box for screen readers; the caption has no mnemonic.

@@ -1,6 +1,7 @@
 #include "window/suggestion_list.h"
 
 #include <atk/atk.h>
+#include <glibmm/main.h>
 #include <gtkmm/cssprovider.h>
 #include <gtkmm/stylecontext.h>
 
@@ -50,7 +51,7 @@ TSuggestionList::TSuggestionList(Gtk::Window& window, Gtk::Entry& entry, Sources
   connections_ = {
       entry_.signal_changed().connect([this] { Changed(); }),
       entry_.signal_focus_out_event().connect([this](GdkEventFocus*) {
-        Close();
+        CloseUnlessFocusReturns();
         return false;
       }),
       entry_.signal_activate().connect([this] { Close(); }),
@@ -69,6 +70,7 @@ TSuggestionList::TSuggestionList(Gtk::Window& window, Gtk::Entry& entry, Sources
 }
 
 TSuggestionList::~TSuggestionList() {
+  focus_check_.disconnect();
   for (sigc::connection& connection : connections_) connection.disconnect();
   g_signal_handlers_disconnect_by_data(entry_.gobj(), this);
 }
@@ -102,6 +104,18 @@ void TSuggestionList::Close() {
   pending_ = false;
   chosen_ = -1;
   if (popup_.get_visible()) popup_.hide();
+}
+
+// A keyboard that comes or goes (a virtual one may come for each key under
+// Wayland) takes the focus away and gives it back at once: the list stays.
+void TSuggestionList::CloseUnlessFocusReturns() {
+  focus_check_.disconnect();
+  focus_check_ = Glib::signal_idle().connect(
+      [this] {
+        if (!entry_.has_focus() || !window_.has_toplevel_focus()) Close();
+        return false;
+      },
+      Glib::PRIORITY_DEFAULT_IDLE);
 }
 
 void TSuggestionList::Changed() {
@@ -155,14 +169,19 @@ void TSuggestionList::Update() {
   popup_.show();
 }
 
+// Asked of the toolkit relative to the box: a compositor places popups
+// itself and ignores a move.
 void TSuggestionList::Place() {
-  int x = 0, y = 0, left = 0, top = 0;
+  int x = 0, y = 0;
   entry_.translate_coordinates(window_, 0, 0, x, y);
-  if (Glib::RefPtr<Gdk::Window> area = window_.get_window()) area->get_origin(left, top);
   const int width = std::max(entry_.get_allocated_width(), kLeastWidth);
   popup_.set_size_request(width, -1);
   popup_.resize(width, 1);  // as tall as its rows
-  popup_.move(left + x, top + y + entry_.get_allocated_height());
+  gtk_widget_realize(GTK_WIDGET(popup_.gobj()));
+  const GdkRectangle box{x, y, entry_.get_allocated_width(), entry_.get_allocated_height()};
+  gdk_window_move_to_rect(popup_.get_window()->gobj(), &box, GDK_GRAVITY_SOUTH_WEST,
+                          GDK_GRAVITY_NORTH_WEST,
+                          GdkAnchorHints(GDK_ANCHOR_FLIP_Y | GDK_ANCHOR_SLIDE_X), 0, 0);
 }
 
 void TSuggestionList::Choose(int row) {

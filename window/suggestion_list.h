@@ -49,6 +49,7 @@ class TSuggestionList {
   };
 
   void BuildRows();
+  void CloseUnlessFocusReturns();
   void Changed();
   void PreeditChanged(const char* preedit);
   void Update();
@@ -74,4 +75,5 @@ class TSuggestionList {
   bool composing_ = false;  // an input method shows text not yet committed
   bool pending_ = false;    // the text changed while composing
   std::vector<sigc::connection> connections_;
+  sigc::connection focus_check_;
 };

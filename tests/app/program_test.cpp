@@ -555,6 +555,48 @@ TEST_F(ProgramTest, TheRunningCopyOpensWellFormedHandOversOnlyAndAtMostTwentyWin
   EXPECT_TRUE(Close(first));
 }
 
+// Eight connections that send a valid header a byte a second hold every place
+// the copy reads at once: each is dropped 10 s after it opened, two more are
+// told the copy is busy, and a start meanwhile waits, says so and is served.
+TEST_F(ProgramTest, ABusyCopyDropsTricklersInTimeAndAStartMeanwhileWaitsItsTurn) {
+  Program& first = Start({server_.Url("/home.html")});
+  ASSERT_TRUE(WaitForWindows(first, 1));
+  const std::string header = EncodeHandOver("", {server_.Url("/home.html")});
+  GSocketAddress* address = g_unix_socket_address_new(Data("instance").c_str());
+  std::vector<GSocket*> sockets(10);
+  for (GSocket*& s : sockets) {
+    s = g_socket_new(G_SOCKET_FAMILY_UNIX, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_DEFAULT,
+                     nullptr);
+    ASSERT_TRUE(g_socket_connect(s, address, nullptr, nullptr));
+  }
+  g_object_unref(address);
+  Program& second = Start({server_.Url("/other.html")});
+  std::vector<std::size_t> open_for(sockets.size(), 0);  // seconds, counted as bytes go
+  for (std::size_t sent = 0; std::ranges::count(open_for, 0) > 0 && sent < 20; ++sent) {
+    for (GSocket* s : sockets)
+      g_socket_send_with_blocking(s, &header[sent], 1, FALSE, nullptr, nullptr);
+    RunFor(1000);
+    for (std::size_t i = 0; i < sockets.size(); ++i) {
+      if (open_for[i] == 0 && g_socket_condition_check(sockets[i], G_IO_HUP) != 0)
+        open_for[i] = sent + 1;
+    }
+  }
+  for (std::size_t i = 0; i < sockets.size(); ++i) {
+    char answer[8] = {};
+    g_socket_receive_with_blocking(sockets[i], answer, sizeof answer - 1, FALSE, nullptr, nullptr);
+    EXPECT_EQ(std::string(answer), i < 8 ? "" : "BUSY") << i;
+    EXPECT_NEAR(double(open_for[i]), i < 8 ? 10.5 : 1.0, 0.5) << i;  // dropped within a second
+    g_object_unref(sockets[i]);
+  }
+  ASSERT_TRUE(second.WaitForEnd());
+  EXPECT_EQ(second.ExitStatus(), 0) << second.Errors();
+  EXPECT_NE(second.Errors().find("tavorin: 起動中の Tavorin が混み合っています"),
+            std::string::npos);
+  EXPECT_TRUE(WaitForWindows(first, 2));
+  EXPECT_EQ(LinesStartingWith(first.Errors(), "tavorin: 引き継ぎのメッセージが 10 秒"), 8);
+  EXPECT_TRUE(Close(first));
+}
+
 // Windows that come back. The first run has two windows: the main one went
 // from /sess-a.html to /sess-b.html (a back/forward list of two), the other
 // shows /sess-c.html; both are moved. How the run ends and the setting decide

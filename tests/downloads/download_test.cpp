@@ -251,6 +251,7 @@ struct Ending {
   bool blocked = false;        // the folder cannot be made
   bool users_file = false;     // a file of the user's has the name already
   const char* link = nullptr;  // clicked on a link that gives this name, not the server
+  bool form = false;           // the answer to a form's POST
   TDownload::State state = TDownload::State::kDone;
   const char* status = "完了しました（2.9 MB）";                   // its start
   std::map<std::string, std::size_t> saved = {{"end.bin", kBig}};  // name → size
@@ -291,6 +292,14 @@ const Ending kEndings[] = {
      .act = kRetry,
      .link = "note.txt",
      .saved = {{"note.txt", kBig}}},
+    // The address alone may give another file: no retry, and the row says why.
+    {.name = "cut_from_a_form_is_not_retried",
+     .cut = 600000,
+     .form = true,
+     .state = kFailed,
+     .status = "失敗しました: "
+               "接続が途中で切れました（フォームの送信で得たファイルのため再試行できません）",
+     .saved = {}},
 };
 
 void PrintTo(const Ending& e, std::ostream* out) { *out << e.name; }
@@ -309,9 +318,12 @@ TEST_P(DownloadEndTest, EndsAsTheConnectionAndTheUserSay) {
   server_.Add("/end.bin", page);
   if (e.users_file || e.blocked) std::ofstream(folder_ / "end.bin") << "mine";
   if (e.blocked) SetDownloadFolder(folder_ / "end.bin" / "Downloads");
-  if (e.link != nullptr) {
-    server_.AddHtml("/page.html", std::string(R"(<a id="dl" href="/end.bin" download=")") + e.link +
-                                      R"(" style="display:block;height:40px">get</a>)");
+  if (e.link != nullptr || e.form) {
+    server_.AddHtml("/page.html",
+                    e.form ? R"(<form method="post" action="/end.bin"><input name="q" value="k">
+                       <button id="dl" style="height:40px">get</button></form>)"
+                           : std::string(R"(<a id="dl" href="/end.bin" download=")") + e.link +
+                                 R"(" style="display:block;height:40px">get</a>)");
     Open(form_, "/page.html");
     ASSERT_TRUE(WaitForPage(form_, server_.Url("/page.html")));
     ASSERT_TRUE(navtest::ClickElement(form_, "dl"));
@@ -339,7 +351,7 @@ TEST_P(DownloadEndTest, EndsAsTheConnectionAndTheUserSay) {
   }
   EXPECT_EQ(row->Download().state(), e.state);
   EXPECT_TRUE(RowStatus(row).starts_with(e.status)) << RowStatus(row);
-  EXPECT_EQ(Part<Gtk::Button>(*row, "DownloadRetry").get_visible(), e.state == kFailed);
+  EXPECT_EQ(Part<Gtk::Button>(*row, "DownloadRetry").get_visible(), e.state == kFailed && !e.form);
   EXPECT_EQ(Part<Gtk::Button>(*row, "DownloadOpen").get_visible(), e.state == kDone);
   RunFor(300);
   std::map<std::string, std::size_t> saved;

@@ -131,6 +131,11 @@ class LoginTest : public FormTest {
                               "<script>form.onsubmit = () => { pass.value += 'x'; };"
                               "</script>"));
     secure_.AddHtml("/foreign.html", LoginPage(other_.Url("/done")));
+    secure_.AddHtml("/after-click.html",
+                    LoginPage("/done",
+                              "<script>note.onclick = () => setTimeout(() => {"
+                              "user.value = 'bot'; pass.value = 'botpw1'; form.requestSubmit();"
+                              "}, Number(location.search.slice(1)));</script>"));
     secure_.AddHtml("/framed-same.html", FramingPage(secure_.Url("/login.html")));
     secure_.AddHtml("/framed-other.html", FramingPage(other_.Url("/login.html")));
   }
@@ -223,6 +228,9 @@ TEST_F(LoginTest, ASavedLoginIsFilledInAgainButThePasswordOnlyAfterTheUserActs) 
   RunFor(500);
   EXPECT_EQ(Fields(other, false), "alice|") << "the page cannot read it yet";
   ASSERT_TRUE(ClickPage(other, 110, 155));
+  RunFor(300);
+  EXPECT_EQ(Fields(other, false), "alice|") << "a click beside the form gives nothing";
+  ASSERT_TRUE(ClickPage(other, 110, 25));
   EXPECT_TRUE(RunUntil([&] { return Fields(other, false) == "alice|s3cret9"; }))
       << Fields(other, false);
 
@@ -298,16 +306,22 @@ TEST_P(LoginSendTest, OnlyALoginTheUserSendsFromThePagesOwnOriginIsOffered) {
   const SendCase& c = GetParam();
   Load(form_, secure_.Url(c.page));
   if (c.typed) SendLogin(form_, "carol", "pw4carol");
+  if (!c.typed) {
+    ASSERT_TRUE(ClickPage(form_, 110, 155));  // beside the form
+  }
   ASSERT_TRUE(Requested(c.other_done ? other_ : secure_, "/done")) << "the form was sent";
   EXPECT_EQ(RunUntil([&] { return Offered(form_); }, c.offered ? 10000 : 2000), c.offered);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Sends, LoginSendTest,
-    ::testing::Values(SendCase{"FrameOfTheSameOrigin", "/framed-same.html", true, false, true},
-                      SendCase{"FrameOfAnotherOrigin", "/framed-other.html", true, true, false},
-                      SendCase{"ScriptWithoutUserAction", "/scripted.html", false, false, false},
-                      SendCase{"FieldsChangedAsSent", "/changing.html", true, false, false}),
+    ::testing::Values(
+        SendCase{"FrameOfTheSameOrigin", "/framed-same.html", true, false, true},
+        SendCase{"FrameOfAnotherOrigin", "/framed-other.html", true, true, false},
+        SendCase{"ScriptWithoutUserAction", "/scripted.html", false, false, false},
+        SendCase{"FieldsChangedAsSent", "/changing.html", true, false, false},
+        SendCase{"ScriptSoonAfterClick", "/after-click.html?100", false, false, false},
+        SendCase{"ScriptLateAfterClick", "/after-click.html?1500", false, false, false}),
     CaseName<SendCase>);
 
 // `http`: the page comes from the http server; `in_frame`: the form is in the
@@ -345,6 +359,48 @@ INSTANTIATE_TEST_SUITE_P(
         FillCase{"HttpPage", "/login.html", true, false, false, false, false},
         FillCase{"SeveralLogins", "/login.html", false, false, false, true, false}),
     CaseName<FillCase>);
+
+// The password goes in at the user's click in the form while it shows and
+// goes where the login was saved for; `extra` is put in the page; `sent`: the
+// user then sends it.
+struct ActCase {
+  const char* name;
+  const char* extra;
+  bool filled, sent = false;
+};
+
+class LoginActTest : public LoginTest, public ::testing::WithParamInterface<ActCase> {};
+
+TEST_P(LoginActTest, ThePasswordGoesOnlyIntoAFormTheUserSeesAndActsOn) {
+  const ActCase& c = GetParam();
+  Seed(OriginOf(secure_), "gina", "pw4gina");
+  secure_.AddHtml("/act.html", LoginPage("/done",
+                                         "<script>function away() { form.action = "
+                                         "'https://127.0.0.2:9/done'; }</script>" +
+                                             std::string(c.extra)));
+  Load(form_, secure_.Url("/act.html"));
+  RunFor(1000);
+  ASSERT_TRUE(ClickPage(form_, 110, 25));
+  Press(XK_Tab);
+  EXPECT_EQ(RunScript(View(form_), "pass.value"), c.filled ? "pw4gina" : "");
+  if (!c.sent) return;
+  ASSERT_TRUE(ClickPage(form_, 110, 105));
+  RunFor(1000);
+  EXPECT_EQ(std::ranges::count(secure_.Requests(), "/done"), 0);
+  EXPECT_EQ(RunScript(View(form_), "pass.value"), "") << "taken out, not sent elsewhere";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Acts, LoginActTest,
+    ::testing::Values(
+        ActCase{"Shown", "", true},
+        ActCase{"DisplayNone", "<style>#form{display:none}</style>", false},
+        ActCase{"Transparent", "<style>#form{opacity:0}</style>", false},
+        ActCase{"OnePixel", "<style>#user,#pass{width:1px;height:1px}</style>", false},
+        ActCase{"OffScreen", "<style>#user,#pass{left:-1000px}</style>", false},
+        ActCase{"ActionMovedBeforeTheClick", "<script>setTimeout(away, 300)</script>", false},
+        ActCase{"ActionMovedOnceFilled", "<script>pass.oninput = away</script>", true, true}),
+    CaseName<ActCase>);
 
 TEST_F(LoginTest, OnAnHttpPageTheUserChoosesTheSavedLoginFirst) {
   Seed(OriginOf(server_), "erin", "pw4erin");

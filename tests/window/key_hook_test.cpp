@@ -1,9 +1,12 @@
 // Enter and the arrows, pressed for real through the display server, reach
 // the focused page or control exactly once, in every window: one key-down
 // and one key-up per press.
+#include "history/history.h"
 #include "platform/gtk_keyboard.h"
+#include "store/history_store.h"
 #include "tests/support/form_fixture.h"
 #include "tests/support/key_input.h"  // last: the X headers define Button1 and more
+#include "window/suggestion_list.h"
 
 namespace {
 
@@ -126,6 +129,13 @@ class KeyHookTest : public FormTest {
     RunFor(200);
   }
 
+  // Under Wayland from a keymap that has the key last, as wtype's own.
+  void PressLast(guint keysym) {
+    if (!testsupport::OnWayland()) return Press(keysym);
+    ASSERT_TRUE(testsupport::RunWtype({{keysym, true}, {keysym, false}}, false));
+    RunFor(150);
+  }
+
   int swallowed_ = 0;
 };
 
@@ -229,18 +239,47 @@ TEST_F(KeyHookTest, CtrlLTypingAndEnterLoadOnce) {
   EXPECT_EQ(server_.Requests().back(), "/keys.htmlx");
 }
 
-// A virtual keyboard's keymap in which GDK finds no key, the last of several
-// keymaps in a row: replayed keys still reach the page with their codes.
-TEST_F(KeyHookTest, KeysFromAKeymapThatListsNoKeyStillArrive) {
+// wtype's keymap for one key has it last, where GDK's Wayland keymap finds
+// nothing: the page, the suggestion list and the address box still take it.
+TEST_F(KeyHookTest, KeysAVirtualKeymapHasLastStillAct) {
   if (!testsupport::OnWayland()) GTEST_SKIP() << "only a Wayland keymap can list no key";
   FocusPage(form_);
-  for (guint keysym : {XK_Return, XK_Left}) {
+  Script(form_, "box.value = 'ab'");
+  for (const KeyCase& c : {kKeyCases[0], kKeyCases[1]}) {
     Script(form_, "log = []");
-    ASSERT_TRUE(testsupport::RunWtype({{keysym, true}, {keysym, false}}, false));
-    RunFor(150);
-    const std::string name = keysym == XK_Return ? "Enter" : "ArrowLeft";
-    EXPECT_EQ(Log(form_), "down " + name + " " + name + " true false false|up " + name + " " +
-                              name + " true false false");
+    PressLast(c.keysym);
+    EXPECT_EQ(Log(form_), c.Log(true));
+  }
+  EXPECT_EQ(Script(form_, "JSON.stringify(sent)"), R"(["ab"])");
+}
+
+// The list opens under the address box, wherever the display server lets a
+// program place windows; Down chooses a row and Enter opens it, as Enter in
+// the box opens what it holds.
+TEST_F(KeyHookTest, SuggestionListAndAddressBoxTakeTheirKeys) {
+  History()->RecordVisit(server_.Url("/offered"), "offered page");
+  History()->Flush();
+  ASSERT_TRUE(FocusAnyWindow(form_->gobj()));
+  form_->EditURL->grab_focus();
+  TSuggestionList& list = form_->Suggestions();
+  list.ShowAddress("");
+  testsupport::TypeText("offer");
+  ASSERT_TRUE(RunUntil([&] { return list.Popup().get_mapped(); }));
+  int x = 0, y = 0, left = 0, top = 0, popup_x = 0, popup_y = 0;
+  form_->EditURL->translate_coordinates(*form_, 0, form_->EditURL->get_allocated_height(), x, y);
+  form_->get_window()->get_origin(left, top);
+  list.Popup().get_window()->get_origin(popup_x, popup_y);
+  // Only the compositor knows where windows are under Wayland.
+  if (!testsupport::OnWayland()) {
+    EXPECT_EQ(std::pair(popup_x, popup_y), std::pair(left + x, top + y));
+  }
+  Press(XK_Down);
+  EXPECT_EQ(list.Chosen(), 0);
+  for (const char* path : {"/offered", "/typed"}) {
+    PressLast(XK_Return);
+    ASSERT_TRUE(RunUntil([&] { return server_.Requests().back() == path; }));
+    form_->EditURL->grab_focus();
+    list.ShowAddress(server_.Url("/typed"));
   }
 }
 
