@@ -7,8 +7,10 @@
 
 namespace {
 
-// Schemes written without "//" that the engine loads.
-constexpr std::array<std::string_view, 3> kOpaqueSchemes{"about", "data", "blob"};
+// Schemes written without "//" that the engine loads, and those it must never
+// take for a host (the address gate refuses a script address, not a host).
+constexpr std::array<std::string_view, 6> kOpaqueSchemes{"about",      "data",        "blob",
+                                                         "javascript", "view-source", "mailto"};
 
 bool HasScheme(const std::string& text) {
   const char* scheme = g_uri_peek_scheme(text.c_str());  // interned

@@ -28,7 +28,8 @@ bool HasBlank(std::string_view text) {
          text.find("\u3000") != std::string_view::npos;
 }
 
-// "scheme://..." or one of the schemes written without "//".
+// "scheme://..." or one of the schemes written without "//"; a script address
+// counts as one, so that it meets the address gate rather than a search site.
 bool HasScheme(std::string_view text) {
   const std::size_t colon = text.find(':');
   if (colon == std::string_view::npos || colon == 0) return false;
@@ -39,7 +40,7 @@ bool HasScheme(std::string_view text) {
       });
   if (!name) return false;
   if (text.substr(colon).starts_with("://")) return true;
-  for (std::string_view opaque : {"about", "data", "blob"}) {
+  for (std::string_view opaque : {"about", "data", "blob", "javascript", "view-source", "mailto"}) {
     if (g_ascii_strncasecmp(scheme.data(), opaque.data(), scheme.size()) == 0 &&
         scheme.size() == opaque.size())
       return true;

@@ -21,6 +21,7 @@ constexpr TypedKind W = TypedKind::kWords;
 const Row kRows[] = {
     {"https://www.rakuten.co.jp/", A, "https://www.rakuten.co.jp/"},
     {"about:blank", A, "about:blank"},
+    {"javascript:document.title='x'", A, "javascript:document.title='x'"},
     {"www.rakuten.co.jp", A, "http://www.rakuten.co.jp"},
     {"  example.co.jp/a?b=1#c ", A, "http://example.co.jp/a?b=1#c"},
     {"楽天.jp/a", A, "http://楽天.jp/a"},
