@@ -273,8 +273,10 @@ TEST_F(KeyHookTest, SuggestionListAndAddressBoxTakeTheirKeys) {
   if (!testsupport::OnWayland()) {
     EXPECT_EQ(std::pair(popup_x, popup_y), std::pair(left + x, top + y));
   }
+  // The first row searches the typed word; the page comes after it.
   Press(XK_Down);
-  EXPECT_EQ(list.Chosen(), 0);
+  Press(XK_Down);
+  EXPECT_EQ(list.Chosen(), 1);
   for (const char* path : {"/offered", "/typed"}) {
     PressLast(XK_Return);
     ASSERT_TRUE(RunUntil([&] { return server_.Requests().back() == path; }));
