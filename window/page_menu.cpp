@@ -2,6 +2,7 @@
 
 #include <webkit2/webkit2.h>
 
+#include <string>
 #include <vector>
 
 #include "browser/page_hooks.h"
@@ -52,7 +53,10 @@ gboolean Fill(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent*, WebKitHit
 
 void AppendPageMenuItem(WebKitContextMenu* menu, TFormHTML& form, const char* label,
                         void (*command)(TFormHTML&)) {
-  GSimpleAction* action = g_simple_action_new("tavorin-page-item", nullptr);
+  // The engine keeps a menu's actions by name: each item needs its own.
+  static unsigned items = 0;
+  const std::string name = "tavorin-page-item-" + std::to_string(++items);
+  GSimpleAction* action = g_simple_action_new(name.c_str(), nullptr);
   g_signal_connect_data(action, "activate", G_CALLBACK(Activate), new Chosen{&form, command},
                         FreeChosen, GConnectFlags(0));
   webkit_context_menu_append(
