@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 . scripts/lib.sh
 
 BUILD=${1:-build}
-TESTS=${2:-"KeyHookTest.*:Startup.*:SettingsHomePage.*:ErrorInHandlerTest.*"}
+TESTS=${2:-"KeyHookTest.*:Startup.*:SettingsApplied.*:ErrorInHandlerTest.*"}
 USER_NAME=tavorin-wayland
 
 skip() {
