@@ -72,4 +72,14 @@ inline std::vector<std::string> FilesHolding(const std::string& root, const std:
   return found;
 }
 
+// The first file under `folders` that holds `secret` in any form; empty when none does.
+inline std::string FileHoldingSecret(const std::vector<std::string>& folders,
+                                     const std::string& secret) {
+  for (const std::string& folder : folders) {
+    const std::vector<std::string> found = FilesHolding(folder, secret);
+    if (!found.empty()) return found.front();
+  }
+  return "";
+}
+
 }  // namespace testsupport

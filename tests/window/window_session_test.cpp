@@ -10,7 +10,7 @@
 #include "tests/support/files.h"
 #include "tests/support/form_fixture.h"
 #include "tests/support/private_folders.h"
-#include "tests/support/secret_files.h"
+#include "tests/support/secret_search.h"
 #include "window/restore_bar.h"
 
 namespace {
