@@ -236,7 +236,7 @@ TEST(AddressFromUser, SchemesAreKeptPathsBecomeFileAddressesAndHostsGetHttp) {
       {"file:///tmp/x.html", "file:///tmp/x.html"},
       {"www.example.com", "http://www.example.com"},
       {"localhost:8080/x", "http://localhost:8080/x"},
-      {"javascript:alert(1)", "http://javascript:alert(1)"},  // never run from outside
+      {"javascript:alert(1)", "javascript:alert(1)"},  // kept, for the address gate to refuse
       {"/no/such/page one.html", "file:///no/such/page%20one.html"},
       {"./no-such.html", FileUri(root + "/no-such.html")},
       {"page one.html", FileUri(root + "/page one.html")},  // an existing file
