@@ -7,9 +7,9 @@
 #include "logins/saved_logins_window.h"
 #include "window/form_html.h"
 #include "window/kept_data_commands.h"
-#include "window/settings_command.h"
-#include "window/private_window.h"
 #include "window/page_tools.h"
+#include "window/private_window.h"
+#include "window/settings_command.h"
 
 namespace {
 
