@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "browser/cpp_web_browser.h"
-#include "browser/inspector.h"
+#include "browser/developer_tools.h"
 #include "browser/user_address.h"
 #include "downloads/folder.h"
 #include "history/history.h"

@@ -1,6 +1,6 @@
 #include "window/features.h"
 
-#include "browser/inspector.h"
+#include "browser/developer_tools.h"
 #include "browser/page_hooks.h"
 #include "browser/site_zoom.h"
 #include "browser/web_context.h"

@@ -2,7 +2,7 @@
 
 #include <webkit2/webkit2.h>
 
-#include "browser/inspector.h"
+#include "browser/developer_tools.h"
 #include "downloads/page_save.h"
 #include "page_info/page_info_window.h"
 #include "window/form_html.h"

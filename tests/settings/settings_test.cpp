@@ -8,7 +8,7 @@
 #include <fstream>
 #include <optional>
 
-#include "browser/inspector.h"
+#include "browser/developer_tools.h"
 #include "browser/user_address.h"
 #include "search/search_engine.h"
 #include "tests/support/gui_test.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "browser/inspector.h"
+#include "browser/developer_tools.h"
 #include "page_info/page_info_window.h"
 #include "tests/support/navigation_support.h"
 #include "tests/support/widget_search.h"

@@ -1,4 +1,4 @@
-#include "browser/inspector.h"
+#include "browser/developer_tools.h"
 
 #include <webkit2/webkit2.h>
 
