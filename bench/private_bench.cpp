@@ -17,22 +17,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/main_loop.h"
 #include "platform/application.h"
 #include "tests/support/http_server.h"
 #include "window/form_html.h"
 
+using bench::RunUntil;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-bool RunUntil(const std::function<bool()>& done, int timeout_ms = 30000) {
-  const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (!done()) {
-    if (Clock::now() > end) return false;
-    if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(200);
-  }
-  return true;
-}
 
 bool Loaded(TFormHTML* form, const std::string& url) {
   WebKitWebView* view = form->CppWebBrowser1->View();

@@ -25,12 +25,15 @@
 #include <utility>
 #include <vector>
 
+#include "bench/main_loop.h"
 #include "platform/application.h"
 #include "tests/support/http_server.h"
 #include "window/form_html.h"
 // Last: the X headers define names such as Button1.
 #include <X11/extensions/XTest.h>
 #include <gdk/gdkx.h>
+
+using bench::RunUntil;
 
 namespace {
 
@@ -53,15 +56,6 @@ std::string TargetPage() {
     page += "<tr><td>row " + std::to_string(i) + "</td><td>" + std::to_string(i * i) + "</td></tr>";
   }
   return page + "</table>";
-}
-
-bool RunUntil(const std::function<bool()>& done, int timeout_ms = 30000) {
-  const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (!done()) {
-    if (Clock::now() > end) return false;
-    if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(200);
-  }
-  return true;
 }
 
 void RunFor(int ms) {
