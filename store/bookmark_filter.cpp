@@ -4,15 +4,11 @@
 
 #include <cstring>
 
+#include "store/title_text.h"
+
 namespace {
 
 constexpr const char* kTakenSchemes[] = {"http", "https", "file"};
-
-// Characters that may make a title show something other than what it is:
-// embeddings, overrides and isolates of the bidirectional algorithm.
-bool Hides(gunichar c) {
-  return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
-}
 
 bool IsTakenScheme(const char* scheme) {
   for (const char* taken : kTakenSchemes) {
@@ -66,15 +62,15 @@ std::string CleanTitle(std::string_view title) {
     const gunichar c = g_utf8_get_char(p);
     if (g_unichar_isspace(c)) {
       space = !clean.empty();
-    } else if (g_unichar_type(c) != G_UNICODE_CONTROL && !Hides(c)) {
+    } else if (g_unichar_type(c) != G_UNICODE_CONTROL && !HidesOrReorders(c)) {
       if (space) clean += ' ';
       space = false;
       clean.append(p, g_utf8_next_char(p) - p);
     }
   }
   g_free(valid);
-  if (g_utf8_strlen(clean.c_str(), -1) > static_cast<glong>(kMaxTitleChars)) {
-    const gchar* cut = g_utf8_offset_to_pointer(clean.c_str(), kMaxTitleChars - 1);
+  if (g_utf8_strlen(clean.c_str(), -1) > static_cast<glong>(kTitleChars)) {
+    const gchar* cut = g_utf8_offset_to_pointer(clean.c_str(), kTitleChars - 1);
     clean.replace(cut - clean.c_str(), std::string::npos, "…");
   }
   return clean;

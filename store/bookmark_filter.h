@@ -9,8 +9,7 @@
 
 enum class AddressVerdict { kTaken, kOtherScheme, kUnreadable, kTooLong };
 
-// Longer titles are cut, with "…"; longer addresses are refused.
-inline constexpr std::size_t kMaxTitleChars = 256;
+// Longer addresses are refused.
 inline constexpr std::size_t kMaxAddressBytes = 64 * 1024;
 
 // Whether `url` is taken; when it is, `kept` is the address as kept: the
@@ -18,5 +17,5 @@ inline constexpr std::size_t kMaxAddressBytes = 64 * 1024;
 AddressVerdict CheckAddress(std::string_view url, std::string& kept);
 // `title` as valid UTF-8 with no control, bidirectional-override or
 // zero-width-no-break characters, runs of white space made one space, trimmed and cut
-// at kMaxTitleChars characters.
+// at kTitleChars (store/title_text.h) characters, with "…".
 std::string CleanTitle(std::string_view title);

@@ -4,22 +4,21 @@
 
 namespace {
 
-// Embeddings, overrides, isolates and marks that change the reading direction.
-constexpr gunichar kBidiControls[][2] = {
-    {0x061C, 0x061C}, {0x200E, 0x200F}, {0x202A, 0x202E}, {0x2066, 0x2069}};
-
-bool BidiControl(gunichar c) {
-  for (const auto& range : kBidiControls) {
-    if (c >= range[0] && c <= range[1]) return true;
-  }
-  return false;
-}
+constexpr char32_t kHiding[][2] = {
+    {0x061C, 0x061C}, {0x200E, 0x200F}, {0x202A, 0x202E}, {0x2066, 0x2069}, {0xFEFF, 0xFEFF}};
 
 bool Breaks(gunichar c) {
   return c == '\t' || c == '\n' || c == '\r' || c == 0x2028 || c == 0x2029;
 }
 
 }  // namespace
+
+bool HidesOrReorders(char32_t c) {
+  for (const auto& range : kHiding) {
+    if (c >= range[0] && c <= range[1]) return true;
+  }
+  return false;
+}
 
 std::string ShownTitle(std::string_view title) {
   // Enough bytes for kTitleChars of any kind, so that a huge title costs little.
@@ -31,7 +30,7 @@ std::string ShownTitle(std::string_view title) {
     const gunichar c = g_utf8_get_char(p);
     if (Breaks(c)) {
       shown += ' ';
-    } else if (g_unichar_type(c) == G_UNICODE_CONTROL || BidiControl(c)) {
+    } else if (g_unichar_type(c) == G_UNICODE_CONTROL || HidesOrReorders(c)) {
       continue;
     } else {
       shown.append(p, static_cast<std::size_t>(g_utf8_next_char(p) - p));

@@ -11,6 +11,11 @@
 // matching what the user types stays fast over every title kept.
 constexpr std::size_t kTitleChars = 256;
 
+// Whether `c` changes how the text after it reads without showing itself:
+// bidirectional embeddings, overrides, isolates and marks, and the zero-width
+// no-break space.
+bool HidesOrReorders(char32_t c);
+
 // `title` as valid UTF-8 without control or bidirectional-formatting
 // characters (line breaks and tabs become spaces), cut after kTitleChars.
 std::string ShownTitle(std::string_view title);
