@@ -12,17 +12,6 @@ namespace {
 constexpr std::array<std::string_view, 6> kOpaqueSchemes{"about",      "data",        "blob",
                                                          "javascript", "view-source", "mailto"};
 
-bool HasScheme(const std::string& text) {
-  const char* scheme = g_uri_peek_scheme(text.c_str());  // interned
-  if (scheme == nullptr) return false;
-  const std::string_view name(scheme);
-  // "localhost:8080" peeks as the scheme "localhost": only "//" makes it one.
-  const bool hierarchical = text.compare(name.size(), 3, "://") == 0;
-  bool opaque = false;
-  for (std::string_view s : kOpaqueSchemes) opaque = opaque || s == name;
-  return hierarchical || opaque;
-}
-
 bool LooksLikePath(const std::string& text) {
   return text.starts_with('/') || text.starts_with("./") || text.starts_with("../") ||
          g_file_test(text.c_str(), G_FILE_TEST_EXISTS);
@@ -39,8 +28,19 @@ std::string FileAddress(const std::string& path) {
 
 }  // namespace
 
+bool WrittenWithScheme(const std::string& text) {
+  const char* scheme = g_uri_peek_scheme(text.c_str());  // interned
+  if (scheme == nullptr) return false;
+  const std::string_view name(scheme);
+  // "localhost:8080" peeks as the scheme "localhost": only "//" makes it one.
+  const bool hierarchical = text.compare(name.size(), 3, "://") == 0;
+  bool opaque = false;
+  for (std::string_view s : kOpaqueSchemes) opaque = opaque || s == name;
+  return hierarchical || opaque;
+}
+
 std::string AddressFromUser(const std::string& text) {
-  if (text.empty() || HasScheme(text)) return text;
+  if (text.empty() || WrittenWithScheme(text)) return text;
   if (LooksLikePath(text)) return FileAddress(text);
   return "http://" + text;
 }

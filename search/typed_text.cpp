@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "browser/user_address.h"
+
 namespace {
 
 // GLib's character tests are macros.
@@ -26,26 +28,6 @@ bool HasBlank(std::string_view text) {
   // U+3000, the ideographic space, separates Japanese words.
   return std::any_of(text.begin(), text.end(), Blank) ||
          text.find("\u3000") != std::string_view::npos;
-}
-
-// "scheme://..." or one of the schemes written without "//"; a script address
-// counts as one, so that it meets the address gate rather than a search site.
-bool HasScheme(std::string_view text) {
-  const std::size_t colon = text.find(':');
-  if (colon == std::string_view::npos || colon == 0) return false;
-  const std::string_view scheme = text.substr(0, colon);
-  const bool name =
-      g_ascii_isalpha(scheme[0]) && std::all_of(scheme.begin(), scheme.end(), [](char c) {
-        return g_ascii_isalnum(c) || c == '+' || c == '-' || c == '.';
-      });
-  if (!name) return false;
-  if (text.substr(colon).starts_with("://")) return true;
-  for (std::string_view opaque : {"about", "data", "blob", "javascript", "view-source", "mailto"}) {
-    if (g_ascii_strncasecmp(scheme.data(), opaque.data(), scheme.size()) == 0 &&
-        scheme.size() == opaque.size())
-      return true;
-  }
-  return false;
 }
 
 bool IsPath(std::string_view text) {
@@ -118,7 +100,7 @@ bool IsHost(std::string_view authority) {
 TypedKind KindOfTyped(const std::string& typed) {
   const std::string_view text = Trimmed(typed);
   if (text.empty() || text.starts_with('?')) return TypedKind::kWords;
-  if (HasScheme(text) || IsPath(text)) return TypedKind::kAddress;
+  if (WrittenWithScheme(std::string(text)) || IsPath(text)) return TypedKind::kAddress;
   if (HasBlank(text)) return TypedKind::kWords;
   const std::string_view authority = text.substr(0, text.find_first_of("/?#"));
   return IsHost(authority) ? TypedKind::kAddress : TypedKind::kWords;
