@@ -286,12 +286,26 @@ TSettings LoadSettings() {
   return settings;
 }
 
+namespace {
+
+std::vector<std::function<void(const TSettings&)>>& SettingsHooks() {
+  static std::vector<std::function<void(const TSettings&)>> hooks;
+  return hooks;
+}
+
+}  // namespace
+
 void ApplySettings(const TSettings& settings) {
   TCppWebBrowser::SetDefaultHomePage(settings.home_page);
   ApplyDownloadFolder(settings.download_folder);
   SetKeepHistory(settings.keep_history);
   SetSearchEngine(settings.search_engine);
   SetDeveloperTools(settings.developer_tools);
+  for (const auto& hook : SettingsHooks()) hook(settings);
+}
+
+void AddSettingsHook(std::function<void(const TSettings&)> hook) {
+  SettingsHooks().push_back(std::move(hook));
 }
 
 void ApplyDownloadFolder(const std::string& folder) { SetDownloadFolder(folder); }

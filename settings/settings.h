@@ -10,6 +10,7 @@
 //   developer-tools=true
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -54,7 +55,11 @@ TSettings ReadSettings(const std::string& path, std::string& problem);
 // error in one line.
 TSettings LoadSettings();
 
-// Puts the settings into effect for the windows made from now on.
+// Puts the settings into effect for the windows made from now on, and tells
+// the hooks.
 void ApplySettings(const TSettings& settings);
+// For what lives above this folder and follows a setting while the program
+// runs (the windows kept for the next run): called at each ApplySettings.
+void AddSettingsHook(std::function<void(const TSettings&)> hook);
 // Where downloads go from now on.
 void ApplyDownloadFolder(const std::string& folder);

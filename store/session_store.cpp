@@ -219,3 +219,11 @@ void TSessionStore::Forget() {
   finished_ = true;
   g_remove(path_.c_str());
 }
+
+void TSessionStore::Resume() {
+  if (!finished_) return;
+  finished_ = false;
+  g_object_unref(cancellable_);
+  cancellable_ = g_cancellable_new();
+  Write({collect_(), false});
+}

@@ -51,6 +51,9 @@ class TSessionStore {
   void Close();
   // Nothing is kept: the file goes, and nothing is written any more.
   void Forget();
+  // Kept again after Forget: the windows are written now, as a run that has
+  // not ended.
+  void Resume();
   bool Writing() const { return writing_; }
 
  private:

@@ -57,6 +57,12 @@ TSavedWindow Saved(TFormHTML& window) {
 TWindowSession::TWindowSession(std::string path, RestoreWindows policy)
     : store_(std::move(path), [this] { return Windows(); }), policy_(policy) {
   g_session = this;
+  static const bool following = (AddSettingsHook([](const TSettings& settings) {
+                                   if (g_session != nullptr)
+                                     g_session->Follow(settings.restore_windows);
+                                 }),
+                                 true);
+  (void)following;
 }
 
 TWindowSession::~TWindowSession() {
@@ -121,6 +127,16 @@ void TWindowSession::BringBack(bool main_done) {
     TNoticeBar::Show(*main_->CppWebBrowser1, grant.notice);
   }
   Changed();
+}
+
+void TWindowSession::Follow(RestoreWindows policy) {
+  const bool kept = policy_ != RestoreWindows::kNever;
+  policy_ = policy;
+  if (kept && policy == RestoreWindows::kNever) {
+    store_.Forget();
+  } else if (!kept && policy != RestoreWindows::kNever) {
+    store_.Resume();
+  }
 }
 
 void TWindowSession::End() {

@@ -2,7 +2,9 @@
 // every window's page, place and back/forward list is written after it
 // changes. After a run that did not end normally the main window offers to
 // bring the windows back; with restore-windows=always they come back at every
-// start, and with never nothing is kept.
+// start, and with never nothing is kept. A change of the setting while the
+// program runs holds at once: never removes the file, and nothing is written
+// until the windows are kept again.
 #pragma once
 
 #include <string>
@@ -49,6 +51,7 @@ class TWindowSession {
  private:
   std::vector<TSavedWindow> Windows() const;
   void Offer(TFormHTML& main);
+  void Follow(RestoreWindows policy);
   // `main_done`: the main window already shows its page of the last run.
   void BringBack(bool main_done);
 

@@ -142,7 +142,7 @@ TEST_F(SettingsWindowTest, EachChangeIsWrittenAppliedOrRefusedWithItsReason) {
     }
   }
   EXPECT_EQ(w.NoteOf("hardware-acceleration"), "次回の起動から有効");
-  EXPECT_EQ(w.NoteOf("restore-windows"), "次回の起動から有効");
+  EXPECT_EQ(w.NoteOf("restore-windows"), "");
   EXPECT_EQ(fs::status(file_).permissions(), fs::perms::owner_read | fs::perms::owner_write);
   // What the file says now is what the window shows when it comes back.
   std::string problem;

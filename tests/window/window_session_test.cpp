@@ -6,6 +6,7 @@
 #include <webkit2/webkit2.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "tests/support/files.h"
 #include "tests/support/form_fixture.h"
@@ -22,6 +23,9 @@ struct SessionRow {
   bool offered;          // the strip shows; its 元に戻す is then clicked
   bool restored;         // the main window has the last run's back/forward list
   bool cleared = false;  // history was cleared: only the page shown comes back
+  // The setting changed while the run went on; the next run then asks, so
+  // that it shows what the file kept.
+  std::optional<RestoreWindows> changed_to = std::nullopt;
 };
 
 class WindowSessionTest : public FormTest, public ::testing::WithParamInterface<SessionRow> {
@@ -77,9 +81,17 @@ TEST_P(WindowSessionTest, TheNextRunOffersOrBringsBackTheWindowsAsTheSettingSays
     Go("/a.html");
     Go("/b.html");
     ASSERT_EQ(History(), last);
-    if (row.policy != RestoreWindows::kNever) {
+    if (row.changed_to) {
+      TSettings settings = DefaultSettings();
+      settings.restore_windows = *row.changed_to;
+      ApplySettings(settings);
+    }
+    if (row.changed_to.value_or(row.policy) != RestoreWindows::kNever) {
       ASSERT_TRUE(RunUntil(
           [&] { return testsupport::ReadFile(file_).find("b.html") != std::string::npos; }));
+    } else {
+      RunFor(1500);  // past the next write that was due
+      EXPECT_FALSE(g_file_test(file_.c_str(), G_FILE_TEST_EXISTS));
     }
     if (row.cleared) {
       TWindowSession::ForgetBackForwardLists();
@@ -92,7 +104,7 @@ TEST_P(WindowSessionTest, TheNextRunOffersOrBringsBackTheWindowsAsTheSettingSays
   }
   FormTest::TearDown();
   FormTest::SetUp();  // the next run, on the same file
-  TWindowSession run(file_, row.policy);
+  TWindowSession run(file_, row.changed_to ? RestoreWindows::kAsk : row.policy);
   const TSavedWindow kept = run.Open(false);
   if (!kept.state.empty()) {  // the main window is made with it, as at start
     Application->DestroyForms();
@@ -127,6 +139,10 @@ const SessionRow kRows[] = {
     {"AlwaysAfterACrash", RestoreWindows::kAlways, false, false, true},
     {"NeverAfterACrash", RestoreWindows::kNever, false, false, false},
     {"AskAfterACrashWithHistoryCleared", RestoreWindows::kAsk, false, true, true, true},
+    {"NeverChosenWhileRunningKeepsNothing", RestoreWindows::kAsk, false, false, false, false,
+     RestoreWindows::kNever},
+    {"AskChosenWhileRunningKeepsTheWindows", RestoreWindows::kNever, false, true, true, false,
+     RestoreWindows::kAsk},
 };
 
 // A login posted, then the run killed: no file holds the password in any
