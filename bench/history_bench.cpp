@@ -90,7 +90,9 @@ double Percentile(std::vector<double> values, double fraction) {
   return values[std::min(rank, values.size() - 1)];
 }
 
-TFormHTML* OpenWindow() {
+// The window with the address box focused; `drawn`, if given, is set
+// whenever the suggestion list draws.
+TFormHTML* OpenWindow(bool* drawn = nullptr) {
   TCppWebBrowser::SetDefaultHomePage("about:blank");
   Application->CreateForm(FormHTML);
   FormHTML->show();
@@ -101,6 +103,13 @@ TFormHTML* OpenWindow() {
   int x = 0, y = 0;
   FormHTML->get_window()->get_origin(x, y);
   testsupport::MovePointer(x + FormHTML->get_width() - 5, y + FormHTML->get_height() - 5);
+  FormHTML->Suggestions().Popup().signal_draw().connect(
+      [drawn](const Cairo::RefPtr<Cairo::Context>&) {
+        if (drawn != nullptr) *drawn = true;
+        return false;
+      },
+      false);
+  FormHTML->EditURL->grab_focus();
   testsupport::RunPending(5);
   return FormHTML;
 }
@@ -165,17 +174,9 @@ bool TypeBlock(TFormHTML& form, bool& drawn, std::vector<double>& samples) {
 }
 
 int Keys(int presses, const std::string& folder) {
-  TFormHTML* form = OpenWindow();
-  if (form == nullptr) return 1;
-  Gtk::Window& popup = form->Suggestions().Popup();
   bool drawn = false;
-  popup.signal_draw().connect(
-      [&](const Cairo::RefPtr<Cairo::Context>&) {
-        drawn = true;
-        return false;
-      },
-      false);
-  form->EditURL->grab_focus();
+  TFormHTML* form = OpenWindow(&drawn);
+  if (form == nullptr) return 1;
   form->EditURL->set_text("w");
   form->EditURL->set_position(-1);
   if (History()->IndexedCount() != kEntries) {
@@ -244,17 +245,9 @@ bool TypeText(TFormHTML& form, const char* text, bool& drawn, std::vector<double
 constexpr char kThirty[] = "www.kaden2.example.jp/item/2?r";
 
 int Titles(int rounds, const std::string& folder) {
-  TFormHTML* form = OpenWindow();
-  if (form == nullptr) return 1;
-  Gtk::Window& popup = form->Suggestions().Popup();
   bool drawn = false;
-  popup.signal_draw().connect(
-      [&](const Cairo::RefPtr<Cairo::Context>&) {
-        drawn = true;
-        return false;
-      },
-      false);
-  form->EditURL->grab_focus();
+  TFormHTML* form = OpenWindow(&drawn);
+  if (form == nullptr) return 1;
   std::vector<double> sides[2], unused;
   g_sync_ms = &unused;
   for (int side = 0; side < 2; ++side) {

@@ -81,6 +81,17 @@ void ActOnRows(Gtk::TreeView& list, std::function<void(const Gtk::TreeModel::Pat
       false);
 }
 
+// Columns that share the width left, their text cut with "…".
+void Widen(Gtk::TreeView& list, std::initializer_list<int> columns) {
+  for (int i : columns) {
+    Gtk::TreeViewColumn* column = list.get_column(i);
+    column->set_expand(true);
+    column->set_resizable(true);
+    static_cast<Gtk::CellRendererText*>(column->get_first_cell())->property_ellipsize() =
+        Pango::ELLIPSIZE_END;
+  }
+}
+
 void Scrolled(Gtk::ScrolledWindow& scroll, Gtk::Widget& list) {
   scroll.set_policy(Gtk::POLICY_AUTOMATIC, Gtk::POLICY_AUTOMATIC);
   scroll.set_shadow_type(Gtk::SHADOW_IN);
@@ -140,12 +151,7 @@ Gtk::Widget& THistoryWindow::BuildPagesTab() {
   pages_.append_column("時刻", page_columns_.time);
   pages_.append_column("タイトル", page_columns_.title);
   pages_.append_column("アドレス", page_columns_.url);
-  for (int i : {1, 2}) {
-    pages_.get_column(i)->set_expand(true);
-    pages_.get_column(i)->set_resizable(true);
-    static_cast<Gtk::CellRendererText*>(pages_.get_column(i)->get_first_cell())
-        ->property_ellipsize() = Pango::ELLIPSIZE_END;
-  }
+  Widen(pages_, {1, 2});
   pages_.set_search_column(page_columns_.title);
   ActOnRows(
       pages_, [this](const Gtk::TreeModel::Path& path) { OpenPage(path); },
@@ -171,14 +177,11 @@ Gtk::Widget& THistoryWindow::BuildMarksTab() {
   marks_.set_name("BookmarkList");
   marks_.append_column_editable("名前", mark_columns_.name);
   marks_.append_column("アドレス", mark_columns_.url);
+  Widen(marks_, {0, 1});
   for (int i : {0, 1}) {
-    marks_.get_column(i)->set_expand(true);
-    marks_.get_column(i)->set_resizable(true);
     // Rows of one height need no measuring: a hundred thousand stay quick.
     marks_.get_column(i)->set_sizing(Gtk::TREE_VIEW_COLUMN_FIXED);
     marks_.get_column(i)->set_fixed_width(240);
-    static_cast<Gtk::CellRendererText*>(marks_.get_column(i)->get_first_cell())
-        ->property_ellipsize() = Pango::ELLIPSIZE_END;
   }
   marks_.set_fixed_height_mode(true);
   auto* name_cell = static_cast<Gtk::CellRendererText*>(marks_.get_column(0)->get_first_cell());
