@@ -255,20 +255,6 @@ TEST_F(SettingsWindowTest, DefaultBrowserRowAndButtonFollowMimeappsList) {
   g_setenv("PATH", path.c_str(), TRUE);
 }
 
-// Takes the menu the page would show and chooses its 「設定…」 instead.
-gboolean ChooseSettingsItem(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
-                            WebKitHitTestResult*, gpointer) {
-  for (GList* l = webkit_context_menu_get_items(menu); l != nullptr; l = l->next) {
-    auto* item = WEBKIT_CONTEXT_MENU_ITEM(l->data);
-    G_GNUC_BEGIN_IGNORE_DEPRECATIONS  // the label is only on the old GtkAction
-        GtkAction* shown = webkit_context_menu_item_get_action(item);
-    const bool settings = shown != nullptr && g_strcmp0(gtk_action_get_label(shown), "設定…") == 0;
-    G_GNUC_END_IGNORE_DEPRECATIONS
-    if (settings) g_action_activate(webkit_context_menu_item_get_gaction(item), nullptr);
-  }
-  return TRUE;  // not shown
-}
-
 TEST(SettingsWindowKeys, CtrlCommaTheHistoryWindowAndThePageMenuOpenItTabMovesEscapeCloses) {
   Application->CreateForm(FormHTML);
   ASSERT_TRUE(testsupport::FocusWindow(FormHTML->gobj()));
@@ -320,10 +306,11 @@ TEST(SettingsWindowKeys, CtrlCommaTheHistoryWindowAndThePageMenuOpenItTabMovesEs
   window.hide();
 
   // A right click in the page: the menu offers 「設定…」, which opens it.
-  WebKitWebView* view = FormHTML->CppWebBrowser1->View();
-  g_signal_connect_after(view, "context-menu", G_CALLBACK(ChooseSettingsItem), nullptr);
   ASSERT_TRUE(testsupport::FocusWindow(FormHTML->gobj()));
-  navtest::ClickAt(navtest::OnScreen(GTK_WIDGET(view), 40, 40), 3);
+  std::map<std::string, Gtk::MenuItem*> items =
+      navtest::OpenPageMenu(FormHTML->CppWebBrowser1->View());
+  ASSERT_TRUE(items.contains("設定…"));
+  items["設定…"]->activate();
   EXPECT_TRUE(RunUntil([&] { return window.get_visible(); }));
   Application->DestroyForms();
   FormHTML = nullptr;

@@ -3,10 +3,13 @@
 // that would otherwise leave the machine, real pointer clicks and page scripts.
 #pragma once
 
+#include <gtkmm/menuitem.h>
+#include <gtkmm/window.h>
 #include <webkit2/webkit2.h>
 
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +18,7 @@
 
 #include "browser/web_context.h"
 #include "tests/support/form_fixture.h"
+#include "tests/support/widget_search.h"
 #include "tests/support/x_input.h"  // last: the X headers define Button1 and more
 
 namespace navtest {
@@ -126,6 +130,23 @@ inline void ClickAt(std::pair<int, int> at, unsigned button = 1) {
 inline void ClickWidget(Gtk::Widget& widget) {
   ClickAt(
       OnScreen(widget.gobj(), widget.get_allocated_width() / 2, widget.get_allocated_height() / 2));
+}
+
+// Opens the page's menu with a real right click in `view`: its items by label.
+inline std::map<std::string, Gtk::MenuItem*> OpenPageMenu(WebKitWebView* view) {
+  std::map<std::string, Gtk::MenuItem*> items;
+  ClickAt(OnScreen(GTK_WIDGET(view), 100, 100), 3);
+  RunUntil([&] {
+    for (Gtk::Window* window : Gtk::Window::list_toplevels()) {
+      if (!window->get_visible()) continue;
+      testsupport::FindWidget<Gtk::MenuItem>(*window, [&](Gtk::MenuItem& item) {
+        if (item.get_visible() && !item.get_label().empty()) items[item.get_label()] = &item;
+        return false;
+      });
+    }
+    return !items.empty();
+  });
+  return items;
 }
 
 // Where the middle of the page element with id `id` is on the screen.

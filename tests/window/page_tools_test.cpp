@@ -3,18 +3,12 @@
 // "ページの情報" and "要素を調査", the setting developer-tools takes all
 // three away, and Enter and the arrows, played again by the key hook, work
 // in the inspector's console.
-#include <gtkmm/menu.h>
-#include <gtkmm/menuitem.h>
-#include <gtkmm/window.h>
-
-#include <map>
 #include <string>
 #include <vector>
 
 #include "browser/developer_tools.h"
 #include "page_info/page_info_window.h"
 #include "tests/support/navigation_support.h"
-#include "tests/support/widget_search.h"
 
 // Last: the X headers define None and more.
 #include "tests/support/key_input.h"
@@ -43,29 +37,6 @@ class PageToolsTest : public FormTest {
   WebKitWebView* View() { return form_->CppWebBrowser1->View(); }
   WebKitWebInspector* Inspector() { return webkit_web_view_get_inspector(View()); }
   bool InspectorOpen() { return webkit_web_inspector_get_web_view(Inspector()) != nullptr; }
-
-  // Opens the page's menu with a real right click in the page: its items by label.
-  std::map<std::string, Gtk::MenuItem*> OpenMenu() {
-    std::map<std::string, Gtk::MenuItem*> items;
-    const auto at = navtest::OnScreen(GTK_WIDGET(View()), 100, 100);
-    testsupport::MovePointer(at.first, at.second);
-    RunFor(100);
-    Display* display = testsupport::DefaultXDisplay();
-    XTestFakeButtonEvent(display, 3, True, CurrentTime);
-    XTestFakeButtonEvent(display, 3, False, CurrentTime);
-    XSync(display, False);
-    RunUntil([&] {
-      for (Gtk::Window* window : Gtk::Window::list_toplevels()) {
-        if (!window->get_visible()) continue;
-        testsupport::FindWidget<Gtk::MenuItem>(*window, [&](Gtk::MenuItem& item) {
-          if (item.get_visible() && !item.get_label().empty()) items[item.get_label()] = &item;
-          return false;
-        });
-      }
-      return !items.empty();
-    });
-    return items;
-  }
 };
 
 struct Chord {
@@ -108,7 +79,7 @@ TEST_F(PageToolsTest, ThePageMenuOffersPageInformationAndTheInspectorUnlessTheTo
     SCOPED_TRACE(enabled ? "on" : "off");
     SetDeveloperTools(enabled);
     ASSERT_TRUE(testsupport::FocusWindow(form_->gobj()));
-    std::map<std::string, Gtk::MenuItem*> items = OpenMenu();
+    std::map<std::string, Gtk::MenuItem*> items = navtest::OpenPageMenu(View());
     ASSERT_TRUE(items.contains("ページの情報"));
     EXPECT_EQ(items.contains("要素を調査"), enabled);
     EXPECT_FALSE(items.contains("Inspect Element")) << "the engine's own, in English";
