@@ -35,6 +35,8 @@ void AttachFeatures() {
   AddUserLoadHook(AllowNextDownload);
   AddUserLoadHook(NoteUserLoad);
   WhenHistoryCleared(&TWindowSession::ForgetBackForwardLists);
+  AddSettingsHook(
+      [](const TSettings& settings) { TWindowSession::SettingChanged(settings.restore_windows); });
   // The sites a zoom is kept for tell which were visited.
   WhenHistoryCleared([] { ForgetSiteZooms(); });
   AttachPageMenu();

@@ -57,12 +57,6 @@ TSavedWindow Saved(TFormHTML& window) {
 TWindowSession::TWindowSession(std::string path, RestoreWindows policy)
     : store_(std::move(path), [this] { return Windows(); }), policy_(policy) {
   g_session = this;
-  static const bool following = (AddSettingsHook([](const TSettings& settings) {
-                                   if (g_session != nullptr)
-                                     g_session->Follow(settings.restore_windows);
-                                 }),
-                                 true);
-  (void)following;
 }
 
 TWindowSession::~TWindowSession() {
@@ -127,6 +121,10 @@ void TWindowSession::BringBack(bool main_done) {
     TNoticeBar::Show(*main_->CppWebBrowser1, grant.notice);
   }
   Changed();
+}
+
+void TWindowSession::SettingChanged(RestoreWindows policy) {
+  if (g_session != nullptr) g_session->Follow(policy);
 }
 
 void TWindowSession::Follow(RestoreWindows policy) {

@@ -47,6 +47,8 @@ class TWindowSession {
   // of the last run's, are history too. They are kept no more (the pages
   // shown still are), and the file is written again without them.
   static void ForgetBackForwardLists();
+  // restore-windows was changed while the program runs.
+  static void SettingChanged(RestoreWindows policy);
 
  private:
   std::vector<TSavedWindow> Windows() const;
