@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -17,10 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 using testsupport::ReadFile;
-
-void Write(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+using testsupport::WriteFile;
 
 class DownloadFileTest : public ::testing::Test {
  protected:
@@ -54,11 +50,11 @@ TEST_F(DownloadFileTest, ReservingMakesAFileOfItsOwnInTheFolder) {
 }
 
 TEST_F(DownloadFileTest, CommitNeverReplacesAFile) {
-  Write(folder_ / "report.csv", "the user's own\n");
-  Write(folder_ / "report (1).csv", "also kept\n");
+  WriteFile(folder_ / "report.csv", "the user's own\n");
+  WriteFile(folder_ / "report (1).csv", "also kept\n");
   DownloadFile file;
   ASSERT_TRUE(file.Reserve(folder_));
-  Write(file.TemporaryPath(), "downloaded\n");
+  WriteFile(file.TemporaryPath(), "downloaded\n");
   const std::string path = file.Commit("report.csv");
   EXPECT_EQ(path, (folder_ / "report (2).csv").string());
   EXPECT_EQ(ReadFile(folder_ / "report.csv"), "the user's own\n");
@@ -82,8 +78,8 @@ TEST_F(DownloadFileTest, ALinkWithTheNameIsNotFollowed) {
 TEST_F(DownloadFileTest, DiscardLeavesNothing) {
   DownloadFile file;
   ASSERT_TRUE(file.Reserve(folder_));
-  Write(file.TemporaryPath(), "partial");
-  Write(file.TemporaryPath() + ".wkdownload", "the engine's partial data");
+  WriteFile(file.TemporaryPath(), "partial");
+  WriteFile(file.TemporaryPath() + ".wkdownload", "the engine's partial data");
   file.Discard();
   EXPECT_TRUE(Names().empty());
 }
@@ -105,7 +101,7 @@ TEST_F(DownloadFileTest, MissingFoldersAreMadePrivate) {
   ASSERT_EQ(stat(folder.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0700u);
   EXPECT_TRUE(MakeFolder(folder, &error)) << "an existing folder is fine";
-  Write(folder_ / "file", "");
+  WriteFile(folder_ / "file", "");
   EXPECT_FALSE(MakeFolder(folder_ / "file", &error));
   EXPECT_FALSE(error.empty());
 }

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -36,11 +35,6 @@ const Link kLinks[] = {{"買い物", "お茶 & 菓子", "https://shop.example/te
                        {"", "capitals", "HTTP://Example.jp"},
                        {"", "local", "file:///home/user/note.html"},
                        {"買い物", "again", "https://shop.example/tea?a=1&b=2"}};
-
-void Save(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 std::string HtmlOfLinks() {
   std::string html =
@@ -160,8 +154,8 @@ class BookmarkImportTest : public testsupport::StoreTest<BookmarkStore> {
 // Found under the home folder by name, read, checked, not doubled.
 TEST_F(BookmarkImportTest, EachFormatFoundUnderHomeAndImportedOnce) {
   sqlite3* firefox = MakePlaces(home_ + "/.mozilla/firefox/x1y2.default-release/places.sqlite");
-  Save(home_ + "/.config/google-chrome/Default/Bookmarks", ChromiumOfLinks());
-  Save(home_ + "/bookmarks.html", HtmlOfLinks());
+  testsupport::WriteFile(home_ + "/.config/google-chrome/Default/Bookmarks", ChromiumOfLinks());
+  testsupport::WriteFile(home_ + "/bookmarks.html", HtmlOfLinks());
   const std::vector<BookmarkSource> found = FindBookmarkSources(home_);
   ASSERT_EQ(found.size(), 2u);
   EXPECT_EQ(found[0].name, "Firefox（default-release）");
@@ -204,7 +198,7 @@ class BadFileTest : public BookmarkImportTest, public ::testing::WithParamInterf
 TEST_P(BadFileTest, ToldClearlyAndNothingKeptIsLost) {
   store_->Put("https://old.example/", "old");
   const std::string path = root_ + "/file";
-  Save(path, GetParam().bytes);
+  testsupport::WriteFile(path, GetParam().bytes);
   const ImportSummary summary = Import(GetParam().format, path);
   EXPECT_EQ(DescribeImport(summary).substr(0, std::string(GetParam().told).size()),
             GetParam().told);

@@ -1,4 +1,4 @@
-// Reading back what a test or the program wrote.
+// Writing the files a test starts from, and reading back what the program wrote.
 #pragma once
 
 #include <filesystem>
@@ -14,6 +14,12 @@ inline std::string ReadFile(const std::filesystem::path& path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+// Writes `bytes` as the whole file, making the folders it needs.
+inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 }  // namespace testsupport
