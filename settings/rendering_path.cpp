@@ -37,6 +37,13 @@ std::optional<HardwareAcceleration> HardwareAccelerationFromText(std::string_vie
   return std::nullopt;
 }
 
+std::string HardwareAccelerationText(HardwareAcceleration value) {
+  for (const auto& [name, v] : kValues) {
+    if (v == value) return std::string(name);
+  }
+  return std::string(kValues[0].first);
+}
+
 bool HasRenderNode(const std::string& folder) {
   GDir* dir = g_dir_open(folder.c_str(), 0, nullptr);
   if (dir == nullptr) return false;

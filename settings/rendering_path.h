@@ -12,6 +12,8 @@ enum class HardwareAcceleration { kAuto, kAlways, kNever };
 
 // The value as written in the settings file; nothing for any other text.
 std::optional<HardwareAcceleration> HardwareAccelerationFromText(std::string_view text);
+// And back.
+std::string HardwareAccelerationText(HardwareAcceleration value);
 
 enum class RenderingPath {
   kSoftware,       // no toolkit GL, the engine composites in software

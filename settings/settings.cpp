@@ -279,6 +279,13 @@ TSettings ReadSettings(const std::string& path, std::string& problem) {
   return settings;
 }
 
+std::string RestoreWindowsText(RestoreWindows value) {
+  for (const auto& [name, restore] : kRestoreValues) {
+    if (restore == value) return name;
+  }
+  return kRestoreValues[0].first;
+}
+
 TSettings LoadSettings() {
   std::string problem;
   TSettings settings = ReadSettings(SettingsFile(), problem);

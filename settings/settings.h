@@ -19,6 +19,8 @@
 // Whether the windows of the last run come back: after a run that did not
 // end normally on the user's word, at every start, or never (nothing kept).
 enum class RestoreWindows { kAsk, kAlways, kNever };
+// The value as written in the settings file.
+std::string RestoreWindowsText(RestoreWindows value);
 
 struct TSettings {
   std::string home_page;        // the address every window's Home loads

@@ -97,15 +97,11 @@ constexpr Choice kRestoreChoices[] = {
     {"always", "いつも元に戻す"},
     {"never", "元に戻さない（保存もしない）"},
 };
-constexpr RestoreWindows kRestoreValues[] = {RestoreWindows::kAsk, RestoreWindows::kAlways,
-                                             RestoreWindows::kNever};
 constexpr Choice kAccelerationChoices[] = {
     {"auto", "自動"},
     {"always", "いつも使う"},
     {"never", "使わない"},
 };
-constexpr HardwareAcceleration kAccelerationValues[] = {
-    HardwareAcceleration::kAuto, HardwareAcceleration::kAlways, HardwareAcceleration::kNever};
 constexpr char kYahooJapan[] = "https://search.yahoo.co.jp/search?p=%s";
 // Not a key of the file: the choice of an address of one's own.
 constexpr const char* kCustom = "custom";
@@ -114,14 +110,6 @@ const Choice kSearchChoices[] = {
     {kYahooJapan, "Yahoo! JAPAN"},
     {kCustom, "その他のアドレス"},
 };
-
-template <typename Value, std::size_t N>
-const char* TextOf(const Value (&values)[N], const Choice (&choices)[N], Value value) {
-  for (std::size_t i = 0; i < N; ++i) {
-    if (values[i] == value) return choices[i].value;
-  }
-  return choices[0].value;
-}
 
 template <std::size_t N>
 void Fill(Gtk::ComboBoxText& box, const Choice (&choices)[N]) {
@@ -340,9 +328,8 @@ void TSettingsWindow::FillFromFile() {
   filling_ = true;
   home_.set_text(saved_.home_page);
   ShowFolder(saved_.download_folder);
-  restore_.set_active_id(TextOf(kRestoreValues, kRestoreChoices, saved_.restore_windows));
-  acceleration_.set_active_id(
-      TextOf(kAccelerationValues, kAccelerationChoices, saved_.hardware_acceleration));
+  restore_.set_active_id(RestoreWindowsText(saved_.restore_windows));
+  acceleration_.set_active_id(HardwareAccelerationText(saved_.hardware_acceleration));
   const bool preset = IsPreset(saved_.search_engine);
   search_.set_active_id(preset ? saved_.search_engine : kCustom);
   custom_search_.set_text(preset ? "" : saved_.search_engine);
