@@ -369,6 +369,12 @@ bool TSettingsWindow::Save(const char* key, const std::string& value) {
   return true;
 }
 
+bool TSettingsWindow::Keep(const char* key, const std::string& value, const std::string& saved) {
+  if (value != saved) return Save(key, value);
+  Say(Problem(key), "");
+  return true;
+}
+
 void TSettingsWindow::Refuse(const char* key, const std::string& reason) {
   Say(Problem(key), reason);
 }
@@ -382,9 +388,7 @@ void TSettingsWindow::HomePageEntered() {
     Refuse(key, "ウェブかファイルのアドレスではありません");
     return;
   }
-  if (*address != saved_.home_page && !Save(key, *address)) return;
-  Say(Problem(key), "");
-  home_.set_text(*address);
+  if (Keep(key, *address, saved_.home_page)) home_.set_text(*address);
 }
 
 void TSettingsWindow::FolderChosen(const std::string& folder) {
@@ -394,9 +398,7 @@ void TSettingsWindow::FolderChosen(const std::string& folder) {
     Refuse(key, problem);
     return;
   }
-  if (folder != saved_.download_folder && !Save(key, folder)) return;
-  Say(Problem(key), "");
-  ShowFolder(folder);
+  if (Keep(key, folder, saved_.download_folder)) ShowFolder(folder);
 }
 
 void TSettingsWindow::ShowFolder(const std::string& folder) {
@@ -427,8 +429,7 @@ void TSettingsWindow::SearchChosen() {
     if (!custom_search_.get_text().empty()) CustomSearchEntered();
     return;
   }
-  if (chosen != saved_.search_engine && !Save(KeyOf(Kind::kSearch), chosen)) return;
-  Say(Problem(KeyOf(Kind::kSearch)), "");
+  Keep(KeyOf(Kind::kSearch), chosen, saved_.search_engine);
 }
 
 void TSettingsWindow::CustomSearchEntered() {
@@ -440,8 +441,7 @@ void TSettingsWindow::CustomSearchEntered() {
     Refuse(key, problem);
     return;
   }
-  if (address != saved_.search_engine && !Save(key, address)) return;
-  Say(Problem(key), "");
+  Keep(key, address, saved_.search_engine);
 }
 
 void TSettingsWindow::ShowDefaultBrowser() {

@@ -63,6 +63,9 @@ class TSettingsWindow : public Gtk::Window {
   void FillFromFile();
   // Writes `value` for `key`; true when it was written and is in effect.
   bool Save(const char* key, const std::string& value);
+  // Saves `value` unless the file holds it already; either way a refusal
+  // said before goes. False when it could not be written.
+  bool Keep(const char* key, const std::string& value, const std::string& saved);
   void Refuse(const char* key, const std::string& reason);
   void HomePageEntered();
   void SearchChosen();
