@@ -39,13 +39,6 @@ constexpr char kOpened[] = "OK";
 constexpr char kRefused[] = "NO";
 constexpr char kBusy[] = "BUSY";
 
-std::string InProfile(const char* name) {
-  gchar* path = g_build_filename(ProfileDataFolder().c_str(), name, nullptr);
-  std::string joined = path;
-  g_free(path);
-  return joined;
-}
-
 // The desktop's startup notification of this start, then the addresses. No
 // address means a new window.
 std::string Message(const std::vector<std::string>& addresses, bool private_window) {
@@ -202,7 +195,7 @@ struct TSingleInstance::Incoming {
 };
 
 TSingleInstance::TSingleInstance()
-    : lock_path_(InProfile(kLockName)), socket_path_(InProfile(kSocketName)) {}
+    : lock_path_(ProfileDataFile(kLockName)), socket_path_(ProfileDataFile(kSocketName)) {}
 
 TSingleInstance::~TSingleInstance() {
   if (service_ != nullptr) {

@@ -54,7 +54,9 @@ std::string ProfileDataFolder() { return Join(g_get_user_data_dir(), kFolderName
 
 std::string ProfileCacheFolder() { return Join(g_get_user_cache_dir(), kFolderName); }
 
-std::string ProfileCookieFile() { return Join(ProfileDataFolder(), kCookieFileName); }
+std::string ProfileDataFile(const char* name) { return Join(ProfileDataFolder(), name); }
+
+std::string ProfileCookieFile() { return ProfileDataFile(kCookieFileName); }
 
 bool MakePrivateFolder(const std::string& path) {
   if (g_mkdir_with_parents(path.c_str(), 0700) != 0) return false;

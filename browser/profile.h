@@ -7,6 +7,8 @@
 
 std::string ProfileDataFolder();
 std::string ProfileCacheFolder();
+// The file `name` in the data folder.
+std::string ProfileDataFile(const char* name);
 // The cookie store, an SQLite database in the data folder.
 std::string ProfileCookieFile();
 

@@ -70,12 +70,7 @@ bool Write(const Kept& kept) {
 
 }  // namespace
 
-std::string SiteZoomFile() {
-  gchar* path = g_build_filename(ProfileDataFolder().c_str(), "site-zoom.ini", nullptr);
-  std::string file = path;
-  g_free(path);
-  return file;
-}
+std::string SiteZoomFile() { return ProfileDataFile("site-zoom.ini"); }
 
 std::string ZoomSiteOf(const char* uri) {
   if (uri == nullptr) return {};

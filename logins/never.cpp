@@ -45,12 +45,7 @@ std::vector<std::string> ReadOrigins() {
 
 }  // namespace
 
-std::string NeverSaveFile() {
-  gchar* path = g_build_filename(ProfileDataFolder().c_str(), "logins.conf", nullptr);
-  std::string file = path;
-  g_free(path);
-  return file;
-}
+std::string NeverSaveFile() { return ProfileDataFile("logins.conf"); }
 
 bool NeverSaveLoginsFor(const std::string& origin) {
   const std::vector<std::string> origins = ReadOrigins();

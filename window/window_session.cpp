@@ -64,12 +64,7 @@ TWindowSession::~TWindowSession() {
   delete bar_;
 }
 
-std::string TWindowSession::DefaultFile() {
-  gchar* path = g_build_filename(ProfileDataFolder().c_str(), kFileName, nullptr);
-  std::string file = path;
-  g_free(path);
-  return file;
-}
+std::string TWindowSession::DefaultFile() { return ProfileDataFile(kFileName); }
 
 TSavedWindow TWindowSession::Open(bool main_has_address) {
   into_main_ = !main_has_address;
