@@ -14,19 +14,27 @@ void TFormHTML::CppWebBrowser1NavigateComplete2(TCppWebBrowser*, IDispatch*, Var
 
 void TFormHTML::CppWebBrowser1NewWindow2(TCppWebBrowser*, IDispatch** ppDisp,
                                          VARIANT_BOOL* Cancel) {
-  if (WindowRoom() == 0) {  // the page's request is refused and the user told why
+  // A private window's pages open private windows: they share its context.
+  TFormHTML* window = OpenWindow(kind_, *FormHTML);
+  if (window == nullptr) {  // the page's request is refused and the user told why
     *Cancel = VARIANT_TRUE;
-    TNoticeBar::Show(*CppWebBrowser1, WindowLimitNotice());
     return;
   }
-  // A private window's pages open private windows: they share its context.
-  auto* window = new TFormHTML(Owner(), {}, {}, kind_);
-  int left = 0, top = 0;
-  FormHTML->get_position(left, top);
-  window->move(left + 20, top + 20);
-  window->show();
   CppWebBrowser1->SetRegisterAsBrowser(VARIANT_TRUE);
   *ppDisp = window->CppWebBrowser1->Application();
+}
+
+TFormHTML* TFormHTML::OpenWindow(TWindowKind kind, TFormHTML& place) {
+  if (WindowRoom() == 0) {
+    TNoticeBar::Show(*CppWebBrowser1, WindowLimitNotice());
+    return nullptr;
+  }
+  auto* window = new TFormHTML(Owner(), {}, {}, kind);
+  int left = 0, top = 0;
+  place.get_position(left, top);
+  window->move(left + 20, top + 20);
+  window->show();
+  return window;
 }
 
 void TFormHTML::CppWebBrowser1BeforeNavigate2(TCppWebBrowser*, IDispatch*, Variant*, Variant*,

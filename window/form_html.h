@@ -119,6 +119,11 @@ class TFormHTML : public TForm {
 
   bool Private() const { return kind_ == TWindowKind::kPrivate; }
 
+  // A new window of `kind` with the home page, shown 20 px right of and
+  // below `place`; none, with the reason in this window's strip, when the
+  // program has no room for another.
+  TFormHTML* OpenWindow(TWindowKind kind, TFormHTML& place);
+
   // The pages offered under EditURL while the user types.
   TSuggestionList& Suggestions() { return *suggestions_; }
 

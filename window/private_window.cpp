@@ -21,7 +21,6 @@ namespace {
 // Violet, as other browsers mark their private windows; black text stays legible on it.
 constexpr Rgb kPrivateRow{0xDC / 255.0, 0xD0 / 255.0, 0xEE / 255.0};
 constexpr char kWatched[] = "tavorin-private-downloads-watched";
-constexpr int kWindowStep = 20;
 
 TFormHTML* WindowOf(WebKitWebView* view) {
   if (view == nullptr || Application == nullptr) return nullptr;
@@ -83,16 +82,7 @@ bool Closing(TFormHTML& window) {
 }  // namespace
 
 void OpenPrivateWindow(TFormHTML& from) {
-  if (WindowRoom() == 0) {
-    TNoticeBar::Show(*from.CppWebBrowser1, WindowLimitNotice());
-    return;
-  }
-  auto* window = new TFormHTML(Application, {}, {}, TWindowKind::kPrivate);
-  int left = 0, top = 0;
-  from.get_position(left, top);
-  window->move(left + kWindowStep, top + kWindowStep);
-  window->show();
-  window->present();
+  if (TFormHTML* window = from.OpenWindow(TWindowKind::kPrivate, from)) window->present();
 }
 
 void MakePrivate(TFormHTML& window) {
