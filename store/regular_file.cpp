@@ -25,6 +25,15 @@ struct Descriptor {
 }  // namespace
 
 RegularFileRead ReadRegularFile(const std::string& path, std::size_t largest) {
+  // Not even opened unless regular: opening some devices has effects of its own.
+  struct stat before {};
+  if (stat(path.c_str(), &before) != 0) {
+    if (errno == ENOENT) return Refused(FileRefusal::kMissing, "ファイルがありません");
+    return Refused(FileRefusal::kUnreadable, "ファイルを開けません");
+  }
+  if (!S_ISREG(before.st_mode)) {
+    return Refused(FileRefusal::kNotRegular, "通常のファイルではないため読みませんでした");
+  }
   // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
   Descriptor file{open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
   if (file.fd < 0) {
@@ -33,6 +42,7 @@ RegularFileRead ReadRegularFile(const std::string& path, std::size_t largest) {
   }
   struct stat info {};
   if (fstat(file.fd, &info) != 0) return Refused(FileRefusal::kUnreadable, "ファイルを開けません");
+  // Replaced between the look and the open: judged again on what was opened.
   if (!S_ISREG(info.st_mode)) {
     return Refused(FileRefusal::kNotRegular, "通常のファイルではないため読みませんでした");
   }
