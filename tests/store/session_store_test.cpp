@@ -6,12 +6,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "store/session_form_data.h"
 #include "store/store_trouble.h"
 #include "tests/support/files.h"
 #include "tests/support/main_loop.h"
 #include "tests/support/private_folders.h"
+#include "tests/support/special_files.h"
 
 namespace {
 
@@ -196,6 +198,61 @@ TEST_F(SessionStoreTest, AFileNotOursIsKeptAsideAndAFailedWriteIsSaid) {
   ASSERT_EQ(said.size(), 3u);  // it cannot be read either
   EXPECT_EQ(said[2].file, file_);
   EXPECT_NE(said[2].reason.find("保存できませんでした"), std::string::npos) << said[2].reason;
+}
+
+// A FIFO would hang the start, a link to /dev/zero would be read without end:
+// each is refused at once, said, and left where it is.
+TEST_F(SessionStoreTest, ASpecialFileInItsPlaceIsSaidNeitherWaitedOnNorReplaced) {
+  using testsupport::SpecialFile;
+  struct Row {
+    const char* name;
+    SpecialFile kind;
+    fs::file_type left;  // what is at the file's place afterwards
+  };
+  const Row rows[] = {
+      {"a FIFO", SpecialFile::kFifo, fs::file_type::fifo},
+      {"a link to /dev/zero", SpecialFile::kEndlessDevice, fs::file_type::symlink},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ASSERT_TRUE(testsupport::MakeSpecialFile(file_, row.kind));
+    EXPECT_TRUE(testsupport::InLimitedChild([&] {
+      std::vector<StoreTrouble> said;
+      OnStoreTrouble([&](const StoreTrouble& trouble) { said.push_back(trouble); });
+      said.clear();
+      const bool nothing = Store().Open().windows.empty();
+      store_->Changed();
+      store_->Close();
+      store_.reset();
+      return nothing && said.size() == 2 && said[0].file == file_ &&
+             said[0].reason.find("通常のファイルではない") != std::string::npos &&
+             said[1].reason.find("保存できませんでした") != std::string::npos &&
+             fs::symlink_status(file_).type() == row.left;
+    }));
+    EXPECT_EQ(fs::symlink_status(file_).type(), row.left);
+  }
+}
+
+// Each file moved aside is kept under a name of its own, several in one second too.
+TEST(MoveAside, NeverReplacesAnEarlierOne) {
+  const std::string root = testsupport::MakePrivateRoot();
+  const std::string file = root + "/history.sqlite";
+  std::set<std::string> names;
+  for (int i = 0; i < 5; ++i) {
+    testsupport::WriteFile(file, "damaged " + std::to_string(i));
+    testsupport::WriteFile(file + "-wal", "log " + std::to_string(i));
+    const std::string aside = MoveAside(file);
+    ASSERT_FALSE(aside.empty());
+    EXPECT_TRUE(names.insert(aside).second) << aside;
+    EXPECT_FALSE(fs::exists(file));
+  }
+  std::set<std::string> kept;
+  for (const std::string& aside : names) {
+    kept.insert(testsupport::ReadFile(aside) + "/" + testsupport::ReadFile(aside + "-wal"));
+  }
+  EXPECT_EQ(kept.size(), 5u);
+  EXPECT_TRUE(kept.contains("damaged 0/log 0"));
+  testsupport::RemoveTree(root);
 }
 
 TEST_F(SessionStoreTest, ChangesInARowAreWrittenOnceAfterTheDelay) {
