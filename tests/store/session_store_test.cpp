@@ -81,6 +81,43 @@ TEST(SessionFormData, BodiesAndFieldsGoAndAnUnknownLayoutKeepsOnlyTheAddress) {
   }
 }
 
+// A list of `urls` in the engine's layout, the current entry at `current`.
+std::string ListOf(const std::vector<std::string>& urls, int current, bool framed = true) {
+  std::string entries;
+  for (const std::string& url : urls) {
+    entries += (entries.empty() ? "" : ", ") + std::string("('t', ") + Frame(url, "", "", framed) +
+               ", uint32 0)";
+  }
+  return EngineState("(qa(s(ssssasmayxx(ii)dm(sa(uaysxmxmds))av)u)mu)",
+                     "(uint16 2, [" + entries + "], just uint32 " + std::to_string(current) + ")");
+}
+
+// Entries and frames the address gate refuses go; Back and Forward then go past them.
+TEST(SessionFormData, EntriesOfAnotherKindGoAndTheCurrentOneStaysOrTheListGoes) {
+  const auto no_data = [](const char* uri) { return !std::string(uri).starts_with("data:"); };
+  const auto no_frame = [](const char* uri) { return !std::string(uri).ends_with("#frame"); };
+  const std::string a = "http://127.0.0.1/a", b = "http://127.0.0.1/b";
+  const std::string fake = "data:text/html,<h1>login</h1>";
+  struct Row {
+    const char* name;
+    std::string state;
+    KeptAddressCheck may_open;
+    std::optional<std::string> kept;
+  };
+  const Row rows[] = {
+      {"all kept", ListOf({a, b}, 1), no_data, ListOf({a, b}, 1)},
+      {"one before the current", ListOf({fake, a, b}, 2), no_data, ListOf({a, b}, 1)},
+      {"one after the current", ListOf({a, fake, b}, 0), no_data, ListOf({a, b}, 0)},
+      {"the current one", ListOf({a, fake}, 1), no_data, std::nullopt},
+      {"a frame within", ListOf({a, b}, 1), no_frame, ListOf({a, b}, 1, false)},
+      {"no list", "", no_data, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(StateOfOpenable(row.state, row.may_open), row.kept);
+  }
+}
+
 TEST(SessionText, WhatIsWrittenIsReadBack) {
   TSavedWindow odd = Window(-40, "http://例え.jp/a b\n#\\x", List(2, "", ""));
   odd.maximized = true;
