@@ -195,7 +195,9 @@ std::string TryWriteSettings(const std::string& path, const std::vector<TSetting
   FolderLock lock(dir);
   if (!lock.Held()) {
     busy = lock.Busy();
-    return kSettingsBusy;
+    if (busy) return kSettingsBusy;
+    return "フォルダー " + Quoted(dir) + " で書き込みの順番を取れません (" + g_strerror(errno) +
+           ")";
   }
   if (std::string problem = WriteProblem(path); !problem.empty()) return problem;
   // A link to a file kept elsewhere (dotfiles) stays a link: its target is replaced.
