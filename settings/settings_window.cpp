@@ -6,6 +6,7 @@
 #include <gtkmm/filechooserdialog.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <utility>
 
 #include "settings/default_browser.h"
@@ -144,6 +145,12 @@ Gtk::Label& SmallLabel(const std::string& text, const char* style) {
 }
 
 constexpr const char* kWindowKey = "tavorin-settings-window";
+
+std::vector<TSettingChange> ChangesOf(const std::map<std::string, std::string>& values) {
+  std::vector<TSettingChange> changes;
+  for (const auto& [key, value] : values) changes.push_back({key, value});
+  return changes;
+}
 // While another copy writes the file: tried again this often, for two seconds.
 constexpr unsigned kWriteRetryMs = 50;
 constexpr int kWriteTries = 40;
@@ -184,6 +191,12 @@ TSettingsWindow::TSettingsWindow(Gtk::Window& asker, std::string file, CurrentPa
 // Destroying the window hides it after its controls are gone: nothing to keep then.
 TSettingsWindow::~TSettingsWindow() {
   retry_.disconnect();
+  // A change still waiting its turn is not lost with the window.
+  if (!pending_.empty()) {
+    const std::string problem = WriteSettings(file_, ChangesOf(pending_));
+    if (!problem.empty())
+      std::fprintf(stderr, "tavorin: 設定を保存できませんでした: %s\n", problem.c_str());
+  }
   hidden_.disconnect();
   asked_.disconnect();
 }
@@ -368,10 +381,8 @@ bool TSettingsWindow::Save(const char* key, const std::string& value) {
 // Another copy writing the file is waited for on the main loop, never by
 // sleeping on it: the window answers meanwhile.
 bool TSettingsWindow::WritePending() {
-  std::vector<TSettingChange> changes;
-  for (const auto& [key, value] : pending_) changes.push_back({key, value});
   bool busy = false;
-  const std::string problem = TryWriteSettings(file_, changes, busy);
+  const std::string problem = TryWriteSettings(file_, ChangesOf(pending_), busy);
   if (busy && ++tries_ < kWriteTries) {
     if (!retry_.connected()) {
       retry_ = Glib::signal_timeout().connect(

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <glib.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -49,6 +50,16 @@ bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
   return unlink(from.c_str()) == 0;
 }
 
+// Whether no log file of an earlier one is left under `aside`: a log beside
+// the new database that is not its own would be read into it.
+bool CompanionsFree(const std::string& aside) {
+  struct stat info {};
+  for (const char* companion : kCompanions) {
+    if (*companion != '\0' && lstat((aside + companion).c_str(), &info) == 0) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void ReportStoreTrouble(const StoreTrouble& trouble) {
@@ -92,6 +103,7 @@ std::string MoveAside(const std::string& file) {
   // Two in the same second get names of their own: an earlier one is kept.
   for (int n = 1; n <= kMostAsideInASecond; ++n) {
     const std::string aside = n == 1 ? base : base + "-" + std::to_string(n);
+    if (!CompanionsFree(aside)) continue;
     if (!RenameWithoutReplacing(file, aside)) {
       if (errno == EEXIST) continue;
       return "";
