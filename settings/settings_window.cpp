@@ -151,6 +151,7 @@ std::vector<TSettingChange> ChangesOf(const std::map<std::string, std::string>& 
   for (const auto& [key, value] : values) changes.push_back({key, value});
   return changes;
 }
+
 // While another copy writes the file: tried again this often, for two seconds.
 constexpr unsigned kWriteRetryMs = 50;
 constexpr int kWriteTries = 40;

@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <glib.h>
-#include <stdio.h>
+#include <stdio.h>  // renameat2
 #include <sys/stat.h>
 #include <unistd.h>
 
