@@ -7,6 +7,8 @@
 #include <map>
 
 #include "browser/profile.h"
+#include "store/regular_file.h"
+#include "store/store_trouble.h"
 
 namespace {
 
@@ -14,20 +16,30 @@ constexpr char kGroup[] = "zoom";
 constexpr int kNormal = 100;
 constexpr int kLeast = 30, kMost = 300;
 
+constexpr char kWhat[] = "サイトごとの拡大率";
+// A line for each site: a file far bigger is not one of ours.
+constexpr std::size_t kLargestFile = 4 << 20;
+
 struct Kept {
   bool read = false;
   std::string file;  // the file `levels` came from
   std::map<std::string, int> levels;
+  bool replaceable = true;  // false: the file is there but was not read
 };
 
-Kept& Levels() {
-  static Kept kept;
-  const std::string file = SiteZoomFile();
-  // A profile moved under the program (tests do) is read anew.
-  if (kept.read && kept.file == file) return kept;
-  kept = Kept{true, file, {}};
+// A FIFO or a device in the file's place is neither waited on nor replaced; a
+// damaged file is moved aside, kept for the user.
+void ReadLevels(Kept& kept) {
+  const RegularFileRead read = ReadRegularFile(kept.file, kLargestFile);
+  if (!read.contents) {
+    if (read.refusal == FileRefusal::kMissing) return;
+    kept.replaceable = false;
+    ReportStoreTrouble({kWhat, kept.file, read.reason});
+    return;
+  }
   GKeyFile* keys = g_key_file_new();
-  if (g_key_file_load_from_file(keys, file.c_str(), G_KEY_FILE_NONE, nullptr)) {
+  if (g_key_file_load_from_data(keys, read.contents->data(), read.contents->size(), G_KEY_FILE_NONE,
+                                nullptr)) {
     gchar** hosts = g_key_file_get_keys(keys, kGroup, nullptr, nullptr);
     for (gchar** host = hosts; host != nullptr && *host != nullptr; ++host) {
       const int level = g_key_file_get_integer(keys, kGroup, *host, nullptr);
@@ -35,12 +47,28 @@ Kept& Levels() {
       if (level >= kLeast && level <= kMost && level != kNormal) kept.levels[*host] = level;
     }
     g_strfreev(hosts);
+  } else {
+    const std::string aside = MoveAside(kept.file);
+    kept.replaceable = !aside.empty();
+    ReportStoreTrouble(
+        {kWhat, kept.file,
+         aside.empty() ? "読めない内容です" : "読めない内容なので " + aside + " に移しました"});
   }
   g_key_file_free(keys);
+}
+
+Kept& Levels() {
+  static Kept kept;
+  const std::string file = SiteZoomFile();
+  // A profile moved under the program (tests do) is read anew.
+  if (kept.read && kept.file == file) return kept;
+  kept = Kept{true, file, {}};
+  ReadLevels(kept);
   return kept;
 }
 
 bool Write(const Kept& kept) {
+  if (!kept.replaceable) return false;  // said when it was read
   if (kept.levels.empty()) {
     const bool gone =
         g_remove(kept.file.c_str()) == 0 || !g_file_test(kept.file.c_str(), G_FILE_TEST_EXISTS);

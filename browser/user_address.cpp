@@ -12,9 +12,8 @@ namespace {
 constexpr std::array<std::string_view, 6> kOpaqueSchemes{"about",      "data",        "blob",
                                                          "javascript", "view-source", "mailto"};
 
-bool LooksLikePath(const std::string& text) {
-  return text.starts_with('/') || text.starts_with("./") || text.starts_with("../") ||
-         g_file_test(text.c_str(), G_FILE_TEST_EXISTS);
+bool WrittenAsPath(const std::string& text) {
+  return text.starts_with('/') || text.starts_with("./") || text.starts_with("../");
 }
 
 std::string FileAddress(const std::string& path) {
@@ -41,6 +40,18 @@ bool WrittenWithScheme(const std::string& text) {
 
 std::string AddressFromUser(const std::string& text) {
   if (text.empty() || WrittenWithScheme(text)) return text;
-  if (LooksLikePath(text)) return FileAddress(text);
+  // On the command line a file that exists is what the shell completed.
+  if (WrittenAsPath(text) || g_file_test(text.c_str(), G_FILE_TEST_EXISTS)) {
+    return FileAddress(text);
+  }
+  return "http://" + text;
+}
+
+std::string AddressFromTyped(const std::string& text) {
+  if (text.empty() || WrittenWithScheme(text) ||
+      g_ascii_strncasecmp(text.c_str(), "file:", 5) == 0) {
+    return text;
+  }
+  if (WrittenAsPath(text)) return FileAddress(text);
   return "http://" + text;
 }

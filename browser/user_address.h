@@ -13,3 +13,8 @@ bool WrittenWithScheme(const std::string& text);
 // the working folder, or naming a file that exists) becomes a file:// address;
 // anything else is taken for a host name and gets http://.
 std::string AddressFromUser(const std::string& text);
+
+// The same for what was typed in the address box, from the text alone: a
+// path is what is written as one (/, ./, ../ or file:); anything else, a
+// dotted name among them, is a host whatever files exist.
+std::string AddressFromTyped(const std::string& text);

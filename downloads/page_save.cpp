@@ -27,17 +27,27 @@ struct Saving {
   GWeakRef strip;  // the window may close before the engine is done
 };
 
+// Whether `text` leaves a name once made safe: "..", "." or direction marks
+// alone do not, nor the separators left of " . / .. ".
+bool Names(const std::string& text) {
+  const std::string safe = download_name::Safe(text);
+  return !text.empty() && safe != download_name::kFallback &&
+         safe.find_first_not_of("_. ") != std::string::npos;
+}
+
+// The page's title, else its host, else a word of our own.
 std::string PageName(WebKitWebView* view, const char* extension) {
   const gchar* title = webkit_web_view_get_title(view);
   std::string name = title != nullptr ? title : "";
-  if (name.empty()) {
+  if (!Names(name)) {
+    name.clear();
     const gchar* uri = webkit_web_view_get_uri(view);
     GUri* parsed = uri != nullptr ? g_uri_parse(uri, G_URI_FLAGS_NONE, nullptr) : nullptr;
     if (parsed != nullptr && g_uri_get_host(parsed) != nullptr) name = g_uri_get_host(parsed);
     if (parsed != nullptr) g_uri_unref(parsed);
   }
-  return download_name::Safe((name.empty() ? std::string(download_name::kFallback) : name) +
-                             extension);
+  const std::string stem = Names(name) ? download_name::Safe(name) : download_name::kFallback;
+  return download_name::Safe(stem + extension);
 }
 
 void Tell(Saving& saving, std::unique_ptr<TDownload> shown) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "browser/profile.h"
+#include "store/regular_file.h"
 #include "store/store_trouble.h"
 
 namespace {
@@ -14,28 +15,39 @@ constexpr char kGroup[] = "Logins";
 constexpr char kKey[] = "never-save";
 constexpr char kWhat[] = "パスワードを保存しないサイトの一覧";
 
-// A file that cannot be read is said; a damaged one is moved aside, not written over.
-void Unreadable(const GError* error) {
-  if (g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT)) return;
-  std::string reason = error->message;
-  if (error->domain == G_KEY_FILE_ERROR) {
-    const std::string aside = MoveAside(NeverSaveFile());
-    if (!aside.empty()) reason += "; " + aside + " に移しました";
-  }
-  ReportStoreTrouble({kWhat, NeverSaveFile(), reason});
-}
+// A list of sites is small; a file far bigger is not one of ours.
+constexpr std::size_t kLargestFile = 1 << 20;
 
-std::vector<std::string> ReadOrigins() {
-  std::vector<std::string> origins;
+struct Origins {
+  std::vector<std::string> list;
+  bool read = true;  // false: the file is there but was not read, so not to be replaced
+};
+
+// A file that cannot be read is said; a damaged one is moved aside, not written
+// over; a FIFO or a device in its place is neither waited on nor replaced.
+Origins ReadOrigins() {
+  Origins origins;
+  const RegularFileRead read = ReadRegularFile(NeverSaveFile(), kLargestFile);
+  if (!read.contents) {
+    if (read.refusal == FileRefusal::kMissing) return origins;
+    ReportStoreTrouble({kWhat, NeverSaveFile(), read.reason});
+    origins.read = false;
+    return origins;
+  }
   GKeyFile* file = g_key_file_new();
   GError* error = nullptr;
-  if (!g_key_file_load_from_file(file, NeverSaveFile().c_str(), G_KEY_FILE_NONE, &error)) {
-    Unreadable(error);
+  if (!g_key_file_load_from_data(file, read.contents->data(), read.contents->size(),
+                                 G_KEY_FILE_NONE, &error)) {
+    std::string reason = error->message;
+    const std::string aside = MoveAside(NeverSaveFile());
+    if (!aside.empty()) reason += "; " + aside + " に移しました";
+    origins.read = !aside.empty();
+    ReportStoreTrouble({kWhat, NeverSaveFile(), reason});
     g_error_free(error);
   } else {
     gchar** list = g_key_file_get_string_list(file, kGroup, kKey, nullptr, nullptr);
     for (gchar** origin = list; origin != nullptr && *origin != nullptr; ++origin) {
-      origins.emplace_back(*origin);
+      origins.list.emplace_back(*origin);
     }
     g_strfreev(list);
   }
@@ -48,13 +60,15 @@ std::vector<std::string> ReadOrigins() {
 std::string NeverSaveFile() { return ProfileDataFile("logins.conf"); }
 
 bool NeverSaveLoginsFor(const std::string& origin) {
-  const std::vector<std::string> origins = ReadOrigins();
+  const std::vector<std::string> origins = ReadOrigins().list;
   return std::find(origins.begin(), origins.end(), origin) != origins.end();
 }
 
 bool AddNeverSaveLogins(const std::string& origin) {
-  std::vector<std::string> origins = ReadOrigins();
+  Origins read = ReadOrigins();
+  std::vector<std::string>& origins = read.list;
   if (std::find(origins.begin(), origins.end(), origin) != origins.end()) return true;
+  if (!read.read) return false;  // what it holds would be lost; said already
   origins.push_back(origin);
   std::vector<const gchar*> list;
   for (const std::string& each : origins) list.push_back(each.c_str());

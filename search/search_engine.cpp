@@ -28,6 +28,6 @@ const std::string& SearchEngine() { return Engine(); }
 std::string AddressForTyped(const std::string& typed) {
   const std::string words = SearchedWords(typed);
   if (words.empty()) return {};
-  if (KindOfTyped(typed) == TypedKind::kAddress) return AddressFromUser(HomeExpanded(words));
+  if (KindOfTyped(typed) == TypedKind::kAddress) return AddressFromTyped(HomeExpanded(words));
   return SearchAddress(Engine(), words);
 }

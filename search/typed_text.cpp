@@ -32,7 +32,8 @@ bool HasBlank(std::string_view text) {
 
 bool IsPath(std::string_view text) {
   return text.starts_with('/') || text.starts_with("./") || text.starts_with("../") ||
-         text.starts_with("~/");
+         text.starts_with("~/") ||
+         (text.size() >= 5 && g_ascii_strncasecmp(text.data(), "file:", 5) == 0);
 }
 
 // ":port" with a port that can be one, or nothing.

@@ -6,7 +6,7 @@
 
 enum class TypedKind { kAddress, kWords };
 
-// An address when `text` has a scheme, is a path (/, ./, ../, ~/), or looks
+// An address when `text` has a scheme, is a path (/, ./, ../, ~/, file:), or looks
 // like a host (localhost, IPv4, bracketed IPv6, a name with a dot), each with
 // an optional port and path; words otherwise. A leading '?' always searches.
 TypedKind KindOfTyped(const std::string& text);

@@ -17,6 +17,8 @@
 #include "history/history.h"
 #include "search/search_engine.h"
 #include "settings/message_text.h"
+#include "store/regular_file.h"
+#include "store/store_trouble.h"
 
 namespace {
 
@@ -45,49 +47,37 @@ std::string Joined(const char* folder, const char* name) {
 }
 
 // A settings file is a few lines; anything far bigger is not one.
-constexpr goffset kLargestFile = 1 << 20;
+constexpr std::size_t kLargestFile = 1 << 20;
 
-// Why `path` cannot be read as a settings file, or empty when it can. A new
-// install has no file: that is no problem, but nothing to read either.
-std::string FileProblem(const std::string& path, bool& missing) {
-  GFile* file = g_file_new_for_path(path.c_str());
-  GError* error = nullptr;
-  GFileInfo* info =
-      g_file_query_info(file, G_FILE_ATTRIBUTE_STANDARD_TYPE "," G_FILE_ATTRIBUTE_STANDARD_SIZE,
-                        G_FILE_QUERY_INFO_NONE, nullptr, &error);
-  std::string problem;
-  missing = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_FOUND);
-  if (info == nullptr) {
-    if (!missing) problem = "読めません (" + Tamed(error->message) + ")";
-  } else if (g_file_info_get_file_type(info) != G_FILE_TYPE_REGULAR) {
-    problem = "通常のファイルではありません";
-  } else if (g_file_info_get_size(info) > kLargestFile) {
-    problem = "大きすぎます";
+// Why a file that could not be read as a whole gave nothing.
+std::string RefusalProblem(const RegularFileRead& read) {
+  switch (read.refusal) {
+    case FileRefusal::kNotRegular:
+      return "通常のファイルではありません";
+    case FileRefusal::kTooLarge:
+      return "大きすぎます";
+    default:
+      return "読めません (" + read.reason + ")";
   }
-  g_clear_error(&error);
-  if (info != nullptr) g_object_unref(info);
-  g_object_unref(file);
-  return problem;
 }
 
-// Why the file gave nothing, or empty when it was read into `file` or is missing.
-std::string LoadProblem(GKeyFile* file, const std::string& path, bool& missing) {
-  std::string problem = FileProblem(path, missing);
-  if (!problem.empty() || missing) return problem;
-  gchar* text = nullptr;
-  gsize length = 0;
+// Why the file gave nothing, or empty when it was read into `file` or is
+// missing. A FIFO or a device is never waited on, nor read without end.
+std::string LoadProblem(GKeyFile* file, const std::string& path, FileRefusal& refusal) {
+  const RegularFileRead read = ReadRegularFile(path, kLargestFile);
+  refusal = read.refusal;
+  if (!read.contents) return refusal == FileRefusal::kMissing ? "" : RefusalProblem(read);
+  const std::string& text = *read.contents;
   GError* error = nullptr;
-  if (!g_file_get_contents(path.c_str(), &text, &length, &error)) {
-    problem = "読めません (" + Tamed(error->message) + ")";
-  } else if (length == 0) {
+  std::string problem;
+  if (text.empty()) {
     problem = "空です";
-  } else if (!g_key_file_load_from_data(file, text, length, G_KEY_FILE_NONE, &error)) {
+  } else if (!g_key_file_load_from_data(file, text.data(), text.size(), G_KEY_FILE_NONE, &error)) {
     problem = "書式が正しくありません (" + Tamed(error->message) + ")";
   } else if (!g_key_file_has_group(file, kGroup)) {
     problem = std::string("[") + kGroup + "] グループがありません";
   }
   g_clear_error(&error);
-  g_free(text);
   return problem;
 }
 
@@ -215,6 +205,21 @@ void ReadValues(GKeyFile* file, TSettings& settings, std::vector<std::string>& p
   }
 }
 
+TSettings ReadSettingsFile(const std::string& path, std::string& problem, FileRefusal& refusal) {
+  TSettings settings = DefaultSettings();
+  KeyFile file(g_key_file_new(), g_key_file_free);
+  problem = LoadProblem(file.get(), path, refusal);
+  const char* fallback = "既定の設定を使います";
+  if (problem.empty() && refusal != FileRefusal::kMissing) {
+    std::vector<std::string> problems;
+    ReadValues(file.get(), settings, problems);
+    for (const std::string& p : problems) problem += (problem.empty() ? "" : "、") + p;
+    fallback = "その項目は既定の設定を使います";
+  }
+  if (!problem.empty()) problem = "設定ファイル " + path + ": " + problem + "。" + fallback;
+  return settings;
+}
+
 }  // namespace
 
 const char kDefaultSearchEngine[] = "https://www.google.co.jp/search?q=%s";
@@ -264,19 +269,8 @@ std::string SettingsFile() {
 }
 
 TSettings ReadSettings(const std::string& path, std::string& problem) {
-  TSettings settings = DefaultSettings();
-  KeyFile file(g_key_file_new(), g_key_file_free);
-  bool missing = false;
-  problem = LoadProblem(file.get(), path, missing);
-  const char* fallback = "既定の設定を使います";
-  if (problem.empty() && !missing) {
-    std::vector<std::string> problems;
-    ReadValues(file.get(), settings, problems);
-    for (const std::string& p : problems) problem += (problem.empty() ? "" : "、") + p;
-    fallback = "その項目は既定の設定を使います";
-  }
-  if (!problem.empty()) problem = "設定ファイル " + path + ": " + problem + "。" + fallback;
-  return settings;
+  FileRefusal refusal = FileRefusal::kNone;
+  return ReadSettingsFile(path, problem, refusal);
 }
 
 std::string RestoreWindowsText(RestoreWindows value) {
@@ -288,8 +282,16 @@ std::string RestoreWindowsText(RestoreWindows value) {
 
 TSettings LoadSettings() {
   std::string problem;
-  TSettings settings = ReadSettings(SettingsFile(), problem);
-  if (!problem.empty()) std::fprintf(stderr, "tavorin: %s\n", problem.c_str());
+  FileRefusal refusal = FileRefusal::kNone;
+  const std::string path = SettingsFile();
+  TSettings settings = ReadSettingsFile(path, problem, refusal);
+  if (refusal != FileRefusal::kNone && refusal != FileRefusal::kMissing) {
+    // Not a file to read at all: said over the main window too, as a broken store is.
+    const std::string said = "設定ファイル " + path + ": ";
+    ReportStoreTrouble({"設定ファイル", path, problem.substr(said.size())});
+  } else if (!problem.empty()) {
+    std::fprintf(stderr, "tavorin: %s\n", problem.c_str());
+  }
   return settings;
 }
 

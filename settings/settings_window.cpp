@@ -6,6 +6,7 @@
 #include <gtkmm/filechooserdialog.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <utility>
 
 #include "settings/default_browser.h"
@@ -145,6 +146,16 @@ Gtk::Label& SmallLabel(const std::string& text, const char* style) {
 
 constexpr const char* kWindowKey = "tavorin-settings-window";
 
+std::vector<TSettingChange> ChangesOf(const std::map<std::string, std::string>& values) {
+  std::vector<TSettingChange> changes;
+  for (const auto& [key, value] : values) changes.push_back({key, value});
+  return changes;
+}
+
+// While another copy writes the file: tried again this often, for two seconds.
+constexpr unsigned kWriteRetryMs = 50;
+constexpr int kWriteTries = 40;
+
 }  // namespace
 
 TSettingsWindow::TSettingsWindow(Gtk::Window& asker, std::string file, CurrentPage current_page)
@@ -180,6 +191,13 @@ TSettingsWindow::TSettingsWindow(Gtk::Window& asker, std::string file, CurrentPa
 
 // Destroying the window hides it after its controls are gone: nothing to keep then.
 TSettingsWindow::~TSettingsWindow() {
+  retry_.disconnect();
+  // A change still waiting its turn is not lost with the window.
+  if (!pending_.empty()) {
+    const std::string problem = WriteSettings(file_, ChangesOf(pending_));
+    if (!problem.empty())
+      std::fprintf(stderr, "tavorin: 設定を保存できませんでした: %s\n", problem.c_str());
+  }
   hidden_.disconnect();
   asked_.disconnect();
 }
@@ -356,12 +374,38 @@ std::string TSettingsWindow::NoteOf(const std::string& key) {
 }
 
 bool TSettingsWindow::Save(const char* key, const std::string& value) {
-  const std::string problem = WriteSettings(file_, {{key, value}});
-  if (!problem.empty()) {
-    Refuse(key, "保存できませんでした: " + problem);
-    return false;
+  pending_[key] = value;
+  if (retry_.connected()) return true;  // goes with the write already waiting its turn
+  return WritePending();
+}
+
+// Another copy writing the file is waited for on the main loop, never by
+// sleeping on it: the window answers meanwhile.
+bool TSettingsWindow::WritePending() {
+  bool busy = false;
+  const std::string problem = TryWriteSettings(file_, ChangesOf(pending_), busy);
+  if (busy && ++tries_ < kWriteTries) {
+    if (!retry_.connected()) {
+      retry_ = Glib::signal_timeout().connect(
+          [this] {
+            retry_.disconnect();
+            WritePending();
+            return false;
+          },
+          kWriteRetryMs);
+    }
+    return true;
   }
-  Say(Problem(key), "");
+  tries_ = 0;
+  const std::map<std::string, std::string> written = std::exchange(pending_, {});
+  for (const auto& [key, value] : written) {
+    if (problem.empty()) {
+      Say(Problem(key), "");
+    } else {
+      Refuse(key.c_str(), "保存できませんでした: " + problem);
+    }
+  }
+  if (!problem.empty()) return false;
   // The file as now written, with what another copy wrote; all of it in effect.
   std::string ignored;
   saved_ = ReadSettings(file_, ignored);

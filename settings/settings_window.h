@@ -62,7 +62,9 @@ class TSettingsWindow : public Gtk::Window {
   // The controls as the file says.
   void FillFromFile();
   // Writes `value` for `key`; true when it was written and is in effect.
+  // True also while the write waits for another copy's turn.
   bool Save(const char* key, const std::string& value);
+  bool WritePending();
   // Saves `value` unless the file holds it already; either way a refusal
   // said before goes. False when it could not be written.
   bool Keep(const char* key, const std::string& value, const std::string& saved);
@@ -79,7 +81,9 @@ class TSettingsWindow : public Gtk::Window {
   CurrentPage current_page_;
   TSettings saved_;       // as the file says
   bool filling_ = false;  // controls being set from the file, not by the user
-  sigc::connection hidden_, asked_;
+  sigc::connection hidden_, asked_, retry_;
+  std::map<std::string, std::string> pending_;           // changes not yet written, by key
+  int tries_ = 0;                                        // of the write waiting for its turn
   std::map<std::string, Gtk::Label*> problems_, notes_;  // by key; the grid owns them
   Gtk::Label file_problem_;
   Gtk::Box column_{Gtk::ORIENTATION_VERTICAL, 12};

@@ -14,11 +14,13 @@
 #include <set>
 
 #include "settings/message_text.h"
+#include "store/regular_file.h"
 
 namespace {
 
 constexpr char kGroupName[] = "Tavorin";
 // Another copy holds the lock for a read and a write; two seconds is plenty.
+// (WriteSettings only: TryWriteSettings tries once.)
 constexpr int kLockTries = 40;
 constexpr unsigned kLockWaitUs = 50000;
 
@@ -31,19 +33,14 @@ std::string Trimmed(const std::string& text) {
 }
 
 // Two copies writing at once take turns on the file's folder, so that
-// neither reads the file before the other's write and then loses it.
+// neither reads the file before the other's write and then loses it. Tried
+// once: the window's thread never sleeps on another copy.
 class FolderLock {
  public:
   explicit FolderLock(const std::string& folder)
       : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    for (int i = 0; fd_ >= 0 && i < kLockTries; ++i) {
-      if (flock(fd_, LOCK_EX | LOCK_NB) == 0) {
-        held_ = true;
-        return;
-      }
-      if (errno != EWOULDBLOCK) return;
-      g_usleep(kLockWaitUs);
-    }
+    held_ = fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) == 0;
+    busy_ = !held_ && fd_ >= 0 && errno == EWOULDBLOCK;
   }
   ~FolderLock() {
     if (fd_ >= 0) close(fd_);  // and with it the lock
@@ -51,10 +48,12 @@ class FolderLock {
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
   bool Held() const { return held_; }
+  bool Busy() const { return busy_; }
 
  private:
   int fd_;
   bool held_ = false;
+  bool busy_ = false;
 };
 
 // `value` escaped as a key file writes it (\n, \\, leading blanks).
@@ -140,24 +139,26 @@ std::string Edited(const std::string& text, const std::vector<TSettingChange>& c
   return edited;
 }
 
+// The settings reader's own limit: a file it would not take is not edited.
+constexpr std::size_t kLargestFile = 1 << 20;
+
 std::string ReadProblem(const std::string& path, std::string& text) {
-  gchar* contents = nullptr;
-  gsize length = 0;
+  // Never waited on: a FIFO in the file's place is refused, not opened to block.
+  const RegularFileRead read = ReadRegularFile(path, kLargestFile);
+  if (!read.contents) {
+    if (read.refusal == FileRefusal::kMissing) return "";
+    return "設定ファイルを読めません (" + read.reason + ")";
+  }
+  text = *read.contents;
+  KeyFile file(g_key_file_new(), g_key_file_free);
   GError* error = nullptr;
   std::string problem;
-  if (g_file_get_contents(path.c_str(), &contents, &length, &error)) {
-    text.assign(contents, length);
-    KeyFile file(g_key_file_new(), g_key_file_free);
-    // A file the reader cannot take is the user's to mend, not ours to replace.
-    if (!g_key_file_load_from_data(file.get(), contents, length, G_KEY_FILE_KEEP_COMMENTS,
-                                   &error)) {
-      problem = "設定ファイルの書式が正しくありません (" + Tamed(error->message) + ")";
-    }
-  } else if (!g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT)) {
-    problem = "設定ファイルを読めません (" + Tamed(error->message) + ")";
+  // A file the reader cannot take is the user's to mend, not ours to replace.
+  if (!g_key_file_load_from_data(file.get(), text.data(), text.size(), G_KEY_FILE_KEEP_COMMENTS,
+                                 &error)) {
+    problem = "設定ファイルの書式が正しくありません (" + Tamed(error->message) + ")";
   }
   g_clear_error(&error);
-  g_free(contents);
   return problem;
 }
 
@@ -182,13 +183,22 @@ std::string WriteProblem(const std::string& path) {
 
 }  // namespace
 
-std::string WriteSettings(const std::string& path, const std::vector<TSettingChange>& changes) {
+const char kSettingsBusy[] = "ほかの Tavorin が設定ファイルを書き込み中です";
+
+std::string TryWriteSettings(const std::string& path, const std::vector<TSettingChange>& changes,
+                             bool& busy) {
+  busy = false;
   gchar* folder = g_path_get_dirname(path.c_str());
   const std::string dir = folder;
   g_free(folder);
   if (std::string problem = FolderProblem(dir); !problem.empty()) return problem;
   FolderLock lock(dir);
-  if (!lock.Held()) return "ほかの Tavorin が設定ファイルを書き込み中です";
+  if (!lock.Held()) {
+    busy = lock.Busy();
+    if (busy) return kSettingsBusy;
+    return "フォルダー " + Quoted(dir) + " で書き込みの順番を取れません (" + g_strerror(errno) +
+           ")";
+  }
   if (std::string problem = WriteProblem(path); !problem.empty()) return problem;
   // A link to a file kept elsewhere (dotfiles) stays a link: its target is replaced.
   char* resolved = realpath(path.c_str(), nullptr);
@@ -205,4 +215,14 @@ std::string WriteSettings(const std::string& path, const std::vector<TSettingCha
     return problem;
   }
   return "";
+}
+
+std::string WriteSettings(const std::string& path, const std::vector<TSettingChange>& changes) {
+  bool busy = false;
+  std::string problem = TryWriteSettings(path, changes, busy);
+  for (int i = 1; busy && i < kLockTries; ++i) {
+    g_usleep(kLockWaitUs);
+    problem = TryWriteSettings(path, changes, busy);
+  }
+  return problem;
 }

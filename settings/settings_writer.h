@@ -15,4 +15,12 @@ struct TSettingChange {
 // that what another copy wrote meanwhile stays; these keys win. The file is
 // replaced whole and atomically, with mode 0600. Returns why it could not be
 // written, or empty when it was; on a problem the file is left as it was.
+// Waits up to two seconds while another copy writes: not for the window's thread.
 std::string WriteSettings(const std::string& path, const std::vector<TSettingChange>& changes);
+
+// WriteSettings without waiting: when another copy is writing, nothing is
+// done, `busy` is set and kSettingsBusy returned, for the caller to try again
+// later.
+std::string TryWriteSettings(const std::string& path, const std::vector<TSettingChange>& changes,
+                             bool& busy);
+extern const char kSettingsBusy[];

@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "store/regular_file.h"
 #include "store/session_form_data.h"
 #include "store/store_trouble.h"
 
@@ -14,7 +15,7 @@ constexpr char kRun[] = "Run";
 constexpr char kEnded[] = "ended-normally";
 constexpr char kWindowGroup[] = "Window ";
 // A file far bigger than twenty windows' lists is not one of ours.
-constexpr gsize kLargestFile = 64 << 20;
+constexpr std::size_t kLargestFile = 64 << 20;
 constexpr char kWhat[] = "ウィンドウの状態";
 
 // Whether `text` is a file this program wrote (its mark is there).
@@ -120,23 +121,19 @@ TSessionStore::~TSessionStore() {
 }
 
 TSavedSession TSessionStore::Open() {
-  gchar* text = nullptr;
-  gsize length = 0;
   TSavedSession last;
-  GError* error = nullptr;
-  if (g_file_get_contents(path_.c_str(), &text, &length, &error) && length <= kLargestFile &&
-      (length == 0 || Ours(std::string(text, length)))) {
-    last = SessionFromText(std::string(text, length));
-  } else if (!g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT)) {
+  const RegularFileRead read = ReadRegularFile(path_, kLargestFile);
+  if (read.contents && (read.contents->empty() || Ours(*read.contents))) {
+    last = SessionFromText(*read.contents);
+  } else if (read.contents || read.refusal == FileRefusal::kTooLarge) {
     // Kept for the user to look at, not written over.
-    const std::string aside = error == nullptr ? MoveAside(path_) : "";
-    ReportStoreTrouble({kWhat, path_,
-                        error != nullptr ? error->message
-                        : aside.empty()  ? "読めない内容です"
-                                        : "読めない内容なので " + aside + " に移しました"});
+    const std::string aside = MoveAside(path_);
+    ReportStoreTrouble(
+        {kWhat, path_,
+         aside.empty() ? "読めない内容です" : "読めない内容なので " + aside + " に移しました"});
+  } else if (read.refusal != FileRefusal::kMissing) {
+    ReportStoreTrouble({kWhat, path_, read.reason});
   }
-  g_clear_error(&error);
-  g_free(text);
   // The last run's windows stay on disk until this run's are written.
   Write({last.windows, false});
   return last;
@@ -163,7 +160,7 @@ void TSessionStore::WriteNow() {
 }
 
 void TSessionStore::Write(const TSavedSession& session) {
-  if (finished_) return;
+  if (finished_ || !Replaceable()) return;
   const std::string text = SessionText(session);
   GBytes* bytes = g_bytes_new(text.data(), text.size());
   GFile* file = g_file_new_for_path(path_.c_str());
@@ -191,6 +188,13 @@ void TSessionStore::Written(GObject* file, GAsyncResult* result, gpointer data) 
   if (std::exchange(self->again_, false) && !cancelled) self->WriteNow();
 }
 
+// A FIFO, a device or a folder in the file's place is not ours to replace.
+bool TSessionStore::Replaceable() const {
+  if (RegularOrMissing(path_)) return true;
+  ReportStoreTrouble({kWhat, path_, "通常のファイルではないため保存できませんでした"});
+  return false;
+}
+
 void TSessionStore::WaitForWrite() {
   while (writing_) g_main_context_iteration(nullptr, TRUE);
 }
@@ -202,6 +206,7 @@ void TSessionStore::Close() {
   WaitForWrite();
   if (finished_) return;
   finished_ = true;  // windows closing after this are the end, not the user's doing
+  if (!Replaceable()) return;
   const std::string text = SessionText({collect_(), true});
   GError* error = nullptr;
   if (!g_file_set_contents_full(path_.c_str(), text.data(), text.size(),
@@ -217,7 +222,7 @@ void TSessionStore::Forget() {
   g_cancellable_cancel(cancellable_);
   WaitForWrite();
   finished_ = true;
-  g_remove(path_.c_str());
+  if (RegularOrMissing(path_)) g_remove(path_.c_str());
 }
 
 void TSessionStore::Resume() {

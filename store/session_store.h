@@ -62,6 +62,7 @@ class TSessionStore {
   void WriteNow();
   void Write(const TSavedSession& session);
   void WaitForWrite();
+  bool Replaceable() const;
 
   std::string path_;
   Collect collect_;

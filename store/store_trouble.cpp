@@ -1,8 +1,13 @@
 #include "store/store_trouble.h"
 
+#include <fcntl.h>
 #include <glib.h>
-#include <glib/gstdio.h>
+#include <stdio.h>  // renameat2
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -34,6 +39,27 @@ gboolean Tell(gpointer data) {
 // The SQLite files that go with a database.
 constexpr const char* kCompanions[] = {"", "-wal", "-shm", "-journal"};
 
+constexpr int kMostAsideInASecond = 1000;
+
+// rename() that fails with EEXIST rather than replace `to`.
+bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without it: a hard link is never made over a name.
+  if (link(from.c_str(), to.c_str()) != 0) return false;
+  return unlink(from.c_str()) == 0;
+}
+
+// Whether no log file of an earlier one is left under `aside`: a log beside
+// the new database that is not its own would be read into it.
+bool CompanionsFree(const std::string& aside) {
+  struct stat info {};
+  for (const char* companion : kCompanions) {
+    if (*companion != '\0' && lstat((aside + companion).c_str(), &info) == 0) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void ReportStoreTrouble(const StoreTrouble& trouble) {
@@ -45,8 +71,9 @@ void ReportStoreTrouble(const StoreTrouble& trouble) {
     state.all.push_back(trouble);
     on_main = std::this_thread::get_id() == state.listening;
   }
-  g_printerr("tavorin: %s (%s): %s\n", trouble.what.c_str(), trouble.file.c_str(),
-             trouble.reason.c_str());
+  // As the program's other lines: UTF-8 as it is, whatever the locale is yet.
+  std::fprintf(stderr, "tavorin: %s (%s): %s\n", trouble.what.c_str(), trouble.file.c_str(),
+               trouble.reason.c_str());
   // Another thread (the history's writer) never calls into the window itself.
   if (on_main) {
     Tell(new StoreTrouble(trouble));
@@ -70,12 +97,21 @@ void OnStoreTrouble(std::function<void(const StoreTrouble&)> listener) {
 std::string MoveAside(const std::string& file) {
   GDateTime* now = g_date_time_new_now_local();
   gchar* stamp = g_date_time_format(now, "%Y%m%d-%H%M%S");
-  const std::string aside = file + ".corrupt-" + stamp;
+  const std::string base = file + ".corrupt-" + stamp;
   g_free(stamp);
   g_date_time_unref(now);
-  if (g_rename(file.c_str(), aside.c_str()) != 0) return "";
-  for (const char* companion : kCompanions) {
-    if (*companion != '\0') g_rename((file + companion).c_str(), (aside + companion).c_str());
+  // Two in the same second get names of their own: an earlier one is kept.
+  for (int n = 1; n <= kMostAsideInASecond; ++n) {
+    const std::string aside = n == 1 ? base : base + "-" + std::to_string(n);
+    if (!CompanionsFree(aside)) continue;
+    if (!RenameWithoutReplacing(file, aside)) {
+      if (errno == EEXIST) continue;
+      return "";
+    }
+    for (const char* companion : kCompanions) {
+      if (*companion != '\0') RenameWithoutReplacing(file + companion, aside + companion);
+    }
+    return aside;
   }
-  return aside;
+  return "";
 }

@@ -17,9 +17,16 @@ std::string& Lines() {
   return lines;
 }
 
-// The main window may not be made yet when a store is first opened.
+guint& Showing() {
+  static guint source = 0;
+  return source;
+}
+
+// The main window may not be made yet when a store is first opened, or be in
+// the making (its features are attached first): shown from the main loop.
 gboolean ShowLines(gpointer) {
   if (FormHTML == nullptr) return G_SOURCE_CONTINUE;
+  Showing() = 0;
   TNoticeBar::Show(*FormHTML->CppWebBrowser1, Lines());
   return G_SOURCE_REMOVE;
 }
@@ -30,7 +37,7 @@ void Said(const StoreTrouble& trouble) {
   std::string& lines = Lines();
   if (lines.find(line) != std::string::npos) return;
   lines += (lines.empty() ? "" : "\n") + line;
-  if (ShowLines(nullptr) == G_SOURCE_CONTINUE) g_timeout_add(kWaitForWindowMs, ShowLines, nullptr);
+  if (Showing() == 0) Showing() = g_timeout_add(kWaitForWindowMs, ShowLines, nullptr);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "browser/address_gate.h"
 #include "browser/profile.h"
+#include "store/session_form_data.h"
 #include "window/form_html.h"
 #include "window/notice_bar.h"
 #include "window/restore_bar.h"
@@ -42,6 +43,15 @@ void Place(TFormHTML& window, const TSavedWindow& w) {
   if (w.maximized) window.maximize();
 }
 
+// A kept window passes the address gate as every kept address does: another
+// kind of page gives the home page, and Back and Forward go past the entries
+// of another kind.
+void Gated(TSavedWindow& window) {
+  if (!MayOpen(window.address)) window.address.clear();
+  window.state =
+      StateOfOpenable(window.state, [](const char* uri) { return MayOpen(uri); }).value_or("");
+}
+
 TSavedWindow Saved(TFormHTML& window) {
   TSavedWindow w;
   window.get_position(w.left, w.top);
@@ -73,6 +83,7 @@ TSavedWindow TWindowSession::Open(bool main_has_address) {
     return {};
   }
   last_ = store_.Open();
+  for (TSavedWindow& window : last_.windows) Gated(window);
   const bool at_once = policy_ == RestoreWindows::kAlways && into_main_ && !last_.windows.empty();
   return at_once ? last_.windows.front() : TSavedWindow();
 }
@@ -106,9 +117,7 @@ void TWindowSession::BringBack(bool main_done) {
   // Within the program's window limits, like any other request for windows.
   const TWindowGrant grant = GrantWindows(windows.size() - next);
   for (std::size_t i = next; i < next + grant.open; ++i) {
-    // An address no kept one may be gives the home page.
-    const std::string address = MayOpen(windows[i].address) ? windows[i].address : "";
-    auto* window = new TFormHTML(Application, address, windows[i].state);
+    auto* window = new TFormHTML(Application, windows[i].address, windows[i].state);
     Place(*window, windows[i]);
     window->show();
   }

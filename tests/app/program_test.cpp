@@ -23,6 +23,7 @@
 #include "tests/support/http_server.h"
 #include "tests/support/private_folders.h"
 #include "tests/support/secret_search.h"
+#include "tests/support/special_files.h"
 #include "tests/support/x_input.h"
 #include "window/window_limit.h"
 
@@ -466,13 +467,16 @@ TEST_F(ProgramTest, AFaultySettingsFileIsSaidInOneLineAndTheProgramStarts) {
     const char* name;
     std::function<void()> make;
     int lines;
+    bool not_a_file = false;  // said as a broken store is, over the window too
   };
   const std::string file = root_ + "/config/tavorin/tavorin.conf";
   const Case cases[] = {
       {"missing, as on a new install", [] {}, 0},
       {"empty", [&] { WriteSettings(""); }, 1},
       {"malformed", [&] { WriteSettings("[Tavorin\nhome-page\n"); }, 1},
-      {"unreadable", [&] { std::filesystem::create_directories(file); }, 1},
+      {"unreadable", [&] { std::filesystem::create_directories(file); }, 1, true},
+      {"a FIFO", [&] { testsupport::MakeSpecialFile(file, testsupport::SpecialFile::kFifo); }, 1,
+       true},
       {"a script for a home page",
        [&] { WriteSettings("[Tavorin]\nhome-page=javascript:alert(1)\n"); }, 1},
   };
@@ -482,10 +486,32 @@ TEST_F(ProgramTest, AFaultySettingsFileIsSaidInOneLineAndTheProgramStarts) {
     c.make();
     Program& program = Start();
     ASSERT_TRUE(WaitForWindows(program, 1));
-    EXPECT_EQ(LinesStartingWith(program.Errors(), "tavorin: 設定ファイル " + file + ": "), c.lines);
+    const std::string line =
+        c.not_a_file ? "tavorin: 設定ファイル (" + file + "): 通常のファイルではありません"
+                     : "tavorin: 設定ファイル " + file + ": ";
+    EXPECT_EQ(LinesStartingWith(program.Errors(), line), c.lines) << program.Errors();
+    EXPECT_EQ(LinesStartingWith(program.Errors(), "tavorin: 設定ファイル"), c.lines);
     ASSERT_TRUE(Close(program));
     WaitForEngineToEnd();
   }
+}
+
+// A FIFO where the windows are kept would hold the start for ever: the main
+// window shows at once, the file is said, and the FIFO stays as it was.
+TEST_F(ProgramTest, AFifoInPlaceOfTheKeptWindowsIsSaidAndTheStartGoesOn) {
+  SetHomePage();
+  const std::string kept = Data("session.ini");
+  ASSERT_TRUE(testsupport::MakeSpecialFile(kept, testsupport::SpecialFile::kFifo));
+  Program& program = Start();
+  ASSERT_TRUE(WaitForWindows(program, 1));
+  EXPECT_TRUE(WaitUntilAsked("/home.html"));
+  EXPECT_TRUE(RunUntil([&] {
+    return LinesStartingWith(program.Errors(),
+                             "tavorin: ウィンドウの状態 (" + kept +
+                                 "): 通常のファイルではないため読みませんでした") == 1;
+  })) << program.Errors();
+  ASSERT_TRUE(Close(program));
+  EXPECT_EQ(std::filesystem::symlink_status(kept).type(), std::filesystem::file_type::fifo);
 }
 
 TEST_F(ProgramTest, AStartOpensAtMostTwentyWindowsAndSaysHowManyAddressesItLeft) {

@@ -5,14 +5,33 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "browser/profile.h"
 #include "browser/zoom.h"
 #include "history/clear_data.h"
 #include "tests/support/files.h"
 #include "tests/support/form_fixture.h"
 #include "tests/support/key_input.h"
+#include "tests/support/special_files.h"
 
 namespace {
+
+// First in this file: the kept levels are read once a run, and a child
+// process here must be the first to read them.
+TEST(SiteZoomFile, AFifoOrAnEndlessDeviceInItsPlaceIsNeitherWaitedOnNorReplaced) {
+  using testsupport::SpecialFile;
+  ASSERT_TRUE(MakePrivateFolder(ProfileDataFolder()));
+  for (SpecialFile kind : {SpecialFile::kFifo, SpecialFile::kEndlessDevice}) {
+    ASSERT_TRUE(testsupport::MakeSpecialFile(SiteZoomFile(), kind));
+    const auto type = std::filesystem::symlink_status(SiteZoomFile()).type();
+    EXPECT_TRUE(testsupport::InLimitedChild([&] {
+      return SiteZoom("shop.example.jp") == 100 && !KeepSiteZoom("shop.example.jp", 150) &&
+             std::filesystem::symlink_status(SiteZoomFile()).type() == type;
+    }));
+  }
+  std::filesystem::remove(SiteZoomFile());
+}
 
 class SiteZoomTest : public FormTest {
  protected:

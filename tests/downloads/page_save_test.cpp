@@ -141,6 +141,29 @@ TEST_F(PageSaveTest, EachSaveIsAFileOfItsOwnUnderThePageTitleShownInTheStrip) {
   EXPECT_EQ(launched_[1], "file://" + folder_.string());
 }
 
+// A title that leaves nothing once made safe names the file by the site.
+TEST_F(PageSaveTest, APageTitledWithDotsOrDirectionMarksAloneIsSavedUnderItsSitesName) {
+  struct Row {
+    const char* title;
+    Kind kind;
+  };
+  const Row rows[] = {
+      {"..", kKinds[0]},       {".", kKinds[0]},  {"\u200F\u202E\u200E", kKinds[0]},
+      {" . / .. ", kKinds[0]}, {"..", kKinds[1]},
+  };
+  unsigned mhtml = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.title);
+    Load("/dots", std::string("<title>") + row.title + "</title>a page");
+    TDownload* saved = SaveWith(row.kind.key, row.kind.shift);
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->state(), TDownload::State::kDone) << saved->Failure();
+    const std::string named = std::string("127.0.0.1") + row.kind.extension;
+    const unsigned n = row.kind.shift ? 0 : mhtml++;
+    EXPECT_EQ(fs::path(saved->Path()), folder_ / download_name::Numbered(named, n));
+  }
+}
+
 TEST_F(PageSaveTest, APageTooTallForOnePictureIsCutAtTheLimitAndTheStripSaysSo) {
   Load("/long", ColouredPage(kMaxPictureHeight + 8000));
   TDownload* saved = SaveWith(GDK_KEY_s, true);

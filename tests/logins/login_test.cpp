@@ -21,6 +21,7 @@
 #include "tests/support/files.h"
 #include "tests/support/keyring_session.h"
 #include "tests/support/navigation_support.h"
+#include "tests/support/special_files.h"
 // clang-format off: the X headers define None, Bool and more, so they come last
 #include "tests/support/key_input.h"
 // clang-format on
@@ -111,6 +112,22 @@ bool AnyFileHolds(const std::string& folder, const std::string& text) {
     if (testsupport::ReadFile(entry.path()).find(text) != std::string::npos) return true;
   }
   return false;
+}
+
+// The never-save list's file replaced by a FIFO or a link to /dev/zero: read
+// at once as no site, and never replaced by a list without what it held.
+TEST(NeverSaveFile, AFifoOrAnEndlessDeviceInItsPlaceIsNeitherWaitedOnNorReplaced) {
+  using testsupport::SpecialFile;
+  for (SpecialFile kind : {SpecialFile::kFifo, SpecialFile::kEndlessDevice}) {
+    ASSERT_TRUE(testsupport::MakeSpecialFile(NeverSaveFile(), kind));
+    const auto type = std::filesystem::symlink_status(NeverSaveFile()).type();
+    EXPECT_TRUE(testsupport::InLimitedChild([&] {
+      return !NeverSaveLoginsFor("https://shop.example.jp") &&
+             !AddNeverSaveLogins("https://shop.example.jp") &&
+             std::filesystem::symlink_status(NeverSaveFile()).type() == type;
+    }));
+  }
+  std::filesystem::remove(NeverSaveFile());
 }
 
 class LoginTest : public FormTest {

@@ -1,9 +1,11 @@
 // The address box of a real window: words typed are searched on the search
 // site only once Enter is pressed, with the search offered first in the list;
 // an address without a scheme loads.
+#include <glib/gstdio.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "search/search_engine.h"
 #include "tests/support/form_fixture.h"
@@ -56,6 +58,28 @@ TEST_F(AddressBoxTest, WordsAreSearchedOnEnterAndHostsLoad) {
   form_->EditURL->set_text(Host() + "/a");
   form_->ButtonOpen->clicked();
   EXPECT_TRUE(WaitForPage(form_, server_.Url("/a")));
+}
+
+// A file named like the host in the working folder (a download folder can be
+// it): what is typed still goes to the host, the test's server standing in.
+TEST_F(AddressBoxTest, ADottedNameIsAHostWhateverFilesExist) {
+  server_.AddHtml("/", "<title>shop</title>shop");
+  gchar* folder = g_dir_make_tmp("tavorin-cwd-XXXXXX", nullptr);
+  ASSERT_NE(folder, nullptr);
+  gchar* was = g_get_current_dir();
+  ASSERT_EQ(g_chdir(folder), 0);
+  ASSERT_TRUE(g_file_set_contents(Host().c_str(), "<title>local</title>a local file", -1, nullptr));
+  ASSERT_TRUE(testsupport::FocusWindow(form_->gobj()));
+  form_->EditURL->grab_focus();
+  form_->EditURL->set_text(Host());  // typed keys would give the keymap's own ':'
+  form_->EditURL->set_position(-1);
+  testsupport::TypeKey(GDK_KEY_Return);
+  EXPECT_TRUE(WaitForPage(form_, server_.Url("/")));
+  EXPECT_TRUE(Asked("/"));
+  g_chdir(was);
+  g_free(was);
+  std::filesystem::remove_all(folder);
+  g_free(folder);
 }
 
 }  // namespace

@@ -2,9 +2,14 @@
 // the file written back as it was written by hand; the default browser row.
 #include "settings/settings_window.h"
 
+#include <fcntl.h>
 #include <gio/gio.h>
 #include <glib/gstdio.h>
+#include <sys/file.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -18,6 +23,7 @@
 #include "settings/settings_writer.h"
 #include "tests/support/files.h"
 #include "tests/support/gui_test.h"
+#include "tests/support/special_files.h"
 #include "window/form_html.h"
 // Last: the X headers define names such as Button1.
 #include "tests/support/key_input.h"
@@ -208,6 +214,56 @@ TEST_F(SettingsWindowTest, AHandWrittenFileKeepsEveryByteButTheChangedKey) {
     EXPECT_EQ(FileValue(file_, ("one-" + std::to_string(i)).c_str()), "v") << i;
     EXPECT_EQ(FileValue(file_, ("two-" + std::to_string(i)).c_str()), "v") << i;
   }
+}
+
+// A FIFO in the file's place: a change is refused at once and the FIFO stays.
+// Were it opened to be read, the window would wait for a writer; one comes
+// after two seconds, long after the change, so that such a wait ends and is
+// seen.
+TEST_F(SettingsWindowTest, AFifoInTheFilesPlaceIsRefusedAtOnceAndNothingIsWritten) {
+  ASSERT_TRUE(testsupport::MakeSpecialFile(file_, testsupport::SpecialFile::kFifo));
+  window_->Refresh();
+  const std::string other_keys = "[Tavorin]\nhome-page=https://kept.example/\nkeep-history=false\n";
+  std::atomic<bool> waited_on = false;
+  std::thread writer([&] {
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    for (int i = 0; i < 20; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      const int fd = open(file_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd < 0) continue;  // nobody reads it
+      waited_on = true;
+      (void)!write(fd, other_keys.data(), other_keys.size());
+      close(fd);
+      return;
+    }
+  });
+  Flip(window_->DeveloperToolsSwitch());
+  const bool answered = !waited_on;
+  writer.join();
+  EXPECT_TRUE(answered) << "the window waited on the FIFO";
+  EXPECT_EQ(fs::symlink_status(file_).type(), fs::file_type::fifo);
+  EXPECT_NE(window_->ProblemOf("developer-tools").find("保存できませんでした"), std::string::npos);
+  EXPECT_NE(window_->ProblemOf("developer-tools").find("通常のファイルではない"), std::string::npos)
+      << window_->ProblemOf("developer-tools");
+}
+
+// Another copy holding the file: the window goes on answering, and the change
+// is written once the other is done.
+TEST_F(SettingsWindowTest, AChangeWaitsForAnotherCopysWriteWithoutBlockingTheWindow) {
+  fs::create_directories(fs::path(file_).parent_path());
+  std::ofstream(file_) << "[Tavorin]\nhome-page=https://kept.example/\n";
+  window_->Refresh();
+  const int other = open(fs::path(file_).parent_path().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+  Flip(window_->DeveloperToolsSwitch());
+  testsupport::RunPending(300);
+  EXPECT_EQ(window_->ProblemOf("developer-tools"), "");
+  EXPECT_EQ(FileValue(file_, "developer-tools"), std::nullopt);  // not yet: the other writes
+  close(other);                                                  // and with it its lock
+  EXPECT_TRUE(RunUntil([&] { return FileValue(file_, "developer-tools") == "false"; }, 3000));
+  EXPECT_EQ(FileValue(file_, "home-page"), "https://kept.example/");
+  EXPECT_EQ(window_->ProblemOf("developer-tools"), "");
 }
 
 // GIO answers from the real mimeapps.list of the private home the tests run in.

@@ -6,12 +6,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "store/session_form_data.h"
 #include "store/store_trouble.h"
 #include "tests/support/files.h"
 #include "tests/support/main_loop.h"
 #include "tests/support/private_folders.h"
+#include "tests/support/special_files.h"
 
 namespace {
 
@@ -76,6 +78,43 @@ TEST(SessionFormData, BodiesAndFieldsGoAndAnUnknownLayoutKeepsOnlyTheAddress) {
     ASSERT_EQ(row.state.empty(), row.kept == "");
     ASSERT_NE(row.state.find("Hk7qZw93") != std::string::npos, row.kept == row.state);
     EXPECT_EQ(StateWithoutFormData(row.state), row.kept);
+  }
+}
+
+// A list of `urls` in the engine's layout, the current entry at `current`.
+std::string ListOf(const std::vector<std::string>& urls, int current, bool framed = true) {
+  std::string entries;
+  for (const std::string& url : urls) {
+    entries += (entries.empty() ? "" : ", ") + std::string("('t', ") + Frame(url, "", "", framed) +
+               ", uint32 0)";
+  }
+  return EngineState("(qa(s(ssssasmayxx(ii)dm(sa(uaysxmxmds))av)u)mu)",
+                     "(uint16 2, [" + entries + "], just uint32 " + std::to_string(current) + ")");
+}
+
+// Entries and frames the address gate refuses go; Back and Forward then go past them.
+TEST(SessionFormData, EntriesOfAnotherKindGoAndTheCurrentOneStaysOrTheListGoes) {
+  const auto no_data = [](const char* uri) { return !std::string(uri).starts_with("data:"); };
+  const auto no_frame = [](const char* uri) { return !std::string(uri).ends_with("#frame"); };
+  const std::string a = "http://127.0.0.1/a", b = "http://127.0.0.1/b";
+  const std::string fake = "data:text/html,<h1>login</h1>";
+  struct Row {
+    const char* name;
+    std::string state;
+    KeptAddressCheck may_open;
+    std::optional<std::string> kept;
+  };
+  const Row rows[] = {
+      {"all kept", ListOf({a, b}, 1), no_data, ListOf({a, b}, 1)},
+      {"one before the current", ListOf({fake, a, b}, 2), no_data, ListOf({a, b}, 1)},
+      {"one after the current", ListOf({a, fake, b}, 0), no_data, ListOf({a, b}, 0)},
+      {"the current one", ListOf({a, fake}, 1), no_data, std::nullopt},
+      {"a frame within", ListOf({a, b}, 1), no_frame, ListOf({a, b}, 1, false)},
+      {"no list", "", no_data, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(StateOfOpenable(row.state, row.may_open), row.kept);
   }
 }
 
@@ -196,6 +235,61 @@ TEST_F(SessionStoreTest, AFileNotOursIsKeptAsideAndAFailedWriteIsSaid) {
   ASSERT_EQ(said.size(), 3u);  // it cannot be read either
   EXPECT_EQ(said[2].file, file_);
   EXPECT_NE(said[2].reason.find("保存できませんでした"), std::string::npos) << said[2].reason;
+}
+
+// A FIFO would hang the start, a link to /dev/zero would be read without end:
+// each is refused at once, said, and left where it is.
+TEST_F(SessionStoreTest, ASpecialFileInItsPlaceIsSaidNeitherWaitedOnNorReplaced) {
+  using testsupport::SpecialFile;
+  struct Row {
+    const char* name;
+    SpecialFile kind;
+    fs::file_type left;  // what is at the file's place afterwards
+  };
+  const Row rows[] = {
+      {"a FIFO", SpecialFile::kFifo, fs::file_type::fifo},
+      {"a link to /dev/zero", SpecialFile::kEndlessDevice, fs::file_type::symlink},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ASSERT_TRUE(testsupport::MakeSpecialFile(file_, row.kind));
+    EXPECT_TRUE(testsupport::InLimitedChild([&] {
+      std::vector<StoreTrouble> said;
+      OnStoreTrouble([&](const StoreTrouble& trouble) { said.push_back(trouble); });
+      said.clear();
+      const bool nothing = Store().Open().windows.empty();
+      store_->Changed();
+      store_->Close();
+      store_.reset();
+      return nothing && said.size() == 2 && said[0].file == file_ &&
+             said[0].reason.find("通常のファイルではない") != std::string::npos &&
+             said[1].reason.find("保存できませんでした") != std::string::npos &&
+             fs::symlink_status(file_).type() == row.left;
+    }));
+    EXPECT_EQ(fs::symlink_status(file_).type(), row.left);
+  }
+}
+
+// Each file moved aside is kept under a name of its own, several in one second too.
+TEST(MoveAside, NeverReplacesAnEarlierOne) {
+  const std::string root = testsupport::MakePrivateRoot();
+  const std::string file = root + "/history.sqlite";
+  std::set<std::string> names;
+  for (int i = 0; i < 5; ++i) {
+    testsupport::WriteFile(file, "damaged " + std::to_string(i));
+    testsupport::WriteFile(file + "-wal", "log " + std::to_string(i));
+    const std::string aside = MoveAside(file);
+    ASSERT_FALSE(aside.empty());
+    EXPECT_TRUE(names.insert(aside).second) << aside;
+    EXPECT_FALSE(fs::exists(file));
+  }
+  std::set<std::string> kept;
+  for (const std::string& aside : names) {
+    kept.insert(testsupport::ReadFile(aside) + "/" + testsupport::ReadFile(aside + "-wal"));
+  }
+  EXPECT_EQ(kept.size(), 5u);
+  EXPECT_TRUE(kept.contains("damaged 0/log 0"));
+  testsupport::RemoveTree(root);
 }
 
 TEST_F(SessionStoreTest, ChangesInARowAreWrittenOnceAfterTheDelay) {

@@ -28,7 +28,7 @@ struct SessionRow {
   std::optional<RestoreWindows> changed_to = std::nullopt;
 };
 
-class WindowSessionTest : public FormTest, public ::testing::WithParamInterface<SessionRow> {
+class SessionFixture : public FormTest {
  protected:
   void SetUp() override {
     root_ = testsupport::MakePrivateRoot();
@@ -69,6 +69,9 @@ class WindowSessionTest : public FormTest, public ::testing::WithParamInterface<
 
   std::string root_, file_;
 };
+
+class WindowSessionTest : public SessionFixture,
+                          public ::testing::WithParamInterface<SessionRow> {};
 
 TEST_P(WindowSessionTest, TheNextRunOffersOrBringsBackTheWindowsAsTheSettingSays) {
   const SessionRow& row = GetParam();
@@ -187,6 +190,70 @@ TEST_F(WindowSessionTest, ALoginPostedIsNeitherKeptNorSentAgain) {
   EXPECT_EQ(server_.Methods().back(), "GET");
   EXPECT_EQ(testsupport::FileHoldingSecret(folders, kPassword), "");
 }
+
+// What a copied or damaged profile may keep: a page of another kind than
+// http, https or file, as the main window's page or in its back/forward list.
+struct GateRow {
+  const char* name;
+  std::vector<std::string> visited;  // the kept list, the current page last; a path is the server's
+  std::string address;               // the kept address
+  std::string shown;                 // what the main window shows in the next run
+  std::vector<std::string> history;  // and its back/forward list
+};
+
+void PrintTo(const GateRow& row, std::ostream* out) { *out << row.name; }
+
+class KeptAddressGateTest : public SessionFixture, public ::testing::WithParamInterface<GateRow> {
+ protected:
+  std::string Url(const std::string& page) {
+    return page.starts_with('/') ? server_.Url(page) : page;
+  }
+};
+
+TEST_P(KeptAddressGateTest, OnlyWebAndFileAddressesComeBackAndAnyOtherGivesTheHomePage) {
+  const GateRow& row = GetParam();
+  for (const std::string& page : row.visited) {
+    form_->NavigateTo(Url(page));  // as the user's own: any page but a script
+    ASSERT_TRUE(WaitForPage(form_, Url(page)));
+  }
+  const std::string state = row.visited.empty() ? "" : form_->CppWebBrowser1->SessionState();
+  TSavedWindow window{0, 0, 700, 500, false, Url(row.address), state};
+  testsupport::WriteFile(file_, SessionText({{window}, true}));
+  FormTest::TearDown();
+  FormTest::SetUp();  // the next run, as it starts
+  TWindowSession run(file_, RestoreWindows::kAlways);
+  const TSavedWindow kept = run.Open(false);
+  Application->DestroyForms();
+  Application->CreateForm(FormHTML, kept.address, kept.state);
+  form_ = FormHTML;
+  form_->show();
+  run.Start(*form_);
+  EXPECT_TRUE(WaitForPage(form_, Url(row.shown)));
+  RunFor(300);
+  std::vector<std::string> history;
+  for (const std::string& page : row.history) history.push_back(Url(page));
+  EXPECT_EQ(History(), history);
+}
+
+constexpr char kFakeLogin[] = "data:text/html,<h1>Rakuten login</h1><input type=password>";
+
+const GateRow kGateRows[] = {
+    {"ADataPageAsTheMainWindow", {}, kFakeLogin, "/home.html", {"/home.html"}},
+    {"AScriptAsTheMainWindow", {}, "javascript:document.title='x'", "/home.html", {"/home.html"}},
+    {"ADataPageInTheBackList",
+     {kFakeLogin, "/a.html"},
+     "/a.html",
+     "/a.html",
+     {"/home.html", "/a.html"}},
+    {"ADataPageAsTheCurrentPageOfTheList",
+     {"/a.html", kFakeLogin},
+     kFakeLogin,
+     "/home.html",
+     {"/home.html"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Kept, KeptAddressGateTest, ::testing::ValuesIn(kGateRows),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(Setting, WindowSessionTest, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
