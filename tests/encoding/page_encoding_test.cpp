@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <string>
 
-#include "tests/support/form_fixture.h"
 #include "window/encoding_menu.h"
+
+// Last: the X headers define None and more.
+#include "tests/support/navigation_support.h"
 
 namespace {
 
@@ -176,6 +178,25 @@ TEST_F(PageEncodingTest, ChosenEncodingHoldsOnTheSiteAndComesFromTheCache) {
   RunFor(500);
   EXPECT_EQ(Asked("/posted"), 1);
   for (WebKitContextMenuItem* item : items) g_object_unref(item);
+}
+
+// Each item of the menu reads the page in its own encoding, chosen as the
+// user does: a right click, the submenu, the item.
+TEST_F(PageEncodingTest, TheItemClickedIsTheEncodingThePageIsReadIn) {
+  Serve({"/sjis", Html(kJapanese, "SHIFT_JIS"), "text/html", kJapanese, "Shift_JIS"});
+  ASSERT_TRUE(ReadsAs(server_.Url("/sjis"), "Shift_JIS"));
+  const std::pair<const char*, const char*> items[] = {
+      {"EUC-JP", "EUC-JP"}, {"UTF-8", "UTF-8"}, {"自動判別", "Shift_JIS"}};
+  for (const auto& [label, read_as] : items) {
+    SCOPED_TRACE(label);
+    ASSERT_TRUE(testsupport::FocusWindow(form_->gobj()));
+    ASSERT_TRUE(navtest::ChooseInPageMenu(View(), "文字コード", label));
+    EXPECT_TRUE(RunUntil([&] { return Script("document.characterSet") == read_as; }))
+        << Script("document.characterSet");
+    RunFor(300);
+    EXPECT_EQ(Script("document.characterSet"), read_as);
+  }
+  EXPECT_EQ(Asked("/sjis"), 1) << "read again from the cache";
 }
 
 }  // namespace
