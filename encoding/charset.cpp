@@ -29,17 +29,35 @@ constexpr std::array<std::pair<const char*, const char*>, 6> kDetectable{{
 // Below this the detector is guessing (its scale is 0 to 100).
 constexpr int32_t kLeastConfidence = 10;
 constexpr std::size_t kPrescanLength = 1024;
+// What is read of a page: enough to tell, and a page of any size costs the
+// same.
+constexpr std::size_t kSampleLength = 64 * 1024;
 
 // `bytes` as UTF-32 in `charset` for the system's converter; empty when
-// they are not a valid text in it.
+// they are not a valid text in it. A character cut off at the end of a
+// sample is left out.
 std::u32string Decoded(std::string_view bytes, const char* charset) {
-  gsize length = 0;
+  gsize read = 0, length = 0;
+  GError* error = nullptr;
   gchar* text = g_convert(bytes.data(), static_cast<gssize>(bytes.size()), "UTF-32LE", charset,
-                          nullptr, &length, nullptr);
+                          &read, &length, &error);
+  const bool cut = text == nullptr && bytes.size() == kSampleLength &&
+                   g_error_matches(error, G_CONVERT_ERROR, G_CONVERT_ERROR_PARTIAL_INPUT);
+  g_clear_error(&error);
+  if (cut && read > 0) return Decoded(bytes.substr(0, read), charset);
   std::u32string decoded(text != nullptr ? length / 4 : 0, U'\0');
   if (!decoded.empty()) std::memcpy(decoded.data(), text, decoded.size() * sizeof(char32_t));
   g_free(text);
   return decoded;
+}
+
+// Valid UTF-8, but for a character cut off at the end of a sample.
+bool ValidUtf8(std::string_view bytes) {
+  const gchar* end = nullptr;
+  if (g_utf8_validate(bytes.data(), static_cast<gssize>(bytes.size()), &end)) return true;
+  const gssize rest = bytes.data() + bytes.size() - end;
+  return bytes.size() == kSampleLength && rest < 4 &&
+         g_utf8_get_char_validated(end, rest) == static_cast<gunichar>(-2);
 }
 
 bool AsciiLetter(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -220,7 +238,10 @@ std::string DeclaredCharset(std::string_view content_type, std::string_view byte
   return !header.empty() ? header : MetaCharset(bytes);
 }
 
-std::string DetectedCharset(std::string_view bytes) {
+std::string_view DetectionSample(std::string_view bytes) { return bytes.substr(0, kSampleLength); }
+
+std::string DetectedCharset(std::string_view page) {
+  const std::string_view bytes = DetectionSample(page);
   // Plain ASCII reads the same in every candidate; ISO-2022-JP is seven-bit
   // with escapes.
   const bool seven_bit = std::all_of(bytes.begin(), bytes.end(),
@@ -245,7 +266,7 @@ std::string DetectedCharset(std::string_view bytes) {
   // ICU tells UTF-8 and ISO-2022-JP by their structure; its answers among
   // the others do not hold for a few dozen characters.
   if (answer == "UTF-8" || answer == "ISO-2022-JP") return answer;
-  if (g_utf8_validate(bytes.data(), static_cast<gssize>(bytes.size()), nullptr)) return "UTF-8";
+  if (ValidUtf8(bytes)) return "UTF-8";
   return WesternOrJapanese(bytes);
 }
 

@@ -20,6 +20,8 @@ std::string DeclaredCharset(std::string_view content_type, std::string_view byte
 // that looks most like its language; empty for plain ASCII, which each of
 // them reads alike.
 std::string DetectedCharset(std::string_view bytes);
+// The part of `bytes` that DetectedCharset reads: their first 64 KiB.
+std::string_view DetectionSample(std::string_view bytes);
 
 // Whether two names name the same encoding as pages are decoded.
 bool SameCharset(std::string_view a, std::string_view b);

@@ -154,7 +154,7 @@ void DataRead(GObject* source, GAsyncResult* result, gpointer data) {
     return;
   }
   check->wanted = DetectedCharset(page);
-  check->bytes = page;
+  check->bytes = DetectionSample(page);
   g_free(bytes);
   if (check->wanted.empty()) {  // plain ASCII: any reading is right
     g_object_unref(check->view);
