@@ -207,6 +207,11 @@ TEST_F(PageEncodingTest, ChosenEncodingHoldsOnTheSiteAndComesFromTheCache) {
       {"/form", "<form method=post action=/posted><input name=q value=1></form>", "text/html",
        nullptr, "Shift_JIS"},
       {"/posted", Html(kJapanese, "EUC-JP"), "text/html", kJapanese, "EUC-JP"},
+      {"/meta-utf8", Html(kJapanese, "UTF-8", "<meta charset=utf-8>"), "text/html", kJapanese,
+       "UTF-8"},
+      // Declares what it is not: only a choice reads it right.
+      {"/lies", Html(kJapanese, "EUC-JP"), "text/html; charset=windows-1252", kJapanese,
+       "windows-1252"},
   };
   for (const Row& row : rows) Serve(row);
   ASSERT_TRUE(ReadsAs(server_.Url("/sjis"), "Shift_JIS"));
@@ -221,13 +226,18 @@ TEST_F(PageEncodingTest, ChosenEncodingHoldsOnTheSiteAndComesFromTheCache) {
   EXPECT_EQ(MenuOf(*form_, items),
             "文字コード:自動判別|UTF-8|Shift_JIS|*EUC-JP|ISO-2022-JP|西欧 (windows-1252)|");
 
-  // Held on the site, dropped off it.
+  // Held on the site, at the first reading; dropped off it: a declared page
+  // there is read once, as declared.
   ASSERT_TRUE(ReadsAs(server_.Url("/utf8"), "EUC-JP"));
+  EXPECT_EQ(Readings("/utf8"), std::vector<std::string>{"EUC-JP"});
   g_action_activate(webkit_context_menu_item_get_gaction(items[3]), nullptr);  // again: no reading
-  ASSERT_TRUE(ReadsAs(OnLocalhost("/utf8"), "UTF-8"));
+  ASSERT_TRUE(ReadsAs(OnLocalhost("/meta-utf8"), "UTF-8"));
   EXPECT_EQ(Script("document.body.textContent.trim()"), kJapanese);
+  EXPECT_EQ(Readings("/meta-utf8"), std::vector<std::string>{"UTF-8"});
+  EXPECT_EQ(Readings("/utf8"), std::vector<std::string>{"EUC-JP"});
   EXPECT_EQ(MenuOf(*form_, items),
             "文字コード:*自動判別|UTF-8|Shift_JIS|EUC-JP|ISO-2022-JP|西欧 (windows-1252)|");
+
 
   // A form's answer is not sent again for another reading. Plain ASCII
   // reads alike in any.
@@ -240,6 +250,16 @@ TEST_F(PageEncodingTest, ChosenEncodingHoldsOnTheSiteAndComesFromTheCache) {
   g_action_activate(webkit_context_menu_item_get_gaction(items[1]), nullptr);
   RunFor(500);
   EXPECT_EQ(Asked("/posted"), 1);
+
+  // A page that declares what it is not is read as chosen, and so is the
+  // site's next page.
+  ASSERT_TRUE(ReadsAs(server_.Url("/lies"), "windows-1252"));
+  for (WebKitContextMenuItem* item : items) g_object_unref(item);
+  MenuOf(*form_, items);
+  g_action_activate(webkit_context_menu_item_get_gaction(items[3]), nullptr);  // EUC-JP
+  ASSERT_TRUE(RunUntil([&] { return Script("document.characterSet") == "EUC-JP"; }));
+  EXPECT_EQ(Script("document.body.textContent.trim()"), kJapanese);
+  ASSERT_TRUE(ReadsAs(server_.Url("/sjis"), "EUC-JP"));
   for (WebKitContextMenuItem* item : items) g_object_unref(item);
 }
 
