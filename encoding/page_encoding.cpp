@@ -266,29 +266,6 @@ void OwnSettings(WebKitWebView* view) {
   g_object_unref(own);
 }
 
-}  // namespace
-
-void UseEngineDetector(WebKitWebView* view) {
-  OwnSettings(view);
-  WebKitSettings* settings = webkit_web_view_get_settings(view);
-  SetDetector(settings, true);
-  webkit_settings_set_default_charset(settings, kEngineFallback);
-}
-
-void WatchPageEncoding(WebKitWebView* view) {
-  g_object_set_data_full(G_OBJECT(view), kKey, new State,
-                         [](gpointer state) { delete static_cast<State*>(state); });
-  UseEngineDetector(view);
-  g_signal_connect(view, "load-changed", G_CALLBACK(LoadChanged), nullptr);
-  g_signal_connect(view, "decide-policy", G_CALLBACK(DecidePolicy), nullptr);
-}
-
-std::string ChosenEncoding(WebKitWebView* view) { return StateOf(view).chosen; }
-
-bool EncodingChoosable(WebKitWebView* view) { return !StateOf(view).from_form; }
-
-namespace {
-
 struct Choice {
   WebKitWebView* view;  // a reference of our own
   std::string uri;
@@ -327,6 +304,25 @@ void ChoiceDataRead(GObject* source, GAsyncResult* result, gpointer data) {
 
 }  // namespace
 
+void UseEngineDetector(WebKitWebView* view) {
+  OwnSettings(view);
+  WebKitSettings* settings = webkit_web_view_get_settings(view);
+  SetDetector(settings, true);
+  webkit_settings_set_default_charset(settings, kEngineFallback);
+}
+
+void WatchPageEncoding(WebKitWebView* view) {
+  g_object_set_data_full(G_OBJECT(view), kKey, new State,
+                         [](gpointer state) { delete static_cast<State*>(state); });
+  UseEngineDetector(view);
+  g_signal_connect(view, "load-changed", G_CALLBACK(LoadChanged), nullptr);
+  g_signal_connect(view, "decide-policy", G_CALLBACK(DecidePolicy), nullptr);
+}
+
+std::string ChosenEncoding(WebKitWebView* view) { return StateOf(view).chosen; }
+
+bool EncodingChoosable(WebKitWebView* view) { return !StateOf(view).from_form; }
+
 void ChooseEncoding(WebKitWebView* view, const std::string& charset) {
   State& state = StateOf(view);
   if (state.from_form) return;
@@ -344,7 +340,10 @@ void ChooseEncoding(WebKitWebView* view, const std::string& charset) {
     return;
   }
   WebKitWebResource* resource = webkit_web_view_get_main_resource(view);
-  if (resource == nullptr) return;
+  if (resource == nullptr) {
+    ReadAgainAs(view, charset);
+    return;
+  }
   auto* choice =
       new Choice{WEBKIT_WEB_VIEW(g_object_ref(view)),
                  webkit_web_view_get_uri(view) ? webkit_web_view_get_uri(view) : "", charset};
