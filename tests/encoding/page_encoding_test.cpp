@@ -238,7 +238,6 @@ TEST_F(PageEncodingTest, ChosenEncodingHoldsOnTheSiteAndComesFromTheCache) {
   EXPECT_EQ(MenuOf(*form_, items),
             "文字コード:*自動判別|UTF-8|Shift_JIS|EUC-JP|ISO-2022-JP|西欧 (windows-1252)|");
 
-
   // A form's answer is not sent again for another reading. Plain ASCII
   // reads alike in any.
   ASSERT_TRUE(ReadsAs(OnLocalhost("/form"), "windows-1252"));
