@@ -242,19 +242,19 @@ void OwnSettings(WebKitWebView* view) {
   WebKitSettings* shared = webkit_web_view_get_settings(view);
   WebKitSettings* own = webkit_settings_new();
   guint count = 0;
-  GParamSpec** specs = g_object_class_list_properties(G_OBJECT_GET_CLASS(shared), &count);
+  GParamSpec** properties = g_object_class_list_properties(G_OBJECT_GET_CLASS(shared), &count);
   for (guint i = 0; i < count; ++i) {
-    if ((specs[i]->flags & G_PARAM_READWRITE) != G_PARAM_READWRITE ||
-        (specs[i]->flags & G_PARAM_CONSTRUCT_ONLY) != 0 ||
-        (specs[i]->flags & G_PARAM_DEPRECATED) != 0)
+    if ((properties[i]->flags & G_PARAM_READWRITE) != G_PARAM_READWRITE ||
+        (properties[i]->flags & G_PARAM_CONSTRUCT_ONLY) != 0 ||
+        (properties[i]->flags & G_PARAM_DEPRECATED) != 0)
       continue;
     GValue value = G_VALUE_INIT;
-    g_value_init(&value, specs[i]->value_type);
-    g_object_get_property(G_OBJECT(shared), specs[i]->name, &value);
-    g_object_set_property(G_OBJECT(own), specs[i]->name, &value);
+    g_value_init(&value, properties[i]->value_type);
+    g_object_get_property(G_OBJECT(shared), properties[i]->name, &value);
+    g_object_set_property(G_OBJECT(own), properties[i]->name, &value);
     g_value_unset(&value);
   }
-  g_free(specs);
+  g_free(properties);
   WebKitFeatureList* features = webkit_settings_get_all_features();
   for (gsize i = 0; i < webkit_feature_list_get_length(features); ++i) {
     WebKitFeature* feature = webkit_feature_list_get(features, i);
