@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -28,26 +29,133 @@ constexpr std::array<std::pair<const char*, const char*>, 6> kDetectable{{
 // Below this the detector is guessing (its scale is 0 to 100).
 constexpr int32_t kLeastConfidence = 10;
 constexpr std::size_t kPrescanLength = 1024;
+// What is read of a page: enough to tell, and a page of any size costs the
+// same.
+constexpr std::size_t kSampleLength = 64 * 1024;
 
-// Whether `bytes` are a valid text in `charset` for the system's converter.
-bool ValidIn(std::string_view bytes, const char* charset) {
-  gchar* text = g_convert(bytes.data(), static_cast<gssize>(bytes.size()), "UTF-8", charset,
-                          nullptr, nullptr, nullptr);
+// `bytes` as UTF-32 in `charset` for the system's converter; empty when
+// they are not a valid text in it. A character cut off at the end of a
+// sample is left out.
+std::u32string Decoded(std::string_view bytes, const char* charset) {
+  gsize read = 0, length = 0;
+  GError* error = nullptr;
+  gchar* text = g_convert(bytes.data(), static_cast<gssize>(bytes.size()), "UTF-32LE", charset,
+                          &read, &length, &error);
+  const bool cut = text == nullptr && bytes.size() == kSampleLength &&
+                   g_error_matches(error, G_CONVERT_ERROR, G_CONVERT_ERROR_PARTIAL_INPUT);
+  g_clear_error(&error);
+  if (cut && read > 0) return Decoded(bytes.substr(0, read), charset);
+  std::u32string decoded(text != nullptr ? length / 4 : 0, U'\0');
+  if (!decoded.empty()) std::memcpy(decoded.data(), text, decoded.size() * sizeof(char32_t));
   g_free(text);
-  return text != nullptr;
+  return decoded;
 }
 
-// The detector's Japanese recognizers stay silent on a few dozen Japanese
-// characters, which then pass for Western text: a Western answer holds only
-// for bytes that cannot be Japanese. Those that can be only one of the two
-// are that one; the others do not tell.
+// Valid UTF-8, but for a character cut off at the end of a sample.
+bool ValidUtf8(std::string_view bytes) {
+  const gchar* end = nullptr;
+  if (g_utf8_validate(bytes.data(), static_cast<gssize>(bytes.size()), &end)) return true;
+  const gssize rest = bytes.data() + bytes.size() - end;
+  return bytes.size() == kSampleLength && rest < 4 &&
+         g_utf8_get_char_validated(end, rest) == static_cast<gunichar>(-2);
+}
+
+bool AsciiLetter(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+bool Between(char32_t c, char32_t low, char32_t high) { return c >= low && c <= high; }
+
+// How much a reading in a Japanese encoding looks like Japanese, per
+// character beyond ASCII: kana count most; half-width kana and anything
+// not Japanese count against, as does a kanji wedged between Latin letters,
+// which is what a Western accented letter and the letter after it make.
+double JapaneseLikeness(const std::u32string& text) {
+  double score = 0;
+  int counted = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char32_t c = text[i];
+    if (c < 0x80) continue;
+    ++counted;
+    const bool latin_before = i > 0 && AsciiLetter(text[i - 1]);
+    const bool latin_after = i + 1 < text.size() && AsciiLetter(text[i + 1]);
+    if (Between(c, 0x3041, 0x30FF)) {
+      score += 2;  // hiragana, katakana
+    } else if (Between(c, 0x4E00, 0x9FFF)) {
+      score += latin_before && latin_after ? -3 : 1;
+    } else if (Between(c, 0x3000, 0x303F) || Between(c, 0xFF01, 0xFF60) ||
+               Between(c, 0x2010, 0x203B) || Between(c, 0x2460, 0x25FF)) {
+      score += 1;  // Japanese punctuation, full-width forms, marks
+    } else if (Between(c, 0xFF61, 0xFF9F)) {
+      score -= 1;  // half-width kana: old, and what EUC-JP read as Shift_JIS makes
+    } else {
+      score -= 3;
+    }
+  }
+  return counted == 0 ? 0 : score / counted;
+}
+
+bool WesternLetter(char32_t c) {
+  return (Between(c, 0xC0, 0xFF) && c != 0xD7 && c != 0xF7) || c == 0x152 || c == 0x153 ||
+         c == 0x160 || c == 0x161 || c == 0x17D || c == 0x17E || c == 0x178;
+}
+
+bool WesternMark(char32_t c) {
+  constexpr std::u32string_view kMarks = U"«»‘’“”–—…°€·©®±²³¹ºª¿¡§£×÷";
+  return kMarks.find(c) != std::u32string_view::npos;
+}
+
+bool AsciiAlnum(char32_t c) { return AsciiLetter(c) || (c >= '0' && c <= '9'); }
+
+// The same for a Western reading: accented letters within Latin words and
+// typographic marks beside text; a run of symbols is another encoding's
+// bytes.
+double WesternLikeness(const std::u32string& text) {
+  double score = 0;
+  int counted = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char32_t c = text[i];
+    if (c < 0x80) continue;
+    ++counted;
+    const char32_t before = i > 0 ? text[i - 1] : U' ';
+    const char32_t after = i + 1 < text.size() ? text[i + 1] : U' ';
+    if (WesternLetter(c)) {
+      const bool in_word = AsciiLetter(before) || AsciiLetter(after);
+      const bool beside_letter = in_word || WesternLetter(before) || WesternLetter(after);
+      score += in_word ? 2 : beside_letter ? 0 : -1;
+    } else if (WesternMark(c)) {
+      // d’un, 6×9; « mot »
+      score += AsciiAlnum(before) && AsciiAlnum(after) ? 2 : before < 0x80 || after < 0x80 ? 1 : -1;
+    } else {
+      score -= 3;
+    }
+  }
+  return counted == 0 ? 0 : score / counted;
+}
+
+// Shift_JIS, EUC-JP or Western: the reading that looks most like its
+// language among those the bytes are valid in.
 std::string WesternOrJapanese(std::string_view bytes) {
-  const bool sjis = ValidIn(bytes, "CP932");
-  const bool euc = ValidIn(bytes, "EUC-JP");
-  if (sjis && euc) return kFallbackCharset;
-  if (sjis) return "Shift_JIS";
-  if (euc) return "EUC-JP";
-  return kWestern;
+  struct Reading {
+    const char* charset;
+    const char* converter;
+    double (*likeness)(const std::u32string&);
+  };
+  constexpr Reading kReadings[] = {
+      {"Shift_JIS", "CP932", JapaneseLikeness},
+      {"EUC-JP", "EUC-JP", JapaneseLikeness},
+      {kWestern, "WINDOWS-1252", WesternLikeness},
+  };
+  std::string best = kFallbackCharset;
+  double best_score = -1e9;
+  for (const Reading& reading : kReadings) {
+    const std::u32string text = Decoded(bytes, reading.converter);
+    if (text.empty()) continue;
+    const double score = reading.likeness(text);
+    if (score > best_score) {
+      best_score = score;
+      best = reading.charset;
+    }
+  }
+  return best;
 }
 
 // Names that browsers decode alike.
@@ -130,11 +238,15 @@ std::string DeclaredCharset(std::string_view content_type, std::string_view byte
   return !header.empty() ? header : MetaCharset(bytes);
 }
 
-std::string DetectedCharset(std::string_view bytes) {
-  // Plain ASCII reads the same in every candidate (ISO-2022-JP starts with ESC).
-  if (std::all_of(bytes.begin(), bytes.end(),
-                  [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != 0x1B; }))
-    return {};
+std::string_view DetectionSample(std::string_view bytes) { return bytes.substr(0, kSampleLength); }
+
+std::string DetectedCharset(std::string_view page) {
+  const std::string_view bytes = DetectionSample(page);
+  // Plain ASCII reads the same in every candidate; ISO-2022-JP is seven-bit
+  // with escapes.
+  const bool seven_bit = std::all_of(bytes.begin(), bytes.end(),
+                                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (seven_bit) return bytes.find("\x1B$") == std::string_view::npos ? "" : "ISO-2022-JP";
   UErrorCode status = U_ZERO_ERROR;
   std::unique_ptr<UCharsetDetector, decltype(&ucsdet_close)> detector(ucsdet_open(&status),
                                                                       ucsdet_close);
@@ -151,7 +263,11 @@ std::string DetectedCharset(std::string_view bytes) {
       if (std::string_view(name) == detected) answer = decoded;
     }
   }
-  return answer.empty() || answer == kWestern ? WesternOrJapanese(bytes) : answer;
+  // ICU tells UTF-8 and ISO-2022-JP by their structure; its answers among
+  // the others do not hold for a few dozen characters.
+  if (answer == "UTF-8" || answer == "ISO-2022-JP") return answer;
+  if (ValidUtf8(bytes)) return "UTF-8";
+  return WesternOrJapanese(bytes);
 }
 
 bool SameCharset(std::string_view a, std::string_view b) { return Canonical(a) == Canonical(b); }

@@ -14,7 +14,7 @@ class SearchRow : public SuggestionSource {
     const std::string text(typed);
     const std::string words = SearchedWords(text);
     if (limit == 0 || words.empty() || KindOfTyped(text) != TypedKind::kWords) return {};
-    return {{SearchAddress(SearchEngine(), words), "“" + words + "” を検索"}};
+    return {{SearchAddress(SearchEngine(), words), "“" + words + "” を検索", true}};
   }
 };
 

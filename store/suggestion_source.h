@@ -14,6 +14,8 @@ class HistoryStore;
 struct Suggestion {
   std::string url;
   std::string title;  // may be empty
+  // Opens what Enter in the address box opens with the typed text.
+  bool as_typed = false;
 };
 
 class SuggestionSource {

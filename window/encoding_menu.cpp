@@ -47,9 +47,12 @@ void AddEncodingMenu(TFormHTML& form, WebKitContextMenu* menu, WebKitHitTestResu
   WebKitWebView* view = form.CppWebBrowser1->View();
   const std::string chosen = ChosenEncoding(view);
   WebKitContextMenu* submenu = webkit_context_menu_new();
+  // The engine keeps a menu's actions by name: each item needs its own.
+  static unsigned items = 0;
   for (const Choice& choice : kChoices) {
+    const std::string name = "tavorin-encoding-" + std::to_string(++items);
     GSimpleAction* action = g_simple_action_new_stateful(
-        "tavorin-encoding", nullptr, g_variant_new_boolean(chosen == choice.charset));
+        name.c_str(), nullptr, g_variant_new_boolean(chosen == choice.charset));
     g_simple_action_set_enabled(action, EncodingChoosable(view));
     g_signal_connect_data(action, "activate", G_CALLBACK(Activate),
                           new Target{WEBKIT_WEB_VIEW(g_object_ref(view)), choice.charset},

@@ -5,6 +5,12 @@
 #include "window/window_limit.h"
 #include "window/window_session.h"
 
+namespace {
+
+constexpr char kEmptyPage[] = "about:blank";
+
+}  // namespace
+
 void TFormHTML::CppWebBrowser1NavigateComplete2(TCppWebBrowser*, IDispatch*, Variant*) {
   // The component's own location, not the event's address: a frame's
   // navigation must not put the frame's address in the box.
@@ -37,8 +43,27 @@ TFormHTML* TFormHTML::OpenWindow(TWindowKind kind, TFormHTML& place) {
   return window;
 }
 
-void TFormHTML::CppWebBrowser1BeforeNavigate2(TCppWebBrowser*, IDispatch*, Variant*, Variant*,
-                                              Variant*, Variant*, Variant*, VARIANT_BOOL*) {}
+// A closed window is kept hidden (for what it still downloads, and until
+// room is needed), but its page would go on running, playing and loading
+// where nothing shows: closing leaves it for an empty page, and no page
+// that kept a handle on the window (its opener) loads another there.
+void TFormHTML::LeavePageWhenClosed() {
+  signal_delete_event().connect(
+      [this](GdkEventAny*) {
+        if (Application->MainForm() == this) return false;  // the program ends
+        closed_ = true;
+        CppWebBrowser1->Stop();
+        NavigateTo(kEmptyPage);
+        return false;
+      },
+      false);
+  signal_show().connect([this] { closed_ = false; });
+}
+
+void TFormHTML::CppWebBrowser1BeforeNavigate2(TCppWebBrowser*, IDispatch*, Variant* URL, Variant*,
+                                              Variant*, Variant*, Variant*, VARIANT_BOOL* Cancel) {
+  if (closed_ && URL->bstrVal().ToUtf8() != kEmptyPage) *Cancel = VARIANT_TRUE;
+}
 
 // The address box shows the load's progress under its text; its text is
 // left alone.

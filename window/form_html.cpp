@@ -187,6 +187,7 @@ TFormHTML::TFormHTML(TApplication* Owner, std::string StartAddress, std::string 
   BuildPanel1();
   BuildPanel2();
   BuildPanel3();
+  LeavePageWhenClosed();              // before a private window's own close
   if (Private()) MakePrivate(*this);  // before the page's view is made
   BindBrowserEvents();
   column->show_all();

@@ -133,6 +133,9 @@ class TFormHTML : public TForm {
   void BuildPanel3();
   void BindBrowserEvents();
   void SetTabOrder();
+  void LeavePageWhenClosed();
+
+  bool closed_ = false;  // by the user; the window is kept hidden
 
   std::string start_address_;
   std::string start_state_;

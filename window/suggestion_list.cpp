@@ -103,6 +103,7 @@ void TSuggestionList::ShowAddress(const std::string& text) {
 void TSuggestionList::Close() {
   pending_ = false;
   chosen_ = -1;
+  default_ = -1;
   if (popup_.get_visible()) popup_.hide();
 }
 
@@ -164,6 +165,7 @@ void TSuggestionList::Update() {
     row.row.get_accessible()->set_name(page.title.empty() ? page.url : page.title + " " + page.url);
     row.row.show();
   }
+  default_ = offered_.front().as_typed ? 0 : -1;
   Choose(-1);
   if (resized) Place();
   popup_.show();
@@ -186,11 +188,24 @@ void TSuggestionList::Place() {
 
 void TSuggestionList::Choose(int row) {
   chosen_ = row;
-  if (row < 0) {
+  const int shown = row >= 0 ? row : default_;
+  if (shown < 0) {
     list_.unselect_all();
   } else {
-    list_.select_row(rows_[row].row);
+    list_.select_row(rows_[shown].row);
   }
+}
+
+// The row `step` away from `row` (-1: the typed text), past the default row,
+// which is the typed text's.
+int TSuggestionList::Next(int row, int step) const {
+  const int count = static_cast<int>(offered_.size());
+  do {
+    row += step;
+    if (row >= count) row = -1;
+    if (row < -1) row = count - 1;
+  } while (row >= 0 && row == default_);
+  return row;
 }
 
 void TSuggestionList::OpenRow(int row) {
@@ -204,16 +219,15 @@ void TSuggestionList::OpenRow(int row) {
 bool TSuggestionList::KeyPressed(const GdkEventKey& key) {
   if (!Shown() || composing_ || window_.get_focus() != &entry_) return false;
   if ((key.state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) != 0) return false;
-  const int count = static_cast<int>(offered_.size());
   switch (key.keyval) {
     case GDK_KEY_Down:
     case GDK_KEY_KP_Down:
       // Past the last row the typed text is chosen again, then the first row.
-      Choose(chosen_ + 1 < count ? chosen_ + 1 : -1);
+      Choose(Next(chosen_, 1));
       return true;
     case GDK_KEY_Up:
     case GDK_KEY_KP_Up:
-      Choose(chosen_ < 0 ? count - 1 : chosen_ - 1);
+      Choose(Next(chosen_, -1));
       return true;
     case GDK_KEY_Return:
     case GDK_KEY_KP_Enter:

@@ -1,7 +1,9 @@
 // The list under the address box that offers pages while the user types:
 // Down and Up move through it, Enter or a click opens the chosen page,
-// Escape closes it and keeps what was typed. Nothing is offered while an
-// input method is composing, nor for text the program put in the box.
+// Escape closes it and keeps what was typed. A row that opens what Enter
+// opens anyway (the search of typed words) is shown as chosen while nothing
+// is, and Down and Up pass it by: the first Down goes to the first page. Nothing is offered while
+// an input method is composing, nor for text the program put in the box.
 #pragma once
 
 #include <gtkmm/box.h>
@@ -37,6 +39,8 @@ class TSuggestionList {
   bool Shown() const { return popup_.get_visible(); }
   // The row chosen with Down and Up; -1 for none.
   int Chosen() const { return chosen_; }
+  // The row shown as chosen while none is; -1 for none.
+  int Default() const { return default_; }
   const std::vector<Suggestion>& Offered() const { return offered_; }
   Gtk::Window& Popup() { return popup_; }
   Gtk::ListBox& List() { return list_; }
@@ -55,6 +59,7 @@ class TSuggestionList {
   void Update();
   void Place();
   void Choose(int row);
+  int Next(int row, int step) const;
   void OpenRow(int row);
   bool KeyPressed(const GdkEventKey& key);
   static void OnPreedit(GtkEntry*, const char* preedit, TSuggestionList* self) {
@@ -71,6 +76,7 @@ class TSuggestionList {
   std::vector<Suggestion> offered_;
   std::size_t shown_rows_ = 0;
   int chosen_ = -1;
+  int default_ = -1;
   bool quiet_ = false;      // the program is setting the box's text
   bool composing_ = false;  // an input method shows text not yet committed
   bool pending_ = false;    // the text changed while composing

@@ -158,22 +158,6 @@ std::vector<Window> WindowsOf(pid_t pid) {
   return shown;
 }
 
-// What the window manager sends when the user closes a window.
-void AskToClose(Window window) {
-  Display* display = testsupport::DefaultXDisplay();
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = window;
-  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  gdk_x11_display_error_trap_push(gdk_display_get_default());  // it may be gone
-  XSendEvent(display, window, False, NoEventMask, &event);
-  XFlush(display);
-  gdk_x11_display_error_trap_pop_ignored(gdk_display_get_default());
-}
-
 // The processes started for `root` (the program's and the engine's own).
 std::vector<pid_t> ProcessesFor(const std::string& root) {
   std::vector<pid_t> found;
@@ -295,7 +279,7 @@ class ProgramTest : public ::testing::Test {
   }
   // Closes every window as the user would; closing the main one ends the program.
   bool Close(Program& program) {
-    for (Window w : WindowsOf(program.Pid())) AskToClose(w);
+    for (Window w : WindowsOf(program.Pid())) testsupport::AskToClose(w);
     return program.WaitForEnd() && program.ExitStatus() == 0;
   }
 
@@ -701,7 +685,7 @@ TEST_P(RestoreTest, TheWindowsOfTheLastRunComeBackAsTheSettingSays) {
         RunUntil([&] { return Kept("sess-b.html") && Kept("left=900"); }, kProgramTimeoutMs));
   }
   if (row.ending == Ending::kClose) {  // the main window only: the other one stays to the end
-    AskToClose(windows[0]);
+    testsupport::AskToClose(windows[0]);
     ASSERT_TRUE(first.WaitForEnd());
     EXPECT_EQ(first.ExitStatus(), 0);
   } else {

@@ -15,6 +15,8 @@
 #include "downloads/bar.h"
 #include "downloads/folder.h"
 #include "tests/support/files.h"
+#include "window/window_limit.h"
+// Last: the X headers define None and more.
 #include "tests/support/navigation_support.h"
 
 namespace {
@@ -216,6 +218,26 @@ TEST_F(DownloadTest, ADownloadCancelledFromTheStripLeavesNothing) {
   EXPECT_EQ(RowStatus(row), "キャンセルしました");
   RunFor(300);
   EXPECT_EQ(Names(folder_), std::set<std::string>{});
+}
+
+// Closing a window leaves its page, not what it downloads.
+TEST_F(DownloadTest, ADownloadGoesOnAfterItsWindowIsClosed) {
+  server_.Add("/slow.csv", HeldDownload());
+  TFormHTML* second = form_->OpenWindow(TWindowKind::kNormal, *form_);
+  ASSERT_NE(second, nullptr);
+  ASSERT_TRUE(RunUntil([&] { return second->get_mapped(); }));
+  Open(second, "/slow.csv");
+  ASSERT_TRUE(RunUntil(
+      [&] { return Rows(second).size() == 1 && Rows(second)[0]->Download().Received() > 0; }));
+  testsupport::AskToClose(GDK_WINDOW_XID(second->get_window()->gobj()));
+  ASSERT_TRUE(RunUntil([&] { return !second->get_visible(); }));
+  ASSERT_TRUE(RunUntil([&] {
+    const gchar* uri = webkit_web_view_get_uri(second->CppWebBrowser1->View());
+    return uri != nullptr && std::string(uri) == "about:blank";
+  }));
+  RunFor(500);
+  EXPECT_EQ(Rows(second)[0]->Download().state(), TDownload::State::kActive);
+  EXPECT_TRUE(StillDownloading(*second->CppWebBrowser1));
 }
 
 TEST_F(DownloadTest, AMissingDownloadsFolderIsMade) {

@@ -132,21 +132,48 @@ inline void ClickWidget(Gtk::Widget& widget) {
       OnScreen(widget.gobj(), widget.get_allocated_width() / 2, widget.get_allocated_height() / 2));
 }
 
+// The items of the menus on the screen, by label.
+inline std::map<std::string, Gtk::MenuItem*> ShownMenuItems() {
+  std::map<std::string, Gtk::MenuItem*> items;
+  for (Gtk::Window* window : Gtk::Window::list_toplevels()) {
+    if (!window->get_visible()) continue;
+    testsupport::FindWidget<Gtk::MenuItem>(*window, [&](Gtk::MenuItem& item) {
+      if (item.get_visible() && !item.get_label().empty()) items[item.get_label()] = &item;
+      return false;
+    });
+  }
+  return items;
+}
+
 // Opens the page's menu with a real right click in `view`: its items by label.
 inline std::map<std::string, Gtk::MenuItem*> OpenPageMenu(WebKitWebView* view) {
   std::map<std::string, Gtk::MenuItem*> items;
   ClickAt(OnScreen(GTK_WIDGET(view), 100, 100), 3);
   RunUntil([&] {
-    for (Gtk::Window* window : Gtk::Window::list_toplevels()) {
-      if (!window->get_visible()) continue;
-      testsupport::FindWidget<Gtk::MenuItem>(*window, [&](Gtk::MenuItem& item) {
-        if (item.get_visible() && !item.get_label().empty()) items[item.get_label()] = &item;
-        return false;
-      });
-    }
+    items = ShownMenuItems();
     return !items.empty();
   });
   return items;
+}
+
+// Opens the submenu `submenu` of the page's menu and clicks its item `label`,
+// each with the real pointer; false when either is not shown.
+inline bool ChooseInPageMenu(WebKitWebView* view, const std::string& submenu,
+                             const std::string& label) {
+  std::map<std::string, Gtk::MenuItem*> items = OpenPageMenu(view);
+  if (!items.contains(submenu)) return false;
+  ClickAt(
+      OnScreen(GTK_WIDGET(items[submenu]->gobj()), 10, items[submenu]->get_allocated_height() / 2));
+  Gtk::MenuItem* item = nullptr;
+  RunUntil([&] {
+    items = ShownMenuItems();
+    item = items.contains(label) && items[label]->get_mapped() ? items[label] : nullptr;
+    return item != nullptr;
+  });
+  if (item == nullptr) return false;
+  RunFor(200);  // the submenu settles where it opens
+  ClickAt(OnScreen(GTK_WIDGET(item->gobj()), 10, item->get_allocated_height() / 2));
+  return true;
 }
 
 // Where the middle of the page element with id `id` is on the screen.

@@ -13,6 +13,22 @@ namespace testsupport {
 
 inline Display* DefaultXDisplay() { return GDK_DISPLAY_XDISPLAY(gdk_display_get_default()); }
 
+// What the window manager sends when the user closes a window.
+inline void AskToClose(Window window) {
+  Display* display = DefaultXDisplay();
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  gdk_x11_display_error_trap_push(gdk_display_get_default());  // it may be gone
+  XSendEvent(display, window, False, NoEventMask, &event);
+  XFlush(display);
+  gdk_x11_display_error_trap_pop_ignored(gdk_display_get_default());
+}
+
 // Moves the pointer to root coordinates x, y.
 inline void MovePointer(int x, int y) {
   Display* display = DefaultXDisplay();

@@ -255,15 +255,16 @@ TEST_F(KeyHookTest, KeysAVirtualKeymapHasLastStillAct) {
 
 // The list opens under the address box, wherever the display server lets a
 // program place windows; Down chooses a row and Enter opens it, as Enter in
-// the box opens what it holds.
+// the box opens what it holds. The search of the typed word, offered first,
+// is what Enter does unchosen: the first Down goes to the first page.
 TEST_F(KeyHookTest, SuggestionListAndAddressBoxTakeTheirKeys) {
-  History()->RecordVisit(server_.Url("/offered"), "offered page");
+  History()->RecordVisit(server_.Url("/offered"), "Cherry outlet");
   History()->Flush();
   ASSERT_TRUE(FocusAnyWindow(form_->gobj()));
   form_->EditURL->grab_focus();
   TSuggestionList& list = form_->Suggestions();
   list.ShowAddress("");
-  testsupport::TypeText("offer");
+  testsupport::TypeText("cherr");
   ASSERT_TRUE(RunUntil([&] { return list.Popup().get_mapped(); }));
   int x = 0, y = 0, left = 0, top = 0, popup_x = 0, popup_y = 0;
   form_->EditURL->translate_coordinates(*form_, 0, form_->EditURL->get_allocated_height(), x, y);
@@ -273,10 +274,17 @@ TEST_F(KeyHookTest, SuggestionListAndAddressBoxTakeTheirKeys) {
   if (!testsupport::OnWayland()) {
     EXPECT_EQ(std::pair(popup_x, popup_y), std::pair(left + x, top + y));
   }
-  // The first row searches the typed word; the page comes after it.
-  Press(XK_Down);
+  ASSERT_EQ(list.Offered().size(), 2u);
+  EXPECT_EQ(list.Offered()[0].title, "“cherr” を検索");
+  EXPECT_EQ(list.Default(), 0);
   Press(XK_Down);
   EXPECT_EQ(list.Chosen(), 1);
+  Press(XK_Down);
+  Press(XK_Down);
+  EXPECT_EQ(list.Chosen(), 1) << "past the end, the typed text, then the page again";
+  Press(XK_Up);
+  EXPECT_EQ(list.Chosen(), -1);
+  Press(XK_Down);
   for (const char* path : {"/offered", "/typed"}) {
     PressLast(XK_Return);
     ASSERT_TRUE(RunUntil([&] { return server_.Requests().back() == path; }));

@@ -130,17 +130,35 @@ TEST_F(NewWindowTest, AfterTheMainWindowMovesTheNextOneOpens20PixelsFromItsNewPl
   EXPECT_EQ(OnScreen(second), first_place);
 }
 
-TEST_F(NewWindowTest, ClosingASecondaryWindowHidesItAndKeepsItsPage) {
-  TFormHTML* second = OpenFrom(form_, "blank");
+// Closed with its close button, a window is kept hidden, but its page is
+// left: its timer stops, and the page that opened it loads nothing there.
+TEST_F(NewWindowTest, ClosingASecondaryWindowHidesItAndLeavesItsPage) {
+  server_.AddHtml("/keeper.html",
+                  "<button id=keep onclick=\"w = window.open('/pinging.html')\" "
+                  "style='display:block;width:300px;height:40px'>open</button>");
+  server_.AddHtml("/pinging.html",
+                  "<title>pinging</title><script>setInterval(() => fetch('/ping'), 50)</script>");
+  form_->NavigateTo(server_.Url("/keeper.html"));
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/keeper.html")));
+  TFormHTML* second = OpenFrom(form_, "keep");
   ASSERT_NE(second, nullptr);
-  ASSERT_TRUE(WaitForPage(second, server_.Url("/opened.html")));
-  gtk_window_close(second->gobj());
+  ASSERT_TRUE(WaitForPage(second, server_.Url("/pinging.html")));
+  const auto& asked = server_.Requests();
+  auto pings = [&] { return std::count(asked.begin(), asked.end(), "/ping"); };
+  ASSERT_TRUE(RunUntil([&] { return pings() >= 2; }));
+
+  testsupport::AskToClose(GDK_WINDOW_XID(second->get_window()->gobj()));
   ASSERT_TRUE(RunUntil([&] { return !second->get_visible(); }));
+  EXPECT_TRUE(RunUntil([&] { return Location(second) == "about:blank"; })) << Location(second);
   RunFor(200);
+  const auto after_close = pings();
+  ASSERT_TRUE(RunScript(form_->CppWebBrowser1->View(), "w.location = '/pinging.html?again'; 1"));
+  RunFor(1000);
+  EXPECT_EQ(pings(), after_close);
+  EXPECT_EQ(std::count(asked.begin(), asked.end(), "/pinging.html?again"), 0);
+  EXPECT_EQ(Location(second), "about:blank");
   EXPECT_EQ(Application->Forms().size(), 2u);
   EXPECT_EQ(Application->Forms().back(), second);
-  EXPECT_EQ(Location(second), server_.Url("/opened.html"));
-  EXPECT_EQ(second->EditURL->get_text(), server_.Url("/opened.html"));
   EXPECT_FALSE(Application->Terminated());
   EXPECT_TRUE(form_->get_visible());
 }
