@@ -11,8 +11,9 @@
 namespace {
 
 constexpr char kOpenList[] = "tavorin-login-chooser";
-// A click this soon after the list opened was aimed at the page: a page
-// could put its field where the user is about to click twice.
+// A click this soon after the list opened, or before the pointer moved over
+// it, was aimed at the page: a page can put its field where the user is
+// about to click again.
 constexpr gint64 kClickDelayUs = 400 * 1000;
 
 // Destroys `popover` once its closing is over, unless its window (and with it
@@ -64,8 +65,13 @@ class Chooser {
     box->pack_start(*rows_, false, false);
     popover_->add(*box);
     box->get_accessible()->set_name(site);
+    rows_->add_events(Gdk::POINTER_MOTION_MASK);
+    rows_->signal_motion_notify_event().connect([this](GdkEventMotion*) {
+      moved_ = true;
+      return false;
+    });
     rows_->signal_row_activated().connect([this](Gtk::ListBoxRow* row) {
-      if (g_get_monotonic_time() - opened_ >= kClickDelayUs) Give(row->get_index());
+      if (moved_ && g_get_monotonic_time() - opened_ >= kClickDelayUs) Give(row->get_index());
     });
     box->signal_key_press_event().connect(sigc::mem_fun(*this, &Chooser::Key), false);
     popover_->signal_hide().connect([this] { Give(std::nullopt); });
@@ -172,6 +178,7 @@ class Chooser {
   GtkWidget* view_;
   Chosen chosen_;
   gint64 opened_;
+  bool moved_ = false;
   bool given_ = false;
   Gtk::Popover* popover_ = nullptr;
   Gtk::Box* box_ = nullptr;
@@ -180,9 +187,14 @@ class Chooser {
 
 }  // namespace
 
-void ChooseLogin(GtkWidget* view, const GdkRectangle& area, const std::string& site,
+void ChooseLogin(GtkWidget* view, const GdkRectangle& field, const std::string& site,
                  const std::vector<std::string>& usernames,
                  std::function<void(std::optional<std::size_t>)> chosen) {
+  // The page gives the field's place: the list stays over the page.
+  const GdkRectangle page{0, 0, gtk_widget_get_allocated_width(view),
+                          gtk_widget_get_allocated_height(view)};
+  GdkRectangle area;
+  if (!gdk_rectangle_intersect(&field, &page, &area)) return;
   if (auto* open = static_cast<Chooser*>(g_object_get_data(G_OBJECT(view), kOpenList))) {
     open->Close();
   }

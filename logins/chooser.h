@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-// Shows `usernames` of `site` pointing at `area` of `view`, in place of a
+// Shows `usernames` of `site` pointing at `field`, a place in `view`, in place of a
 // list still open there; `chosen` gets the index of the one chosen, or
 // nothing when the list was closed without a choice.
-void ChooseLogin(GtkWidget* view, const GdkRectangle& area, const std::string& site,
+void ChooseLogin(GtkWidget* view, const GdkRectangle& field, const std::string& site,
                  const std::vector<std::string>& usernames,
                  std::function<void(std::optional<std::size_t>)> chosen);

@@ -23,7 +23,11 @@ std::vector<std::string> Chosen(GtkFileChooser* chooser) {
   return files;
 }
 
-void Answered(GtkDialog* dialog, int response, WebKitFileChooserRequest* request) {
+// The page's request, answered once: by the user, or cancelled when the
+// dialog goes with its window first.
+constexpr char kRequest[] = "tavorin-file-request";
+
+void Answered(GtkDialog* dialog, int response, gpointer) {
   auto* chooser = GTK_FILE_CHOOSER(dialog);
   std::vector<std::string> files;
   if (response == kChoose) files = Chosen(chooser);
@@ -32,6 +36,9 @@ void Answered(GtkDialog* dialog, int response, WebKitFileChooserRequest* request
     gtk_file_chooser_set_current_folder(chooser, files.front().c_str());
     return;
   }
+  auto* request =
+      static_cast<WebKitFileChooserRequest*>(g_object_steal_data(G_OBJECT(dialog), kRequest));
+  if (request == nullptr) return;
   if (files.empty()) {
     webkit_file_chooser_request_cancel(request);
   } else {
@@ -57,7 +64,13 @@ gboolean RunFileChooser(WebKitWebView* view, WebKitFileChooserRequest* request, 
   if (GtkFileFilter* filter = webkit_file_chooser_request_get_mime_types_filter(request)) {
     gtk_file_chooser_set_filter(GTK_FILE_CHOOSER(dialog), filter);
   }
-  g_signal_connect(dialog, "response", G_CALLBACK(Answered), g_object_ref(request));
+  gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
+  g_object_set_data_full(G_OBJECT(dialog), kRequest, g_object_ref(request), [](gpointer left) {
+    auto* request = static_cast<WebKitFileChooserRequest*>(left);
+    webkit_file_chooser_request_cancel(request);
+    g_object_unref(request);
+  });
+  g_signal_connect(dialog, "response", G_CALLBACK(Answered), nullptr);
   gtk_widget_show(dialog);
   return TRUE;
 }

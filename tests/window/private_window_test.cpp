@@ -161,7 +161,7 @@ bool Upload(TFormHTML* window, const std::string& file) {
       [&] { return RunScript(window->CppWebBrowser1->View(), "upload.files.length") == "1"; });
 }
 
-TEST_F(PrivateWindowTest, AFileUploadedFromAPrivateWindowStaysOutOfTheRecentFiles) {
+TEST_F(PrivateWindowTest, FilesUploadedOrDownloadedInAPrivateWindowStayOutOfTheRecentFiles) {
   server_.AddHtml("/upload.html", "<input type=file id=upload style='width:300px;height:60px'>");
   const std::string folder = testsupport::MakePrivateRoot();
   const std::string secret = folder + "/private-upload-7q.txt";
@@ -172,6 +172,15 @@ TEST_F(PrivateWindowTest, AFileUploadedFromAPrivateWindowStaysOutOfTheRecentFile
   window->NavigateTo(server_.Url("/upload.html"));
   ASSERT_TRUE(WaitForPage(window, server_.Url("/upload.html")));
   ASSERT_TRUE(Upload(window, secret));
+  // A download from it neither.
+  TestHttpServer::Page file;
+  file.type = "text/csv";
+  file.headers = {{"Content-Disposition", "attachment; filename=private-list-5z.csv"}};
+  server_.Add("/list.csv", file);
+  SetDownloadFolder(folder);
+  window->NavigateTo(server_.Url("/list.csv"));
+  EXPECT_TRUE(RunUntil([&] { return std::filesystem::exists(folder + "/private-list-5z.csv"); }));
+  SetDownloadFolder("");
   // An ordinary window's upload goes there as the toolkit does it.
   form_->NavigateTo(server_.Url("/upload.html"));
   ASSERT_TRUE(WaitForPage(form_, server_.Url("/upload.html")));
@@ -180,6 +189,7 @@ TEST_F(PrivateWindowTest, AFileUploadedFromAPrivateWindowStaysOutOfTheRecentFile
       << "the recent files can be seen";
   RunFor(500);
   EXPECT_EQ(RecentFiles().find("private-upload-7q"), std::string::npos);
+  EXPECT_EQ(RecentFiles().find("private-list-5z"), std::string::npos);
   window->close();
   testsupport::RemoveTree(folder);
 }
