@@ -187,6 +187,12 @@ class Chooser {
 
 }  // namespace
 
+void CloseLoginChoice(GtkWidget* view) {
+  if (auto* open = static_cast<Chooser*>(g_object_get_data(G_OBJECT(view), kOpenList))) {
+    open->Close();
+  }
+}
+
 void ChooseLogin(GtkWidget* view, const GdkRectangle& field, const std::string& site,
                  const std::vector<std::string>& usernames,
                  std::function<void(std::optional<std::size_t>)> chosen) {
@@ -195,9 +201,7 @@ void ChooseLogin(GtkWidget* view, const GdkRectangle& field, const std::string& 
                           gtk_widget_get_allocated_height(view)};
   GdkRectangle area;
   if (!gdk_rectangle_intersect(&field, &page, &area)) return;
-  if (auto* open = static_cast<Chooser*>(g_object_get_data(G_OBJECT(view), kOpenList))) {
-    open->Close();
-  }
+  CloseLoginChoice(view);
   auto* chooser = new Chooser(view, area, site, usernames, std::move(chosen));
   chooser->Own();
   g_object_set_data(G_OBJECT(view), kOpenList, chooser);

@@ -19,3 +19,6 @@
 void ChooseLogin(GtkWidget* view, const GdkRectangle& field, const std::string& site,
                  const std::vector<std::string>& usernames,
                  std::function<void(std::optional<std::size_t>)> chosen);
+
+// Closes the list open in `view`, if any, without a choice: its page went.
+void CloseLoginChoice(GtkWidget* view);

@@ -117,6 +117,7 @@ function usersText(event) {
   const type = event.inputType || '';
   const data = typeof event.data === 'string' ? event.data : '';
   if (type.startsWith('delete')) return key !== null || pasting ? '' : null;
+  // The engine gives a paste's text; where it does not, the paste is taken whole.
   if (type === 'insertFromPaste') return pasting ? data : null;
   if (composing || event.isComposing) return data;
   if (key === null) return null;
@@ -135,8 +136,8 @@ window.addEventListener('input', (event) => {
   const before = typed.has(field) ? typed.get(field) : '';
   if (value === '') {
     typed.set(field, '');
-  } else if (text !== null && (event.inputType === 'insertFromPaste' ||
-                               spliced(before, value, text))) {
+  } else if (text !== null && (spliced(before, value, text) ||
+                               (text === '' && event.inputType === 'insertFromPaste'))) {
     typed.set(field, value);
   } else {
     typed.delete(field);  // the page wrote in it: nothing of it is the user's

@@ -221,8 +221,9 @@ gboolean Received(WebKitUserContentManager*, JSCValue* message, WebKitScriptMess
 }
 
 void LoadChanged(WebKitWebView* view, WebKitLoadEvent event, std::shared_ptr<Watch>* watch) {
-  if (event == WEBKIT_LOAD_COMMITTED)
-    (*watch)->page_origin = OriginOf(webkit_web_view_get_uri(view));
+  if (event != WEBKIT_LOAD_COMMITTED) return;
+  (*watch)->page_origin = OriginOf(webkit_web_view_get_uri(view));
+  CloseLoginChoice(GTK_WIDGET(view));
 }
 
 void Forget(gpointer watch, GClosure*) { delete static_cast<std::shared_ptr<Watch>*>(watch); }

@@ -144,6 +144,11 @@ class LoginTest : public FormTest {
                               "document.execCommand('insertText', false, 'gina');"
                               "pass.focus(); document.execCommand('insertText', false, 'botpw1');"
                               "form.requestSubmit(); };</script>"));
+    secure_.AddHtml("/replacing.html",
+                    LoginPage("/done",
+                              "<script>pass.onkeydown = (e) => { if (e.key.length !== 1) return;"
+                              "e.preventDefault(); document.execCommand('insertText', false, 'Z');"
+                              "};</script>"));
     secure_.AddHtml("/framed-same.html", FramingPage(secure_.Url("/login.html")));
     secure_.AddHtml("/framed-other.html", FramingPage(other_.Url("/login.html")));
   }
@@ -171,13 +176,21 @@ class LoginTest : public FormTest {
 
   // Types a login over whatever is in the form at the top left of the page
   // and sends it with Return.
-  void SendLogin(TFormHTML* form, const std::string& user, const std::string& password) {
+  // With `paste`, the password goes in with Ctrl+V from the clipboard.
+  void SendLogin(TFormHTML* form, const std::string& user, const std::string& password,
+                 bool paste = false) {
     ASSERT_TRUE(ClickPage(form, 110, 25));
     Press(XK_a, XK_Control_L);
     testsupport::TypeText(user);
     ASSERT_TRUE(ClickPage(form, 110, 65));
     Press(XK_a, XK_Control_L);
-    testsupport::TypeText(password);
+    if (paste) {
+      gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), password.c_str(), -1);
+      Press(XK_v, XK_Control_L);
+      RunFor(200);
+    } else {
+      testsupport::TypeText(password);
+    }
     Press(XK_Return);
   }
 
@@ -350,11 +363,11 @@ TEST_F(LoginTest, ALoginThatWouldReplaceASavedPasswordSaysSo) {
 }
 
 // `page` on the https server; `typed` by the user into the form at the top
-// left; `other_done`: the form goes to the other server.
+// left (the password `pasted`); `other_done`: the form goes to the other server.
 struct SendCase {
   const char* name;
   const char* page;
-  bool typed, other_done, offered;
+  bool typed, other_done, offered, pasted = false;
 };
 
 class LoginSendTest : public LoginTest, public ::testing::WithParamInterface<SendCase> {};
@@ -362,7 +375,7 @@ class LoginSendTest : public LoginTest, public ::testing::WithParamInterface<Sen
 TEST_P(LoginSendTest, OnlyALoginTheUserSendsFromThePagesOwnOriginIsOffered) {
   const SendCase& c = GetParam();
   Load(form_, secure_.Url(c.page));
-  if (c.typed) SendLogin(form_, "carol", "pw4carol");
+  if (c.typed) SendLogin(form_, "carol", "pw4carol", c.pasted);
   if (!c.typed) {
     ASSERT_TRUE(ClickPage(form_, 110, 155));  // beside the form
   }
@@ -374,12 +387,14 @@ INSTANTIATE_TEST_SUITE_P(
     Sends, LoginSendTest,
     ::testing::Values(
         SendCase{"FrameOfTheSameOrigin", "/framed-same.html", true, false, true},
+        SendCase{"PastedPassword", "/login.html", true, false, true, true},
         SendCase{"FrameOfAnotherOrigin", "/framed-other.html", true, true, false},
         SendCase{"ScriptWithoutUserAction", "/scripted.html", false, false, false},
         SendCase{"FieldsChangedAsSent", "/changing.html", true, false, false},
         SendCase{"ScriptSoonAfterClick", "/after-click.html?100", false, false, false},
         SendCase{"ScriptLateAfterClick", "/after-click.html?1500", false, false, false},
-        SendCase{"InsertedByTheScriptAtAClick", "/insert-text.html", false, false, false}),
+        SendCase{"InsertedByTheScriptAtAClick", "/insert-text.html", false, false, false},
+        SendCase{"KeysReplacedByTheScript", "/replacing.html", true, false, false}),
     CaseName<SendCase>);
 
 // `http`: the page comes from the http server; `in_frame`: the form is in the
