@@ -124,7 +124,11 @@ class Chooser {
     int index = now == nullptr ? (step > 0 ? 0 : count - 1) : now->get_index() + step;
     if (index < 0) index = 0;
     if (index >= count) index = count - 1;
-    if (Gtk::ListBoxRow* row = rows_->get_row_at_index(index)) rows_->select_row(*row);
+    Gtk::ListBoxRow* row = rows_->get_row_at_index(index);
+    if (row == nullptr) return;
+    rows_->select_row(*row);
+    // The focus stays on the list: its name says the row chosen.
+    box_->get_accessible()->set_name(row->get_accessible()->get_name());
   }
 
   bool Key(GdkEventKey* event) {

@@ -497,6 +497,13 @@ INSTANTIATE_TEST_SUITE_P(
         ActCase{"OffScreen", "<style>#user,#pass{left:-1000px}</style>", true, false},
         ActCase{"ActionMovedBeforeTheClick", "<script>setTimeout(away, 300)</script>", true, false},
         ActCase{"ActionMovedOnceFilled", "<script>pass.oninput = away</script>", true, true, true},
+        ActCase{"GettersReplacedInThePage",
+                "<script>const real = Element.prototype.getAttribute;"
+                "Element.prototype.getAttribute = function(name) {"
+                "return name === 'action' ? '/done' : real.call(this, name); };"
+                "HTMLFormElement.prototype.__defineGetter__('action', () => location.origin);"
+                "form.setAttribute('action', 'https://127.0.0.2:9/done');</script>",
+                true, false},
         ActCase{"ButtonSendsElsewhere",
                 "<script>go.setAttribute('formaction', 'https://127.0.0.2:9/done')</script>", true,
                 true, true}),
