@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "browser/kept_answers.h"
 #include "browser/page_site.h"
 #include "browser/permission_bar.h"
 
@@ -25,10 +26,9 @@ const Kind* KindOf(WebKitPermissionRequest* request) {
   return nullptr;
 }
 
-// The user's answers by site and kind, for as long as the program runs.
-std::map<std::string, bool>& Answers() {
-  static std::map<std::string, bool> answers;
-  return answers;
+// The user's answers by site and kind, for as long as the view's context lives.
+std::map<std::string, bool>& Answers(WebKitWebView* view) {
+  return KeptAnswers(view, "permissions");
 }
 
 std::string Key(const PageSite& site, const Kind& kind) { return site.origin + " " + kind.name; }
@@ -42,8 +42,9 @@ gboolean Request(WebKitWebView* view, WebKitPermissionRequest* request, Gtk::Box
     return TRUE;
   }
   const std::string key = Key(*site, *kind);
-  const auto known = Answers().find(key);
-  if (known != Answers().end()) {
+  std::map<std::string, bool>& answers = Answers(view);
+  const auto known = answers.find(key);
+  if (known != answers.end()) {
     if (known->second) {
       webkit_permission_request_allow(request);
     } else {
@@ -52,7 +53,9 @@ gboolean Request(WebKitWebView* view, WebKitPermissionRequest* request, Gtk::Box
     return TRUE;
   }
   TPermissionBar::Of(*browser).Ask(request, key, site->host + kind->question,
-                                   [key](bool allowed) { Answers()[key] = allowed; });
+                                   [key, place = AnswersPlace(view)](bool allowed) {
+                                     KeptAnswers(place.get(), "permissions")[key] = allowed;
+                                   });
   return TRUE;
 }
 
@@ -61,8 +64,9 @@ gboolean QueryState(WebKitWebView* view, WebKitPermissionStateQuery* query, gpoi
   const std::optional<PageSite> site = PageSiteOf(view);
   const gchar* name = webkit_permission_state_query_get_name(query);
   if (!site || name == nullptr) return FALSE;
-  const auto known = Answers().find(site->origin + " " + name);
-  if (known == Answers().end()) return FALSE;
+  const std::map<std::string, bool>& answers = Answers(view);
+  const auto known = answers.find(site->origin + " " + name);
+  if (known == answers.end()) return FALSE;
   webkit_permission_state_query_finish(
       query, known->second ? WEBKIT_PERMISSION_STATE_GRANTED : WEBKIT_PERMISSION_STATE_DENIED);
   return TRUE;
@@ -84,15 +88,18 @@ void WatchPermissions(WebKitWebView* view, Gtk::Box* browser) {
   g_signal_connect(view, "load-changed", G_CALLBACK(LoadChanged), browser);
 }
 
-std::vector<std::pair<std::string, bool>> PermissionAnswers(const std::string& origin) {
-  std::vector<std::pair<std::string, bool>> answers;
+std::vector<std::pair<std::string, bool>> PermissionAnswers(WebKitWebView* view,
+                                                            const std::string& origin) {
+  std::vector<std::pair<std::string, bool>> kept;
+  const std::map<std::string, bool>& answers = Answers(view);
   for (const Kind* kind : {&kLocation, &kNotifications}) {
-    const auto known = Answers().find(origin + " " + kind->name);
-    if (known != Answers().end()) answers.emplace_back(kind->name, known->second);
+    const auto known = answers.find(origin + " " + kind->name);
+    if (known != answers.end()) kept.emplace_back(kind->name, known->second);
   }
-  return answers;
+  return kept;
 }
 
-void ForgetPermissionAnswer(const std::string& origin, const std::string& kind) {
-  Answers().erase(origin + " " + kind);
+void ForgetPermissionAnswer(WebKitWebView* view, const std::string& origin,
+                            const std::string& kind) {
+  Answers(view).erase(origin + " " + kind);
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "browser/kept_answers.h"
 #include "browser/page_site.h"
 #include "browser/permission_bar.h"
 #include "downloads/bar.h"
@@ -16,11 +17,8 @@ namespace {
 constexpr char kSpent[] = "tavorin-download-spent";
 constexpr char kQuestion[] = "このサイトが複数のファイルをダウンロードしようとしています";
 
-// The user's answers by site, for as long as the program runs.
-std::map<std::string, bool>& Answers() {
-  static std::map<std::string, bool> answers;
-  return answers;
-}
+// The user's answers by site, for as long as the view's context lives.
+std::map<std::string, bool>& Answers(WebKitWebView* view) { return KeptAnswers(view, "downloads"); }
 
 // The page that spent a view's one download, by its site; none while the
 // next download may start at once.
@@ -103,8 +101,8 @@ void Hold(WebKitDownload* download, Gtk::Box& browser, WebKitWebView* view,
       [held, target = &browser](bool allowed) {
         if (allowed) held->Release(*target);  // the strip asking is in it
       },
-      [site](bool allowed) {
-        if (site) Answers()[site->origin] = allowed;
+      [site, place = AnswersPlace(view)](bool allowed) {
+        if (site) KeptAnswers(place.get(), "downloads")[site->origin] = allowed;
       });
 }
 
@@ -126,8 +124,9 @@ void ShowOrHold(WebKitDownload* download, Gtk::Box& browser, WebKitWebView* view
     bar.Add(download);
     return;
   }
-  const auto known = site ? Answers().find(site->origin) : Answers().end();
-  if (known == Answers().end()) {
+  std::map<std::string, bool>& answers = Answers(view);
+  const auto known = site ? answers.find(site->origin) : answers.end();
+  if (known == answers.end()) {
     Hold(download, browser, view, site);
   } else if (known->second) {
     bar.Add(download);
@@ -136,10 +135,13 @@ void ShowOrHold(WebKitDownload* download, Gtk::Box& browser, WebKitWebView* view
   }
 }
 
-std::optional<bool> DownloadsAnswer(const std::string& origin) {
-  const auto known = Answers().find(origin);
-  if (known == Answers().end()) return std::nullopt;
+std::optional<bool> DownloadsAnswer(WebKitWebView* view, const std::string& origin) {
+  const std::map<std::string, bool>& answers = Answers(view);
+  const auto known = answers.find(origin);
+  if (known == answers.end()) return std::nullopt;
   return known->second;
 }
 
-void ForgetDownloadsAnswer(const std::string& origin) { Answers().erase(origin); }
+void ForgetDownloadsAnswer(WebKitWebView* view, const std::string& origin) {
+  Answers(view).erase(origin);
+}

@@ -3,7 +3,7 @@
 // page or asked the window for a load. Further
 // downloads that the page (or a frame of it) starts on its own are held and
 // put to the user in the permission strip; the answer holds for the site
-// until the program ends.
+// until the program ends, or in private windows until the last of them closes.
 #pragma once
 
 #include <gtkmm/box.h>
@@ -22,7 +22,8 @@ void AllowNextDownload(WebKitWebView* view);
 // holds it until the user allows it there.
 void ShowOrHold(WebKitDownload* download, Gtk::Box& browser, WebKitWebView* view);
 
-// The answer kept for further downloads from the site `origin`, if any.
-std::optional<bool> DownloadsAnswer(const std::string& origin);
+// The answer kept, where `view` keeps it, for further downloads from the
+// site `origin`, if any.
+std::optional<bool> DownloadsAnswer(WebKitWebView* view, const std::string& origin);
 // The site is asked again next time.
-void ForgetDownloadsAnswer(const std::string& origin);
+void ForgetDownloadsAnswer(WebKitWebView* view, const std::string& origin);

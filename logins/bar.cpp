@@ -5,7 +5,8 @@
 
 namespace {
 constexpr char kQuestion[] = "このサイトのパスワードを保存しますか？";
-}
+constexpr char kChangeQuestion[] = "保存済みのパスワードを変更しますか";
+}  // namespace
 
 TLoginBar& TLoginBar::Of(Gtk::Box& browser) { return StripOverPage<TLoginBar>(browser); }
 
@@ -38,9 +39,12 @@ TLoginBar::TLoginBar() : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 6) {
   show_all_children();
 }
 
-void TLoginBar::Offer(const std::string& username, const std::string& site, Answered answered) {
+void TLoginBar::Offer(const std::string& username, const std::string& site, bool change,
+                      Answered answered) {
   answered_ = std::move(answered);
-  Show(kQuestion, username.empty() ? site : username + " — " + site, true);
+  save_.set_label(change ? "変更" : "保存");
+  Show(change ? kChangeQuestion : kQuestion, username.empty() ? site : username + " — " + site,
+       true);
 }
 
 void TLoginBar::Tell(const std::string& text) {

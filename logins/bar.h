@@ -1,5 +1,6 @@
 // The strip above the page that offers to save a login just sent: 「このサイト
-// のパスワードを保存しますか？」 with 保存 / 今回は保存しない / このサイトでは保存しない.
+// のパスワードを保存しますか？」 with 保存 / 今回は保存しない / このサイトでは保存しない,
+// or 「保存済みのパスワードを変更しますか」 when it would replace a saved password.
 // It also tells, with only a close button, why logins cannot be saved.
 #pragma once
 
@@ -19,8 +20,9 @@ class TLoginBar : public Gtk::Box {
   static TLoginBar& Of(Gtk::Box& browser);
 
   TLoginBar();
-  // Asks about `username` at `site`; a newer offer replaces one not answered.
-  void Offer(const std::string& username, const std::string& site, Answered answered);
+  // Asks about `username` at `site`, whose saved password it would `change`;
+  // a newer offer replaces one not answered.
+  void Offer(const std::string& username, const std::string& site, bool change, Answered answered);
   void Tell(const std::string& text);
   void Close();
 

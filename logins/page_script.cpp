@@ -20,22 +20,32 @@ const inPage = (() => {
 if (!inPage) return;
 
 // Through the prototypes: a form's named fields hide its own properties.
+const getter = (type, name) => Object.getOwnPropertyDescriptor(type.prototype, name).get;
+const elementsOf = getter(HTMLFormElement, 'elements');
+const ownerOf = getter(HTMLInputElement, 'form');
 const attribute = (element, name) => Element.prototype.getAttribute.call(element, name);
-const inputsOf = (form) => Array.from(Element.prototype.querySelectorAll.call(form, 'input'));
+const hasAttribute = (element, name) => Element.prototype.hasAttribute.call(element, name);
 const textual = (input) => ['text', 'email', 'tel'].includes(input.type);
+const isPassword = (field) => field instanceof HTMLInputElement && field.type === 'password';
 
-// The one password field of a login form and the username field before it.
+// The one password field of a login form and the username field before it,
+// among the fields the form really sends: those it owns, wherever they are
+// and whatever their `form` attribute points at.
 function fieldsOf(form) {
-  const inputs = inputsOf(form).filter((input) => !input.disabled);
-  const passwords = inputs.filter((input) => input.type === 'password');
+  const inputs = Array.from(elementsOf.call(form))
+                     .filter((e) => e instanceof HTMLInputElement && !e.disabled);
+  const passwords = inputs.filter(isPassword);
   if (passwords.length !== 1) return null;
   const before = inputs.slice(0, inputs.indexOf(passwords[0])).filter(textual);
   return {user: before.length ? before[before.length - 1] : null, password: passwords[0]};
 }
 
+// Where `form` sends its fields when `submitter` sends it.
 function actionOf(form, submitter) {
   let target = attribute(form, 'action') || '';
-  if (submitter && submitter.hasAttribute('formaction')) target = attribute(submitter, 'formaction');
+  if (submitter && hasAttribute(submitter, 'formaction')) {
+    target = attribute(submitter, 'formaction');
+  }
   try {
     return new URL(target, document.baseURI).origin;
   } catch (e) {
@@ -44,7 +54,8 @@ function actionOf(form, submitter) {
 }
 
 // Seen by the user: not hidden, transparent, tiny or outside the view, nor
-// in a frame that is.
+// in a frame that is. Not every trick is caught: a login goes in only at the
+// user's choice in the program's own list all the same.
 function visible(element) {
   for (let e = element; e; e = e.ownerDocument.defaultView.frameElement) {
     const view = e.ownerDocument.defaultView;
@@ -62,12 +73,74 @@ function visible(element) {
   return true;
 }
 
-// What the user typed or pasted into each password field, last.
+// What the user put into each password field: by keys, an input method or a
+// paste. Trusted events alone do not tell: a page's execCommand makes them
+// too. This world's listeners come first, before any of the page's.
+let key = null;  // the key being pressed, until its text went in
+let pasting = false;
+let composing = false;
+const forNow = (set) => {
+  set(true);
+  setTimeout(() => set(false), 0);
+};
+window.addEventListener('keydown', (event) => {
+  if (!event.isTrusted) return;
+  key = event.key;
+  setTimeout(() => { key = null; }, 0);
+}, true);
+window.addEventListener('paste', (event) => {
+  if (event.isTrusted) forNow((on) => { pasting = on; });
+}, true);
+window.addEventListener('compositionstart', (event) => {
+  if (event.isTrusted) composing = true;
+}, true);
+window.addEventListener('compositionend', (event) => {
+  if (event.isTrusted) forNow((on) => { composing = on; });
+}, true);
+
+// Whether `after` is `before` with a stretch of it replaced by `text`.
+function spliced(before, after, text) {
+  const kept = after.length - text.length;
+  if (kept < 0 || kept > before.length || after.length > 4096) return false;
+  for (let i = 0; i <= kept; ++i) {
+    const j = before.length - (kept - i);
+    if (after.startsWith(before.slice(0, i)) && after.startsWith(text, i) &&
+        after.endsWith(before.slice(j))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The text the user's own action put in, or null when the page did it.
+function usersText(event) {
+  const type = event.inputType || '';
+  const data = typeof event.data === 'string' ? event.data : '';
+  if (type.startsWith('delete')) return key !== null || pasting ? '' : null;
+  // The engine gives a paste's text; where it does not, the paste is taken whole.
+  if (type === 'insertFromPaste') return pasting ? data : null;
+  if (composing || event.isComposing) return data;
+  if (key === null) return null;
+  const own = data === key || ['Process', 'Dead', 'Unidentified'].includes(key);
+  if (!own || [...data].length !== 1) return null;
+  key = null;  // one character for one key
+  return data;
+}
+
 const typed = new WeakMap();
 window.addEventListener('input', (event) => {
   const field = event.target;
-  if (event.isTrusted && field instanceof HTMLInputElement && field.type === 'password') {
-    typed.set(field, field.value);
+  if (!isPassword(field)) return;
+  const value = field.value;
+  const text = event.isTrusted ? usersText(event) : null;
+  const before = typed.has(field) ? typed.get(field) : '';
+  if (value === '') {
+    typed.set(field, '');
+  } else if (text !== null && (spliced(before, value, text) ||
+                               (text === '' && event.inputType === 'insertFromPaste'))) {
+    typed.set(field, value);
+  } else {
+    typed.delete(field);  // the page wrote in it: nothing of it is the user's
   }
 }, true);
 
@@ -92,16 +165,14 @@ function keepsItsDestination(form, fields, submitter) {
 window.addEventListener('submit', (event) => {
   const form = event.target;
   if (!(form instanceof HTMLFormElement)) return;
-  const guarded = fieldsOf(form);
-  if (guarded && !keepsItsDestination(form, guarded, event.submitter)) {
+  const fields = fieldsOf(form);
+  if (fields && !keepsItsDestination(form, fields, event.submitter)) {
     event.preventDefault();
-    guarded.password.value = '';
+    fields.password.value = '';
     return;
   }
-  if (!event.isTrusted) return;
+  if (!event.isTrusted || !fields || !fields.password.value) return;
   if (!navigator.userActivation || !navigator.userActivation.isActive) return;
-  const fields = fieldsOf(form);
-  if (!fields || !fields.password.value) return;
   if (typed.get(fields.password) !== fields.password.value) return;
   const sent = valuesOf(fields);
   const action = actionOf(form, event.submitter);
@@ -119,42 +190,23 @@ function setValue(input, value) {
   input.dispatchEvent(new Event('change', {bubbles: true}));
 }
 
-// Puts a saved login in, if the form still goes where it was saved for.
-function put(form, fields, login, action) {
-  if (!fields.password.isConnected || actionOf(form, null) !== action) return;
-  if (fields.user && !fields.user.value) setValue(fields.user, login.username);
-  if (fields.password.value) return;
+// The login form a password field belongs to now, with its fields.
+function loginOf(password) {
+  const form = password.isConnected ? ownerOf.call(password) : null;
+  const fields = form ? fieldsOf(form) : null;
+  return fields && fields.password === password ? {form, fields} : null;
+}
+
+// Puts the login the user chose in, if the field still goes where it was
+// saved for.
+function put(password, login, action) {
+  const found = loginOf(password);
+  if (!found || actionOf(found.form, null) !== action || !visible(password)) return;
+  const {fields} = found;
+  if (fields.user) setValue(fields.user, login.username);
   setValue(fields.password, login.password);
+  typed.set(fields.password, login.password);
   filled.set(fields.password, {password: login.password, action});
-}
-
-// A saved password waits for the user to press a key or a button in one of
-// its form's fields while the form shows: until then the page's scripts
-// cannot read it, and a form the user never sees never gets it.
-const held = new Set();
-function release(event) {
-  if (!event.isTrusted) return;
-  for (const hold of held) {
-    const {form, fields, login, action} = hold;
-    if (event.target !== fields.password && event.target !== fields.user) continue;
-    if (!visible(fields.password)) continue;
-    held.delete(hold);
-    // A key typed into the empty field is the user's own password.
-    const own = event.type === 'keydown' && event.target === fields.password &&
-        event.key.length === 1;
-    if (!own) put(form, fields, login, action);
-  }
-}
-for (const type of ['pointerdown', 'keydown', 'touchstart']) {
-  window.addEventListener(type, release, true);
-}
-
-function fill(form, fields, login, action) {
-  if (fields.user && fields.user.value && fields.user.value !== login.username) return;
-  if (fields.user && !fields.user.value && visible(fields.user)) {
-    setValue(fields.user, login.username);
-  }
-  if (!fields.password.value) held.add({form, fields, login, action});
 }
 
 // The field's place in the top frame's view.
@@ -169,42 +221,54 @@ function placeOf(field) {
   return {x, y, width: box.width, height: box.height};
 }
 
-// The saved usernames open from the username field, by a click or the down
-// arrow: on the click, once the button is up, since the list takes the
-// pointer and the page would never see that button go up.
-function offerChoice(form, fields) {
-  const field = fields.user || fields.password;
-  const choose = async (event) => {
-    if (!event.isTrusted) return;
-    if (event.type === 'keydown' && event.key !== 'ArrowDown') return;
-    const action = actionOf(form, null);
-    const answer = await channel.postMessage({kind: 'choose', origin, action, ...placeOf(field)});
-    if (!answer || !answer.login || !visible(fields.password)) return;
-    if (fields.user) fields.user.value = '';
-    fields.password.value = '';
-    put(form, fields, answer.login, action);
-  };
-  field.addEventListener('click', choose, true);
-  field.addEventListener('keydown', choose, true);
+// The program's list of saved logins opens under a login field the user
+// clicks, reaches with Tab or presses the down arrow in: on the click, once
+// the button is up, since the list takes the pointer and the page would
+// never see that button go up. Nothing of a login is in the page before the
+// user chooses it there.
+let tabbed = false;
+window.addEventListener('keydown', (event) => {
+  if (event.isTrusted && event.key === 'Tab') forNow((on) => { tabbed = on; });
+}, true);
+
+async function choose(field, password) {
+  const found = loginOf(password);
+  if (!found || !visible(field)) return;
+  const action = actionOf(found.form, null);
+  const answer = await channel.postMessage({kind: 'choose', origin, action, ...placeOf(field)});
+  if (answer && answer.login) put(password, answer.login, action);
 }
 
-const seen = new WeakSet();
-// A form is taken once it has its password field, which some pages add later.
+const listened = new WeakSet();
+function offerChoice(fields) {
+  const password = fields.password;
+  const open = (event) => {
+    if (!event.isTrusted) return;
+    if (event.type === 'keydown' && event.key !== 'ArrowDown') return;
+    if (event.type === 'focus' && !tabbed) return;
+    choose(event.currentTarget, password);
+  };
+  for (const field of [fields.user, password]) {
+    if (!field || listened.has(field)) continue;
+    listened.add(field);
+    for (const type of ['click', 'keydown', 'focus']) field.addEventListener(type, open, true);
+  }
+}
+
+// Each password field is asked about once for each place it goes.
+const asked = new WeakMap();
 async function offer(form) {
   const fields = fieldsOf(form);
   if (!fields) return;
-  seen.add(form);
   const action = actionOf(form, null);
+  if (asked.get(fields.password) === action) return;
+  asked.set(fields.password, action);
   const answer = await channel.postMessage({kind: 'find', origin, action});
-  if (!answer) return;
-  if (answer.login) fill(form, fields, answer.login, action);
-  if (answer.choose) offerChoice(form, fields);
+  if (answer && answer.choose) offerChoice(fields);
 }
 
 function scan() {
-  for (const form of Document.prototype.querySelectorAll.call(document, 'form')) {
-    if (!seen.has(form)) offer(form);
-  }
+  for (const form of Document.prototype.querySelectorAll.call(document, 'form')) offer(form);
 }
 // Forms that scripts add later are found too.
 let pending = false;
@@ -215,7 +279,8 @@ new MutationObserver(() => {
     pending = false;
     scan();
   }, 200);
-}).observe(document, {childList: true, subtree: true});
+}).observe(document, {childList: true, subtree: true, attributes: true,
+                      attributeFilter: ['form', 'type', 'action']});
 if (document.readyState === 'loading') {
   document.addEventListener('DOMContentLoaded', scan);
 } else {

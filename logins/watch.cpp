@@ -156,28 +156,25 @@ void Sent(const std::shared_ptr<Watch>& watch, const TSavedLogin& login) {
     FindLogins(login.origin, [weak, login](std::vector<TSavedLogin> saved, const KeyringProblem&) {
       auto watch = weak.lock();
       if (!watch) return;
+      bool change = false;
       for (const TSavedLogin& known : saved) {
-        if (known.action == login.action && known.username == login.username &&
-            known.password == login.password) {
-          return;
-        }
+        if (known.action != login.action || known.username != login.username) continue;
+        if (known.password == login.password) return;
+        change = true;
       }
       TLoginBar::Of(*watch->browser)
-          .Offer(login.username, SiteOf(login.origin),
+          .Offer(login.username, SiteOf(login.origin), change,
                  [weak, login](TLoginBar::Answer answer) { Answered(weak, login, answer); });
     });
   });
 }
 
-// A login form: one saved login is filled on an https page; with several, or
-// on an http page, the user chooses first.
+// A login form with saved logins to list; nothing of them goes to the page
+// before the user chooses one.
 void Find(const Request& request, std::shared_ptr<Reply> reply) {
-  const bool secure = request.origin.starts_with("https://");
   FindLogins(request.origin,
-             [request, secure, reply](std::vector<TSavedLogin> saved, const KeyringProblem&) {
-               const std::vector<TSavedLogin> logins = ForAction(std::move(saved), request.action);
-               if (logins.size() == 1 && secure) reply->Fill(logins.front());
-               if (logins.size() > 1 || (logins.size() == 1 && !secure)) reply->Choose();
+             [request, reply](std::vector<TSavedLogin> saved, const KeyringProblem&) {
+               if (!ForAction(std::move(saved), request.action).empty()) reply->Choose();
              });
 }
 
@@ -188,7 +185,8 @@ void Choose(const std::shared_ptr<Watch>& watch, const Request& request,
                                                     const KeyringProblem&) {
     auto watch = weak.lock();
     const std::vector<TSavedLogin> logins = ForAction(std::move(saved), request.action);
-    if (!watch || logins.empty()) return;
+    // The page may have moved on while the keyring answered.
+    if (!watch || logins.empty() || request.origin != watch->page_origin) return;
     std::vector<std::string> usernames;
     for (const TSavedLogin& login : logins) usernames.push_back(login.username);
     // The page gives its own pixels; the view may be zoomed.
@@ -196,7 +194,7 @@ void Choose(const std::shared_ptr<Watch>& watch, const Request& request,
     const GdkRectangle area{
         static_cast<int>(request.area.x * zoom), static_cast<int>(request.area.y * zoom),
         static_cast<int>(request.area.width * zoom), static_cast<int>(request.area.height * zoom)};
-    ChooseLogin(GTK_WIDGET(watch->view), area, usernames,
+    ChooseLogin(GTK_WIDGET(watch->view), area, SiteOf(request.origin), usernames,
                 [logins, reply](std::optional<std::size_t> index) {
                   if (index) reply->Fill(logins[*index]);
                 });
@@ -223,8 +221,9 @@ gboolean Received(WebKitUserContentManager*, JSCValue* message, WebKitScriptMess
 }
 
 void LoadChanged(WebKitWebView* view, WebKitLoadEvent event, std::shared_ptr<Watch>* watch) {
-  if (event == WEBKIT_LOAD_COMMITTED)
-    (*watch)->page_origin = OriginOf(webkit_web_view_get_uri(view));
+  if (event != WEBKIT_LOAD_COMMITTED) return;
+  (*watch)->page_origin = OriginOf(webkit_web_view_get_uri(view));
+  CloseLoginChoice(GTK_WIDGET(view));
 }
 
 void Forget(gpointer watch, GClosure*) { delete static_cast<std::shared_ptr<Watch>*>(watch); }

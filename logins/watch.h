@@ -1,7 +1,7 @@
 // Saved logins in the pages of a view: offers to save a login the user sends
 // from the page or a frame of the page's origin (not in a view that keeps
-// nothing on disk), and fills saved ones in again (see logins/page_script.h
-// for the page's side).
+// nothing on disk), and fills in a saved one the user chooses from the
+// program's own list (see logins/page_script.h for the page's side).
 #pragma once
 
 #include <gtkmm/box.h>

@@ -218,18 +218,18 @@ void TPageInfoWindow::RefreshPermissions() {
     });
   };
   const auto answers =
-      site ? PermissionAnswers(origin) : std::vector<std::pair<std::string, bool>>{};
+      site ? PermissionAnswers(view_, origin) : std::vector<std::pair<std::string, bool>>{};
   for (const auto& [kind, allowed] : answers) {
     const char* words = kind.c_str();
     for (const KindName& k : kKinds) {
       if (kind == k.kind) words = k.words;
     }
     add(std::string(words) + ": " + Answer(allowed),
-        [origin, kind] { ForgetPermissionAnswer(origin, kind); });
+        [this, origin, kind] { ForgetPermissionAnswer(view_, origin, kind); });
   }
-  if (const std::optional<bool> downloads = site ? DownloadsAnswer(origin) : std::nullopt) {
+  if (const std::optional<bool> downloads = site ? DownloadsAnswer(view_, origin) : std::nullopt) {
     add(std::string(kDownloadsWords) + ": " + Answer(*downloads),
-        [origin] { ForgetDownloadsAnswer(origin); });
+        [this, origin] { ForgetDownloadsAnswer(view_, origin); });
   }
   if (permissions_text_.empty())
     AddRow(permissions_, "このサイトに答えた権限はありません", "", nullptr);

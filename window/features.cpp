@@ -12,6 +12,7 @@
 #include "page_info/security.h"
 #include "page_info/trail_watch.h"
 #include "private/authentication.h"
+#include "private/file_chooser.h"
 #include "window/page_menu.h"
 #include "window/settings_command.h"
 #include "window/store_trouble_notice.h"
@@ -27,6 +28,7 @@ void AttachFeatures() {
     WatchLogins(view, &browser);
     WatchPageEncoding(view);
     KeepAuthenticationInMemory(view);
+    KeepUploadsOutOfRecentFiles(view);
     WatchTrail(view);
     WatchSecurity(view);
     AllowInspecting(view);

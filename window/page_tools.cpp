@@ -7,6 +7,7 @@
 #include "page_info/page_info_window.h"
 #include "window/form_html.h"
 #include "window/page_menu.h"
+#include "window/private_window.h"
 
 namespace {
 
@@ -30,9 +31,13 @@ void ShowPageInformation(TFormHTML& form) {
   TPageInfoWindow::Show(form, form.CppWebBrowser1->View());
 }
 
-void SavePage(TFormHTML& form) { SavePageWhole(form.CppWebBrowser1->View(), *form.CppWebBrowser1); }
+void SavePage(TFormHTML& form) {
+  TellPageSaved(form);
+  SavePageWhole(form.CppWebBrowser1->View(), *form.CppWebBrowser1);
+}
 
 void SavePicture(TFormHTML& form) {
+  TellPageSaved(form);
   SavePagePicture(form.CppWebBrowser1->View(), *form.CppWebBrowser1);
 }
 

@@ -15,12 +15,16 @@ const char kPrivateAddressName[] = "アドレス（プライベート）";
 const char kPrivateDownloadNotice[] =
     "プライベート ウィンドウでダウンロードしたファイルも、ダウンロード フォルダに保存され、"
     "ウィンドウを閉じても残ります。";
+const char kPrivateSaveNotice[] =
+    "プライベート ウィンドウで保存したページも、ダウンロード フォルダに保存され、"
+    "ウィンドウを閉じても残ります。";
 
 namespace {
 
 // Violet, as other browsers mark their private windows; black text stays legible on it.
 constexpr Rgb kPrivateRow{0xDC / 255.0, 0xD0 / 255.0, 0xEE / 255.0};
 constexpr char kWatched[] = "tavorin-private-downloads-watched";
+constexpr char kTold[] = "tavorin-private-file-told";
 
 TFormHTML* WindowOf(WebKitWebView* view) {
   if (view == nullptr || Application == nullptr) return nullptr;
@@ -43,14 +47,18 @@ TFormHTML* ShowingDownloadOf(WebKitWebView* view) {
   return opener_window != nullptr ? opener_window : window;
 }
 
-// Said once a run: files are the one thing a private window leaves behind.
+// Said for the first file the private windows open together write: files
+// are the one thing they leave behind.
+void TellOnce(TFormHTML& window, const char* notice) {
+  GObject* context = G_OBJECT(webkit_web_view_get_context(window.CppWebBrowser1->View()));
+  if (g_object_get_data(context, kTold) != nullptr) return;
+  g_object_set_data(context, kTold, context);
+  TNoticeBar::Show(*window.CppWebBrowser1, notice);
+}
+
 void DownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {
-  static bool told = false;
-  if (told) return;
   TFormHTML* window = ShowingDownloadOf(webkit_download_get_web_view(download));
-  if (window == nullptr) return;
-  told = true;
-  TNoticeBar::Show(*window->CppWebBrowser1, kPrivateDownloadNotice);
+  if (window != nullptr) TellOnce(*window, kPrivateDownloadNotice);
 }
 
 void WatchDownloads(WebKitWebContext* context) {
@@ -83,6 +91,10 @@ bool Closing(TFormHTML& window) {
 
 void OpenPrivateWindow(TFormHTML& from) {
   if (TFormHTML* window = from.OpenWindow(TWindowKind::kPrivate, from)) window->present();
+}
+
+void TellPageSaved(TFormHTML& window) {
+  if (window.Private()) TellOnce(window, kPrivateSaveNotice);
 }
 
 void MakePrivate(TFormHTML& window) {

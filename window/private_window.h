@@ -13,7 +13,12 @@ void MakePrivate(TFormHTML& window);
 // limits (Ctrl+Shift+N).
 void OpenPrivateWindow(TFormHTML& from);
 
+// Before the first page a private window saves (Ctrl+S, Ctrl+Shift+S) in
+// the download folder, says that it stays there; nothing in other windows.
+void TellPageSaved(TFormHTML& window);
+
 // The texts the user sees, for whoever checks them.
 extern const char kPrivateTitle[];
 extern const char kPrivateAddressName[];
 extern const char kPrivateDownloadNotice[];
+extern const char kPrivateSaveNotice[];

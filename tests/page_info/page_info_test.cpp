@@ -256,8 +256,8 @@ TEST_F(PageInfoTest, CookiesAndAnswersOfTheSiteCanEachBeTakenBack) {
   FindSpoken<Gtk::Button>(*window, "リセット: 通知")->clicked();
   FindSpoken<Gtk::Button>(*window, "リセット: 複数のファイルのダウンロード")->clicked();
   const std::string origin = server_.Url("").substr(0, server_.Url("").size() - 1);
-  EXPECT_TRUE(PermissionAnswers(origin).empty());
-  EXPECT_FALSE(DownloadsAnswer(origin).has_value());
+  EXPECT_TRUE(PermissionAnswers(View(), origin).empty());
+  EXPECT_FALSE(DownloadsAnswer(View(), origin).has_value());
   EXPECT_EQ(window->PermissionsText(), "");
 }
 

@@ -3,12 +3,18 @@
 #include "window/private_window.h"
 
 #include <atk/atk.h>
+#include <gtkmm/button.h>
+#include <gtkmm/filechooserdialog.h>
 
 #include <filesystem>
+#include <fstream>
 
+#include "browser/permission_bar.h"
 #include "downloads/folder.h"
+#include "tests/support/files.h"
 #include "tests/support/navigation_support.h"
 #include "tests/support/private_folders.h"
+#include "tests/support/widget_search.h"
 #include "window/notice_bar.h"
 
 namespace {
@@ -31,6 +37,36 @@ class PrivateWindowTest : public FormTest {
     form->NavigateTo(server_.Url("/cookie.html"));
     if (!WaitForPage(form, server_.Url("/cookie.html"))) return "<not loaded>";
     return server_.RequestHeader(server_.Requests().size() - 1, "cookie");
+  }
+
+  // Presses `keys` together in `form`, as the user does.
+  static void PressKeys(TFormHTML* form, std::initializer_list<guint> keys) {
+    ASSERT_TRUE(testsupport::FocusWindow(form->gobj()));
+    for (guint key : keys) testsupport::FakeKey(key, 1);
+    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) testsupport::FakeKey(*key, 0);
+  }
+
+  static std::string TitleOf(TFormHTML* form) {
+    return RunScript(form->CppWebBrowser1->View(), "document.title").value_or("");
+  }
+
+  // Clicks the page's button `ask` in `form`; whether the permission strip
+  // then asks, and if so answers it with `button`.
+  static bool AskedAtClick(TFormHTML* form, const char* button) {
+    if (!navtest::ClickElement(form, "ask")) return false;
+    auto* bar = navtest::FindNamed<TPermissionBar>(*form->CppWebBrowser1, "PermissionBar");
+    const bool asked = RunUntil(
+        [&] {
+          bar = navtest::FindNamed<TPermissionBar>(*form->CppWebBrowser1, "PermissionBar");
+          return bar != nullptr && bar->get_visible();
+        },
+        3000);
+    if (!asked) return false;
+    RunFor(300);  // laid out
+    auto* answer = navtest::FindNamed<Gtk::Button>(*bar, button);
+    navtest::ClickWidget(*answer);
+    EXPECT_TRUE(RunUntil([&] { return !bar->get_visible(); })) << button;
+    return true;
   }
 
   // What tells the user, a screen reader and the engine that `window` is private.
@@ -103,6 +139,111 @@ TEST_F(PrivateWindowTest, PrivateWindowsShareTheirCookiesApartFromOthersUntilThe
   TFormHTML* later = PressCtrlShiftN(form_);
   ExpectPrivate(later);
   EXPECT_EQ(CookieSentBy(later), "");
+}
+
+// What the desktop's recent files hold (the toolkit writes them in the data folder).
+std::string RecentFiles() {
+  return testsupport::ReadFile(std::string(g_get_user_data_dir()) + "/recently-used.xbel");
+}
+
+// The user picks `file` in the file chooser a page's file field opened and
+// accepts it as Enter does.
+bool Upload(TFormHTML* window, const std::string& file) {
+  if (!navtest::ClickElement(window, "upload")) return false;
+  Gtk::FileChooserDialog* chooser = nullptr;
+  if (!RunUntil([&] { return (chooser = testsupport::ShownWindow<Gtk::FileChooserDialog>()); })) {
+    return false;
+  }
+  chooser->set_filename(file);
+  RunUntil([&] { return chooser->get_filename() == file; }, 3000);
+  gtk_window_activate_default(GTK_WINDOW(chooser->gobj()));
+  return RunUntil(
+      [&] { return RunScript(window->CppWebBrowser1->View(), "upload.files.length") == "1"; });
+}
+
+TEST_F(PrivateWindowTest, FilesUploadedOrDownloadedInAPrivateWindowStayOutOfTheRecentFiles) {
+  server_.AddHtml("/upload.html", "<input type=file id=upload style='width:300px;height:60px'>");
+  const std::string folder = testsupport::MakePrivateRoot();
+  const std::string secret = folder + "/private-upload-7q.txt";
+  const std::string plain = folder + "/plain-upload-3k.txt";
+  for (const std::string& file : {secret, plain}) std::ofstream(file) << "text";
+  TFormHTML* window = PressCtrlShiftN(form_);
+  ASSERT_NE(window, nullptr);
+  window->NavigateTo(server_.Url("/upload.html"));
+  ASSERT_TRUE(WaitForPage(window, server_.Url("/upload.html")));
+  ASSERT_TRUE(Upload(window, secret));
+  // A download from it neither.
+  TestHttpServer::Page file;
+  file.type = "text/csv";
+  file.headers = {{"Content-Disposition", "attachment; filename=private-list-5z.csv"}};
+  server_.Add("/list.csv", file);
+  SetDownloadFolder(folder);
+  window->NavigateTo(server_.Url("/list.csv"));
+  EXPECT_TRUE(RunUntil([&] { return std::filesystem::exists(folder + "/private-list-5z.csv"); }));
+  SetDownloadFolder("");
+  // An ordinary window's upload goes there as the toolkit does it.
+  form_->NavigateTo(server_.Url("/upload.html"));
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/upload.html")));
+  ASSERT_TRUE(Upload(form_, plain));
+  EXPECT_TRUE(RunUntil([] { return RecentFiles().find("plain-upload-3k") != std::string::npos; }))
+      << "the recent files can be seen";
+  RunFor(500);
+  EXPECT_EQ(RecentFiles().find("private-upload-7q"), std::string::npos);
+  EXPECT_EQ(RecentFiles().find("private-list-5z"), std::string::npos);
+  window->close();
+  testsupport::RemoveTree(folder);
+}
+
+TEST_F(PrivateWindowTest, AnswersGivenInPrivateWindowsStayThereAndGoWithTheLast) {
+  server_.AddHtml("/ask.html",
+                  "<button id=ask style='width:200px;height:60px' onclick="
+                  "\"navigator.geolocation.getCurrentPosition(p => document.title = 'here',"
+                  " e => document.title = 'error:' + e.code)\">ask</button>");
+  TFormHTML* first = PressCtrlShiftN(form_);
+  ASSERT_NE(first, nullptr);
+  first->NavigateTo(server_.Url("/ask.html"));
+  ASSERT_TRUE(WaitForPage(first, server_.Url("/ask.html")));
+  ASSERT_TRUE(AskedAtClick(first, "PermissionAllow"));
+  // Another private window open at the same time knows the answer.
+  TFormHTML* second = PressCtrlShiftN(first);
+  ASSERT_NE(second, nullptr);
+  second->NavigateTo(server_.Url("/ask.html"));
+  ASSERT_TRUE(WaitForPage(second, server_.Url("/ask.html")));
+  EXPECT_FALSE(AskedAtClick(second, "PermissionDeny"));
+  // An ordinary window does not: it asks, and keeps its own answer.
+  form_->NavigateTo(server_.Url("/ask.html"));
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/ask.html")));
+  EXPECT_TRUE(AskedAtClick(form_, "PermissionDeny"));
+  EXPECT_TRUE(RunUntil([&] { return TitleOf(form_) == "error:1"; }));  // PERMISSION_DENIED
+  // Once the last private window closed, a new one asks again.
+  for (TFormHTML* window : {first, second}) window->close();
+  ASSERT_TRUE(RunUntil([&] { return Application->Forms().size() == 1; }));
+  TFormHTML* later = PressCtrlShiftN(form_);
+  ASSERT_NE(later, nullptr);
+  later->NavigateTo(server_.Url("/ask.html"));
+  ASSERT_TRUE(WaitForPage(later, server_.Url("/ask.html")));
+  EXPECT_TRUE(AskedAtClick(later, "PermissionDeny"));
+}
+
+TEST_F(PrivateWindowTest, ThePageAPrivateWindowSavesSaysItStays) {
+  const std::string folder = testsupport::MakePrivateRoot();
+  SetDownloadFolder(folder);
+  TFormHTML* window = PressCtrlShiftN(form_);
+  ASSERT_NE(window, nullptr);
+  PressKeys(window, {GDK_KEY_Control_L, GDK_KEY_s});
+  EXPECT_TRUE(RunUntil([&] {
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+      if (entry.path().extension() == ".mhtml") return true;
+    }
+    return false;
+  }));
+  Gtk::Label* notice = Notice(window);
+  EXPECT_EQ(notice != nullptr ? notice->get_text() : "", kPrivateSaveNotice);
+  window->close();
+  ASSERT_TRUE(RunUntil([&] { return Application->Forms().size() == 1; }));
+  SetDownloadFolder("");
+  testsupport::RemoveTree(folder);
 }
 
 }  // namespace
