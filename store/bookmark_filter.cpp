@@ -4,7 +4,12 @@
 
 #include <cstring>
 
+#include "store/foreign_bookmarks.h"
+#include "store/shown_address.h"
 #include "store/title_text.h"
+
+// The readers cut an address one byte past the longest taken.
+static_assert(kMaxHeldAddressBytes == kMaxAddressBytes + 1);
 
 namespace {
 
@@ -28,6 +33,9 @@ AddressVerdict CheckAddress(std::string_view url, std::string& kept) {
   for (const char c : text) {
     if (g_ascii_iscntrl(c)) return AddressVerdict::kUnreadable;
   }
+  // Kept escaped: an address that reads otherwise than it leads.
+  text = EscapedAddress(text);
+  if (text.size() > kMaxAddressBytes) return AddressVerdict::kTooLong;
   gchar* scheme = g_uri_parse_scheme(text.c_str());
   if (scheme == nullptr) return AddressVerdict::kUnreadable;
   const bool taken = IsTakenScheme(scheme);
@@ -38,7 +46,7 @@ AddressVerdict CheckAddress(std::string_view url, std::string& kept) {
   gchar* down = g_ascii_strdown(g_uri_get_scheme(uri), -1);
   const bool web = g_strcmp0(down, "file") != 0;
   const char* host = g_uri_get_host(uri);
-  const bool has_host = host != nullptr && *host != '\0' && strpbrk(host, " <>\"") == nullptr;
+  const bool has_host = host != nullptr && *host != '\0' && strpbrk(host, " <>\"%") == nullptr;
   const bool empty_path = *g_uri_get_path(uri) == '\0';
   g_uri_unref(uri);
   if (web && !has_host) {

@@ -10,6 +10,7 @@ namespace {
 constexpr std::size_t kLongestReference = 12;
 constexpr std::string_view kDoctype = "<!DOCTYPE NETSCAPE-Bookmark-file-1>";
 constexpr char kNotBookmarks[] = "ブックマークの HTML ファイルではありません。";
+constexpr char kStopped[] = "取り消しました。";
 constexpr char kBrokenOff[] = "ファイルが途中で切れているか、壊れています。";
 constexpr char kHeader[] =
     "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
@@ -120,28 +121,35 @@ std::optional<std::string> Attribute(std::string_view inside, std::string_view n
 
 class HtmlReader {
  public:
-  explicit HtmlReader(std::string_view text) : text_(text) {}
+  HtmlReader(std::string_view text, const StopFlag& stop) : text_(text), stop_(stop) {}
 
   ForeignBookmarks Read() {
     ForeignBookmarks read;
     bool opened = false;
-    while (pos_ < text_.size()) {
+    for (std::size_t tags = 0; pos_ < text_.size(); ++tags) {
+      if (tags % kTagsBetweenChecks == 0 && stop_.load(std::memory_order_relaxed)) {
+        return ReadFailure(kStopped);
+      }
       const std::optional<Tag> tag = NextTag();
       if (!tag) return ReadFailure(kBrokenOff);
       if (tag->name == "A") {
         std::optional<std::string> words = TextUntil("</A");
         if (!words) return ReadFailure(kBrokenOff);
-        read.marks.push_back(
-            {Attribute(tag->inside, "HREF").value_or(""), prefix_ + *words, AddDate(tag->inside)});
+        if (!read.Add(Attribute(tag->inside, "HREF").value_or(""), prefix_, *words,
+                      AddDate(tag->inside))) {
+          return ReadFailure(read.error);
+        }
       } else if (tag->name == "H3") {
         std::optional<std::string> name = TextUntil("</H3");
         if (!name) return ReadFailure(kBrokenOff);
-        folder_ = IsRootFolder(tag->inside) ? "" : *name;
+        folder_ = IsRootFolder(tag->inside) ? "" : CutText(*name, kMaxTitleBytes);
       } else if (tag->name == "DL") {
         opened = true;
         depths_.push_back(prefix_.size());
-        if (!folder_.empty() && prefix_.size() < kLongestPrefix) {
-          prefix_ += folder_ + kFolderSeparator;
+        // Cut, so that a long folder name is never copied for each link.
+        if (!folder_.empty() && prefix_.size() < kMaxTitleBytes) {
+          prefix_ += CutText(folder_, kMaxTitleBytes - prefix_.size());
+          prefix_ += kFolderSeparator;
         }
         folder_.clear();
       } else if (tag->name == "/DL") {
@@ -155,8 +163,8 @@ class HtmlReader {
   }
 
  private:
-  // A folder path longer than any title kept adds nothing.
-  static constexpr std::size_t kLongestPrefix = 4096;
+  // Often enough to stop within a fraction of a second when told.
+  static constexpr std::size_t kTagsBetweenChecks = 4096;
 
   static bool IsRootFolder(std::string_view inside) {
     for (const char* mark : kRootFolderMarks) {
@@ -217,6 +225,7 @@ class HtmlReader {
   }
 
   std::string_view text_;
+  const StopFlag& stop_;
   std::size_t pos_ = 0;
   std::string prefix_;               // the open folders' names, each with a separator
   std::vector<std::size_t> depths_;  // prefix_'s length before each open folder
@@ -245,12 +254,16 @@ std::string Escaped(const std::string& text) {
 
 }  // namespace
 
-ForeignBookmarks ReadBookmarksHtml(std::string_view bytes) {
+ForeignBookmarks ReadBookmarksHtml(std::string_view bytes, const StopFlag& stop) {
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
   while (!bytes.empty() && g_ascii_isspace(bytes.front())) bytes.remove_prefix(1);
   if (!StartsWithNoCase(bytes, kDoctype)) return ReadFailure(kNotBookmarks);
   const std::string charset = DeclaredCharset(bytes);
   std::string utf8;
+  if ((g_ascii_strcasecmp(charset.c_str(), "UTF-8") == 0 || charset.empty()) &&
+      g_utf8_validate_len(bytes.data(), bytes.size(), nullptr)) {
+    return HtmlReader(bytes, stop).Read();  // no copy of a file already valid
+  }
   if (g_ascii_strcasecmp(charset.c_str(), "UTF-8") == 0 || charset.empty()) {
     gchar* valid = g_utf8_make_valid(bytes.data(), static_cast<gssize>(bytes.size()));
     utf8 = valid;
@@ -265,7 +278,7 @@ ForeignBookmarks ReadBookmarksHtml(std::string_view bytes) {
     utf8.assign(converted, length);
     g_free(converted);
   }
-  return HtmlReader(utf8).Read();
+  return HtmlReader(utf8, stop).Read();
 }
 
 std::string WriteBookmarksHtml(const std::vector<Bookmark>& marks) {

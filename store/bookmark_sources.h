@@ -2,6 +2,7 @@
 // profile's places.sqlite and the Bookmarks file of the Chromium family.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -19,11 +20,20 @@ struct BookmarkSource {
 std::vector<BookmarkSource> FindBookmarkSources(const std::string& home);
 
 // Reads a copy of places.sqlite (and its log), as Firefox may be writing it;
-// the copy goes in `scratch`, a private folder, and is removed after.
-ForeignBookmarks ReadFirefoxPlaces(const std::string& path, const std::string& scratch);
-ForeignBookmarks ReadChromiumBookmarks(const std::string& path);
-// Any of the three, by `format`; files larger than kMaxBookmarkFile are refused.
+// the copy is made in a private folder and removed after. Reading stops
+// when `stop` is set, and after kPlacesTimeLimit.
+ForeignBookmarks ReadFirefoxPlaces(const std::string& path, const StopFlag& stop = kNeverStop);
+ForeignBookmarks ReadChromiumBookmarks(const std::string& path, const StopFlag& stop = kNeverStop);
+// Any of the three, by `format`.
 ForeignBookmarks ReadBookmarkFile(BookmarkFormat format, const std::string& path,
-                                  const std::string& scratch);
+                                  const StopFlag& stop = kNeverStop);
 
-inline constexpr long long kMaxBookmarkFile = 512LL * 1024 * 1024;
+// A Bookmarks or HTML file larger than this is refused before it is read.
+inline constexpr std::size_t kMaxBookmarkFile = 128 * 1024 * 1024;
+// places.sqlite holds the history too, and is copied whole.
+inline constexpr std::size_t kMaxPlacesFile = 512 * 1024 * 1024;
+// Longest a places.sqlite is read: a database can be made to work forever.
+inline constexpr long kPlacesTimeLimitSeconds = 10;
+
+// Why `path` was not read, for the user.
+std::string FileRefused(const std::string& reason, const std::string& path);

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "browser/address_gate.h"
+#include "store/shown_address.h"
 
 namespace {
 
@@ -159,9 +160,11 @@ void TSuggestionList::Update() {
       continue;
     }
     const Suggestion& page = offered_[i];
-    row.title.set_text(page.title.empty() ? page.url : page.title);
-    row.url.set_text(page.url);
-    row.row.get_accessible()->set_name(page.title.empty() ? page.url : page.title + " " + page.url);
+    // A kept address may hold characters that hide or reorder: shown escaped.
+    const std::string url = EscapedAddress(page.url);
+    row.title.set_text(page.title.empty() ? url : page.title);
+    row.url.set_text(url);
+    row.row.get_accessible()->set_name(page.title.empty() ? url : page.title + " " + url);
     row.row.show();
   }
   Choose(-1);
@@ -197,7 +200,7 @@ void TSuggestionList::OpenRow(int row) {
   if (row < 0 || static_cast<std::size_t>(row) >= offered_.size()) return;
   const std::string url = offered_[row].url;
   if (!MayOpen(url)) return;
-  ShowAddress(url);
+  ShowAddress(EscapedAddress(url));
   open_(url);
 }
 
