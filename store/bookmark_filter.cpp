@@ -22,6 +22,14 @@ bool IsTakenScheme(const char* scheme) {
   return false;
 }
 
+// The part of `url` between "//" and the path: user, host and port.
+std::string_view Authority(std::string_view url) {
+  const std::size_t start = url.find("//");
+  if (start == std::string_view::npos) return {};
+  const std::size_t end = url.find_first_of("/?#", start + 2);
+  return url.substr(start + 2, end == std::string_view::npos ? end : end - start - 2);
+}
+
 }  // namespace
 
 AddressVerdict CheckAddress(std::string_view url, std::string& kept) {
@@ -33,8 +41,11 @@ AddressVerdict CheckAddress(std::string_view url, std::string& kept) {
   for (const char c : text) {
     if (g_ascii_iscntrl(c)) return AddressVerdict::kUnreadable;
   }
-  // Kept escaped: an address that reads otherwise than it leads.
-  text = EscapedAddress(text);
+  // Kept escaped: an address that reads otherwise than it leads. In the
+  // host, such a character is no part of any name: refused.
+  const std::string escaped = EscapedAddress(text);
+  if (Authority(escaped) != Authority(text)) return AddressVerdict::kUnreadable;
+  text = escaped;
   if (text.size() > kMaxAddressBytes) return AddressVerdict::kTooLong;
   gchar* scheme = g_uri_parse_scheme(text.c_str());
   if (scheme == nullptr) return AddressVerdict::kUnreadable;
@@ -46,7 +57,7 @@ AddressVerdict CheckAddress(std::string_view url, std::string& kept) {
   gchar* down = g_ascii_strdown(g_uri_get_scheme(uri), -1);
   const bool web = g_strcmp0(down, "file") != 0;
   const char* host = g_uri_get_host(uri);
-  const bool has_host = host != nullptr && *host != '\0' && strpbrk(host, " <>\"%") == nullptr;
+  const bool has_host = host != nullptr && *host != '\0' && strpbrk(host, " <>\"") == nullptr;
   const bool empty_path = *g_uri_get_path(uri) == '\0';
   g_uri_unref(uri);
   if (web && !has_host) {

@@ -8,12 +8,15 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "store/bookmark_filter.h"
 #include "store/bookmark_html.h"
 #include "tests/support/files.h"
+#include "tests/support/hostile_bookmarks.h"
 #include "tests/support/store_fixture.h"
 
 namespace {
@@ -134,7 +137,9 @@ class BookmarkImportTest : public testsupport::StoreTest<BookmarkStore> {
  protected:
   ImportSummary Import(BookmarkFormat format, const std::string& path) {
     BookmarkImport import(*store_, format, path);
-    while (!import.Finish()) g_usleep(1000);
+    // Ends by itself, whatever the file does to the reader.
+    for (int waited = 0; waited < 60000 && !import.Finish(); ++waited) g_usleep(1000);
+    EXPECT_TRUE(import.Finish()) << "still reading " << path << " after a minute";
     EXPECT_EQ(import.Progress(), 1.0);
     return import.Summary();
   }
@@ -194,12 +199,16 @@ struct BadFile {
 
 class BadFileTest : public BookmarkImportTest, public ::testing::WithParamInterface<BadFile> {};
 
-// Whatever the file, what was kept stays; a cut-off file adds nothing.
+// Whatever the file, what was kept stays; a cut-off file adds nothing; no
+// file takes more than a few times its size in memory.
 TEST_P(BadFileTest, ToldClearlyAndNothingKeptIsLost) {
   store_->Put("https://old.example/", "old");
   const std::string path = root_ + "/file";
   testsupport::WriteFile(path, GetParam().bytes);
+  testsupport::ResetPeakMemory();
+  const long before = testsupport::PeakMemoryMb();
   const ImportSummary summary = Import(GetParam().format, path);
+  EXPECT_LT(testsupport::PeakMemoryMb() - before, 150);
   EXPECT_EQ(DescribeImport(summary).substr(0, std::string(GetParam().told).size()),
             GetParam().told);
   Reopen();
@@ -247,9 +256,58 @@ INSTANTIATE_TEST_SUITE_P(
                 "インポートできませんでした: Chromium 系"},
         BadFile{BookmarkFormat::kChromium, std::string(100000, '['),
                 "インポートできませんでした: フォルダーの入れ子が深すぎます。"},
+        // A comment hides a quote from a count that knows none: the file is no JSON.
+        BadFile{BookmarkFormat::kChromium, testsupport::DeepChromiumBookmarks(),
+                "インポートできませんでした: Chromium 系ブラウザーのブックマークのファイルでは"
+                "ありません。 (0 バイト目"},
+        BadFile{BookmarkFormat::kChromium, testsupport::DeepChromiumBookmarks().substr(8),
+                "インポートできませんでした: フォルダーの入れ子が深すぎます。"},
+        BadFile{BookmarkFormat::kChromium, "{\"roots\": {\"x\": \"/* [[[ */\"}} // tail",
+                "インポートできませんでした: Chromium 系ブラウザーのブックマークのファイルでは"
+                "ありません。 (30 バイト目"},
+        // An 8 MB folder name is cut once, not copied for each of its links.
+        BadFile{BookmarkFormat::kHtml, testsupport::LongFolderHtml(),
+                "2000 件のブックマークを追加しました。"},
+        BadFile{BookmarkFormat::kFirefox, testsupport::EndlessPlaces(),
+                "インポートできませんでした: Firefox のブックマークのデータベースではありません。"},
+
         BadFile{
             BookmarkFormat::kFirefox, "SQLite format 3 but no more",
             "インポートできませんでした: Firefox のブックマークのデータベースではありません。"}));
+
+// キャンセル, or the dialog closed, while a slow database is read: the
+// import ends within a second, its processor use with it, and its private
+// copy (0700 folder, 0600 file while it lasts) is gone.
+TEST_F(BookmarkImportTest, GivingUpASlowDatabaseStopsItAtOnceAndRemovesItsCopy) {
+  const std::string path = root_ + "/places.sqlite";
+  testsupport::WriteFile(path, testsupport::SlowPlaces());
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                            fs::perms::others_read);
+  const std::set<std::string> before = testsupport::ScratchFolders();
+  auto import = std::make_unique<BookmarkImport>(*store_, BookmarkFormat::kFirefox, path);
+  std::string scratch;
+  for (int i = 0; i < 2000 && scratch.empty(); ++i) {
+    for (const std::string& folder : testsupport::ScratchFolders()) {
+      if (!before.count(folder) && fs::exists(folder + "/places.sqlite")) scratch = folder;
+    }
+    g_usleep(1000);
+  }
+  ASSERT_FALSE(scratch.empty());
+  EXPECT_EQ(fs::status(scratch).permissions() & fs::perms::all, fs::perms::owner_all);
+  EXPECT_EQ(fs::status(scratch + "/places.sqlite").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  g_usleep(300000);
+  EXPECT_FALSE(import->Finish());
+  const gint64 asked = g_get_monotonic_time();
+  import.reset();  // as キャンセル and closing the dialog do
+  EXPECT_LT(g_get_monotonic_time() - asked, G_USEC_PER_SEC);
+  const double used = testsupport::ProcessorSeconds();
+  g_usleep(500000);
+  EXPECT_LT(testsupport::ProcessorSeconds() - used, 0.1);
+  EXPECT_FALSE(fs::exists(scratch));
+  EXPECT_EQ(testsupport::ScratchFolders(), before);
+  EXPECT_TRUE(store_->All().empty());
+}
 
 struct HtmlCase {
   std::string body;  // after the doctype
@@ -303,20 +361,29 @@ TEST_P(AddressTest, OnlyPagesThatOpenHereAreTaken) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, AddressTest,
-    ::testing::Values(AddressCase{" HTTPS://Shop.example?q=1 ", AddressVerdict::kTaken,
-                                  "https://Shop.example/?q=1"},
-                      AddressCase{"http://a.example:8080#top", AddressVerdict::kTaken,
-                                  "http://a.example:8080/#top"},
-                      AddressCase{"file:///home/u/a.html", AddressVerdict::kTaken,
-                                  "file:///home/u/a.html"},
-                      AddressCase{"JavaScript:alert(1)", AddressVerdict::kOtherScheme, ""},
-                      AddressCase{"place:sort=8&maxResults=10", AddressVerdict::kOtherScheme, ""},
-                      AddressCase{"chrome://settings/", AddressVerdict::kOtherScheme, ""},
-                      AddressCase{"http:relative", AddressVerdict::kUnreadable, ""},
-                      AddressCase{"http://bad host/", AddressVerdict::kUnreadable, ""},
-                      AddressCase{"www.example.jp", AddressVerdict::kUnreadable, ""},
-                      AddressCase{"http://a.example/\r\nx", AddressVerdict::kUnreadable, ""},
-                      AddressCase{"", AddressVerdict::kUnreadable, ""}));
+    ::testing::Values(
+        AddressCase{" HTTPS://Shop.example?q=1 ", AddressVerdict::kTaken,
+                    "https://Shop.example/?q=1"},
+        AddressCase{"http://a.example:8080#top", AddressVerdict::kTaken,
+                    "http://a.example:8080/#top"},
+        AddressCase{"file:///home/u/a.html", AddressVerdict::kTaken, "file:///home/u/a.html"},
+        AddressCase{"JavaScript:alert(1)", AddressVerdict::kOtherScheme, ""},
+        AddressCase{"place:sort=8&maxResults=10", AddressVerdict::kOtherScheme, ""},
+        AddressCase{"chrome://settings/", AddressVerdict::kOtherScheme, ""},
+        AddressCase{"http:relative", AddressVerdict::kUnreadable, ""},
+        AddressCase{"http://bad host/", AddressVerdict::kUnreadable, ""},
+        AddressCase{"www.example.jp", AddressVerdict::kUnreadable, ""},
+        AddressCase{"http://a.example/\r\nx", AddressVerdict::kUnreadable, ""},
+        AddressCase{"", AddressVerdict::kUnreadable, ""},
+        // What hides or reorders is kept escaped; in a host it is refused.
+        AddressCase{"http://a.example/\u202Egnp.exe", AddressVerdict::kTaken,
+                    "http://a.example/%E2%80%AEgnp.exe"},
+        AddressCase{"https://a.example/a\u200Bb\u2066?q=\u3000\u3164#\xFF", AddressVerdict::kTaken,
+                    "https://a.example/a%E2%80%8Bb%E2%81%A6?q=%E3%80%80%E3%85%A4#%FF"},
+        AddressCase{"https://日本.example/お茶", AddressVerdict::kTaken,
+                    "https://日本.example/お茶"},
+        AddressCase{"http://shop\u202E.example/", AddressVerdict::kUnreadable, ""},
+        AddressCase{"http://shop\u200B.example/", AddressVerdict::kUnreadable, ""}));
 
 TEST(BookmarkTitleTest, CleanedOfHidingCharactersAndCut) {
   EXPECT_EQ(CleanTitle("\xE2\x80\xAE"
