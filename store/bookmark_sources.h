@@ -19,10 +19,15 @@ struct BookmarkSource {
 // The profiles found under `home`, by browser and then by profile.
 std::vector<BookmarkSource> FindBookmarkSources(const std::string& home);
 
+// Longest a places.sqlite is read, in microseconds: a database can be made
+// to work forever.
+inline constexpr long long kPlacesTimeLimit = 10LL * 1000 * 1000;
+
 // Reads a copy of places.sqlite (and its log), as Firefox may be writing it;
 // the copy is made in a private folder and removed after. Reading stops
-// when `stop` is set, and after kPlacesTimeLimit.
-ForeignBookmarks ReadFirefoxPlaces(const std::string& path, const StopFlag& stop = kNeverStop);
+// when `stop` is set, and after `time_limit`.
+ForeignBookmarks ReadFirefoxPlaces(const std::string& path, const StopFlag& stop = kNeverStop,
+                                   long long time_limit = kPlacesTimeLimit);
 ForeignBookmarks ReadChromiumBookmarks(const std::string& path, const StopFlag& stop = kNeverStop);
 // Any of the three, by `format`.
 ForeignBookmarks ReadBookmarkFile(BookmarkFormat format, const std::string& path,
@@ -32,8 +37,6 @@ ForeignBookmarks ReadBookmarkFile(BookmarkFormat format, const std::string& path
 inline constexpr std::size_t kMaxBookmarkFile = 128 * 1024 * 1024;
 // places.sqlite holds the history too, and is copied whole.
 inline constexpr std::size_t kMaxPlacesFile = 512 * 1024 * 1024;
-// Longest a places.sqlite is read: a database can be made to work forever.
-inline constexpr long kPlacesTimeLimitSeconds = 10;
 
 // Why `path` was not read, for the user.
 std::string FileRefused(const std::string& reason, const std::string& path);

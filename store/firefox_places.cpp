@@ -190,7 +190,8 @@ bool Copy(const std::string& from, const std::string& to, bool needed, std::stri
 
 }  // namespace
 
-ForeignBookmarks ReadFirefoxPlaces(const std::string& path, const StopFlag& stop) {
+ForeignBookmarks ReadFirefoxPlaces(const std::string& path, const StopFlag& stop,
+                                   long long time_limit) {
   const ScratchFolder scratch;
   if (scratch.Path().empty()) return ReadFailure(kNoScratch);
   const std::string copy = scratch.Path() + "/places.sqlite";
@@ -199,7 +200,7 @@ ForeignBookmarks ReadFirefoxPlaces(const std::string& path, const StopFlag& stop
     return ReadFailure(error);
   }
   if (stop.load()) return ReadFailure("取り消しました。");
-  Watch watch{stop, g_get_monotonic_time() + kPlacesTimeLimitSeconds * G_USEC_PER_SEC};
+  Watch watch{stop, g_get_monotonic_time() + time_limit};
   sqlite3* db = nullptr;
   ForeignBookmarks read;
   if (sqlite3_open_v2(copy.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr) ==

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <json-glib/json-glib.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -307,6 +308,35 @@ TEST_F(BookmarkImportTest, GivingUpASlowDatabaseStopsItAtOnceAndRemovesItsCopy) 
   EXPECT_FALSE(fs::exists(scratch));
   EXPECT_EQ(testsupport::ScratchFolders(), before);
   EXPECT_TRUE(store_->All().empty());
+}
+
+// A database that would keep a core busy for long is given up after its
+// time limit, with a reason.
+TEST_F(BookmarkImportTest, ASlowDatabaseIsGivenUpAfterItsTimeLimit) {
+  const std::string path = root_ + "/places.sqlite";
+  testsupport::WriteFile(path, testsupport::SlowPlaces());
+  const gint64 start = g_get_monotonic_time();
+  const ForeignBookmarks read = ReadFirefoxPlaces(path, kNeverStop, G_USEC_PER_SEC / 2);
+  EXPECT_LT(g_get_monotonic_time() - start, G_USEC_PER_SEC);
+  EXPECT_EQ(read.error, "読むのに時間がかかりすぎるため、やめました。");
+  EXPECT_TRUE(read.marks.empty());
+}
+
+// Only a regular file is read: a FIFO is never waited on, a device never
+// read whole, whatever the format.
+TEST_F(BookmarkImportTest, OnlyARegularFileIsRead) {
+  const std::string fifo = root_ + "/fifo", zero = root_ + "/zero", folder = root_ + "/folder";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", zero);
+  fs::create_directories(folder);
+  for (const BookmarkFormat format :
+       {BookmarkFormat::kHtml, BookmarkFormat::kChromium, BookmarkFormat::kFirefox}) {
+    for (const std::string& path : {fifo, zero, folder}) {
+      EXPECT_EQ(DescribeImport(Import(format, path)),
+                "インポートできませんでした: 通常のファイルではないため読みませんでした: " + path +
+                    "\nブックマークは変わっていません。");
+    }
+  }
 }
 
 struct HtmlCase {
