@@ -19,7 +19,7 @@ inline constexpr std::size_t kMaxTitleBytes = 4096;
 // so one more byte than the longest taken is enough to tell.
 inline constexpr std::size_t kMaxHeldAddressBytes = 64 * 1024 + 1;
 // What the marks of one file may take in memory together.
-inline constexpr std::size_t kMaxHeldBytes = 256 * 1024 * 1024;
+inline constexpr std::size_t kMaxHeldBytes = 64 * 1024 * 1024;
 
 // Set by the window's thread when the user gives the import up; the readers
 // look at it often enough to stop within a fraction of a second.

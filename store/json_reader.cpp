@@ -12,19 +12,16 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 class Reader {
  public:
-  Reader(std::string_view text, const JsonLimits& limits) : text_(text), limits_(limits) {}
+  Reader(std::string_view text, JsonHandler& handler, const JsonLimits& limits)
+      : text_(text), handler_(handler), limits_(limits) {}
 
   JsonRead Run() {
-    JsonRead read;
     SkipSpace();
-    if (Value(0, &read.root)) {
+    if (Value(0)) {
       SkipSpace();
       if (pos_ != text_.size()) Fail(JsonFailure::kSyntax);
     }
-    read.failure = failure_;
-    read.at = pos_;
-    if (failure_ != JsonFailure::kNone) read.root = JsonValue{};
-    return read;
+    return {failure_, pos_};
   }
 
  private:
@@ -33,11 +30,8 @@ class Reader {
     return false;
   }
 
-  // Counts `bytes` more kept; false once over the limit.
-  bool Hold(std::size_t bytes) {
-    held_ += bytes;
-    return held_ <= limits_.held_bytes || Fail(JsonFailure::kTooLarge);
-  }
+  // What the handler answered.
+  bool Told(bool go_on) { return go_on || Fail(JsonFailure::kRefused); }
 
   void SkipSpace() {
     while (pos_ < text_.size() && IsSpace(text_[pos_])) ++pos_;
@@ -57,83 +51,72 @@ class Reader {
     return true;
   }
 
-  // A value at `depth` (the arrays and objects around it) into `into`, or
-  // read past when `into` is null.
-  bool Value(int depth, JsonValue* into) {
+  // A value inside `depth` arrays and objects.
+  bool Value(int depth) {
     if (pos_ >= next_check_) {
       next_check_ = pos_ + kStopCheckBytes;
       if (limits_.stop->load(std::memory_order_relaxed)) return Fail(JsonFailure::kStopped);
     }
-    if (into != nullptr && !Hold(sizeof(JsonValue))) return false;
     if (pos_ >= text_.size()) return Fail(JsonFailure::kSyntax);
-    JsonValue ignored;
-    JsonValue& value = into != nullptr ? *into : ignored;
-    std::string* text = into != nullptr ? &value.text : nullptr;
     switch (text_[pos_]) {
       case '{':
-        value.kind = JsonValue::Kind::kObject;
-        return Object(depth + 1, into);
+        return Object(depth + 1);
       case '[':
-        value.kind = JsonValue::Kind::kArray;
-        return Array(depth + 1, into);
-      case '"':
-        value.kind = JsonValue::Kind::kString;
-        return String(text);
+        return Array(depth + 1);
+      case '"': {
+        std::string text;
+        return String(text) && Told(handler_.Scalar(JsonKind::kString, text));
+      }
       case 't':
-        value.kind = JsonValue::Kind::kBool;
-        value.text = into != nullptr ? "true" : "";
-        return Literal("true");
+        return Literal("true") && Told(handler_.Scalar(JsonKind::kBool, "true"));
       case 'f':
-        value.kind = JsonValue::Kind::kBool;
-        value.text = into != nullptr ? "false" : "";
-        return Literal("false");
+        return Literal("false") && Told(handler_.Scalar(JsonKind::kBool, "false"));
       case 'n':
-        return Literal("null");
-      default:
-        value.kind = JsonValue::Kind::kNumber;
-        return Number(text);
+        return Literal("null") && Told(handler_.Scalar(JsonKind::kNull, "null"));
+      default: {
+        const std::size_t start = pos_;
+        return Number() &&
+               Told(handler_.Scalar(JsonKind::kNumber, text_.substr(start, pos_ - start)));
+      }
     }
   }
 
-  bool Array(int depth, JsonValue* into) {
+  bool Array(int depth) {
     if (depth > limits_.depth) return Fail(JsonFailure::kTooDeep);
     ++pos_;
+    if (!Told(handler_.Open(false))) return false;
     SkipSpace();
-    if (Take(']')) return true;
-    do {
-      SkipSpace();
-      JsonValue* item = nullptr;
-      if (into != nullptr) item = &into->items.emplace_back();
-      if (!Value(depth, item)) return false;
-      SkipSpace();
-    } while (Take(','));
-    return Take(']') || Fail(JsonFailure::kSyntax);
+    if (!Take(']')) {
+      do {
+        SkipSpace();
+        if (!Value(depth)) return false;
+        SkipSpace();
+      } while (Take(','));
+      if (!Take(']')) return Fail(JsonFailure::kSyntax);
+    }
+    return Told(handler_.Close());
   }
 
-  bool Object(int depth, JsonValue* into) {
+  bool Object(int depth) {
     if (depth > limits_.depth) return Fail(JsonFailure::kTooDeep);
     ++pos_;
+    if (!Told(handler_.Open(true))) return false;
     SkipSpace();
-    if (Take('}')) return true;
-    do {
-      SkipSpace();
-      std::string name;
-      if (pos_ >= text_.size() || text_[pos_] != '"') return Fail(JsonFailure::kSyntax);
-      if (!String(into != nullptr ? &name : nullptr)) return false;
-      SkipSpace();
-      if (!Take(':')) return Fail(JsonFailure::kSyntax);
-      SkipSpace();
-      const bool keep = into != nullptr && (!limits_.keep || limits_.keep(name, depth));
-      JsonValue* member = nullptr;
-      if (keep) {
-        if (!Hold(sizeof(std::string) + name.size())) return false;
-        into->names.push_back(std::move(name));
-        member = &into->items.emplace_back();
-      }
-      if (!Value(depth, member)) return false;
-      SkipSpace();
-    } while (Take(','));
-    return Take('}') || Fail(JsonFailure::kSyntax);
+    if (!Take('}')) {
+      do {
+        SkipSpace();
+        std::string name;
+        if (pos_ >= text_.size() || text_[pos_] != '"') return Fail(JsonFailure::kSyntax);
+        if (!String(name) || !Told(handler_.Name(name))) return false;
+        SkipSpace();
+        if (!Take(':')) return Fail(JsonFailure::kSyntax);
+        SkipSpace();
+        if (!Value(depth)) return false;
+        SkipSpace();
+      } while (Take(','));
+      if (!Take('}')) return Fail(JsonFailure::kSyntax);
+    }
+    return Told(handler_.Close());
   }
 
   static int Hex(char c) { return g_ascii_isxdigit(c) ? g_ascii_xdigit_value(c) : -1; }
@@ -152,7 +135,7 @@ class Reader {
   }
 
   // After "\u": the character, a surrogate pair joined; U+FFFD for half a pair.
-  bool Escaped(std::string* out) {
+  bool Escaped(std::string& out) {
     long code = Unit();
     if (code < 0) return Fail(JsonFailure::kSyntax);
     if (code >= 0xD800 && code <= 0xDBFF && text_.substr(pos_, 2) == "\\u") {
@@ -166,19 +149,19 @@ class Reader {
       }
     }
     if (code >= 0xD800 && code <= 0xDFFF) code = 0xFFFD;
-    if (out != nullptr) {
-      gchar utf8[6];
-      Append(out, std::string_view(utf8, g_unichar_to_utf8(static_cast<gunichar>(code), utf8)));
-    }
+    gchar utf8[6];
+    Append(out, std::string_view(utf8, g_unichar_to_utf8(static_cast<gunichar>(code), utf8)));
     return true;
   }
 
-  void Append(std::string* out, std::string_view more) {
-    if (out == nullptr || out->size() >= limits_.string_bytes) return;
-    out->append(more.substr(0, limits_.string_bytes - out->size()));
+  // Appends what fits of `more` below the limit; the last character is
+  // made whole or dropped at the end.
+  void Append(std::string& out, std::string_view more) {
+    if (out.size() >= limits_.string_bytes + 4) return;
+    out.append(more.substr(0, limits_.string_bytes + 4 - out.size()));
   }
 
-  bool String(std::string* out) {
+  bool String(std::string& out) {
     ++pos_;  // the opening quote
     for (;;) {
       std::size_t run = pos_;
@@ -202,10 +185,7 @@ class Reader {
         return Fail(JsonFailure::kSyntax);
       }
     }
-    if (out != nullptr) {
-      *out = std::string(CutText(*out, limits_.string_bytes));
-      return Hold(out->size());
-    }
+    out.resize(CutText(out, limits_.string_bytes).size());
     return true;
   }
 
@@ -215,8 +195,7 @@ class Reader {
     return pos_ > start || Fail(JsonFailure::kSyntax);
   }
 
-  bool Number(std::string* out) {
-    const std::size_t start = pos_;
+  bool Number() {
     Take('-');
     if (!Take('0') && !Digits()) return false;
     if (Take('.') && !Digits()) return false;
@@ -224,37 +203,19 @@ class Reader {
       if (!Take('+')) Take('-');
       if (!Digits()) return false;
     }
-    if (out != nullptr) {
-      Append(out, text_.substr(start, pos_ - start));
-      return Hold(out->size());
-    }
     return true;
   }
 
   std::string_view text_;
+  JsonHandler& handler_;
   const JsonLimits& limits_;
   std::size_t pos_ = 0;
   std::size_t next_check_ = 0;
-  std::size_t held_ = 0;
   JsonFailure failure_ = JsonFailure::kNone;
 };
 
 }  // namespace
 
-const JsonValue* JsonValue::Member(std::string_view name) const {
-  if (kind != Kind::kObject) return nullptr;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (names[i] == name) return &items[i];
-  }
-  return nullptr;
-}
-
-std::string_view JsonValue::StringMember(std::string_view name) const {
-  const JsonValue* member = Member(name);
-  return member != nullptr && member->kind == Kind::kString ? std::string_view(member->text)
-                                                            : std::string_view();
-}
-
-JsonRead ReadJson(std::string_view text, const JsonLimits& limits) {
-  return Reader(text, limits).Run();
+JsonRead ReadJson(std::string_view text, JsonHandler& handler, const JsonLimits& limits) {
+  return Reader(text, handler, limits).Run();
 }

@@ -373,6 +373,53 @@ INSTANTIATE_TEST_SUITE_P(
                  "HREF=\"http://sjis.example/\">\x93\xFA\x96\x7B</A></DL></DL>",
                  {"http://sjis.example/ 日本"}}));
 
+struct ChromiumCase {
+  const char* json;
+  Names read;         // each link's address and title
+  const char* error;  // the start of the error, when the file is refused
+};
+
+class ChromiumReadTest : public BookmarkImportTest,
+                         public ::testing::WithParamInterface<ChromiumCase> {};
+
+// A folder's name comes after what it holds; a node that is no folder holds
+// no bookmarks; escapes are decoded; nothing but strict JSON is read.
+TEST_P(ChromiumReadTest, LinksAndFoldersAsChromiumWritesThem) {
+  const std::string path = root_ + "/Bookmarks";
+  testsupport::WriteFile(path, GetParam().json);
+  const ForeignBookmarks read = ReadChromiumBookmarks(path);
+  EXPECT_EQ(read.error.substr(0, std::string(GetParam().error).size()), GetParam().error);
+  Names links;
+  for (const ForeignBookmark& mark : read.marks) links.push_back(mark.url + " " + mark.title);
+  EXPECT_EQ(links, GetParam().read);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ChromiumReadTest,
+    ::testing::Values(
+        ChromiumCase{R"({"checksum": "x", "roots": {"bookmark_bar": {"children": [
+            {"children": [{"meta_info": {"name": "not this"}, "name": "\u3042\ud83c\udf75\ud800",
+              "type": "url", "url": "http://a.example/"}], "name": "店 \"1\"", "type": "folder"},
+            {"type": "url", "name": "x", "url": "http://b.example/", "children": [
+              {"type": "url", "name": "in a link", "url": "http://c.example/"}]},
+            {"type": "other", "children": [{"type": "url", "name": "odd", "url": "http://d.example/"}]}
+          ], "name": "Bookmarks bar", "type": "folder"},
+          "other": {"children": [{"date_added": "13300000000000000", "type": "url", "name": "o",
+            "url": "http://o.example/"}], "type": "folder"}}, "version": 1})",
+                     {"http://a.example/ 店 \"1\" / あ🍵\uFFFD", "http://b.example/ x",
+                      "http://o.example/ o"},
+                     ""},
+        ChromiumCase{R"({"roots": {"other": {"children": [], "type": "folder"},}})",
+                     {},
+                     "Chromium 系ブラウザーのブックマークのファイルではありません。 (55 バイト目"},
+        ChromiumCase{R"({"roots": {}} // a comment)", {}, "Chromium 系"},
+        ChromiumCase{R"([{"roots": {}}])", {}, "Chromium 系"},
+        ChromiumCase{
+            R"({"roots": {"other": {"children": [{"type": "url", "url": "http://e.example/",
+            "name": "e"}], "type": "folder"}}, "extra": [1, -2.5e+3, true, false, null, "s"]})",
+            {"http://e.example/ e"},
+            ""}));
+
 struct AddressCase {
   const char* given;
   AddressVerdict verdict;
