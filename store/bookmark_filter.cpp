@@ -34,6 +34,8 @@ std::string_view Authority(std::string_view url) {
 
 AddressVerdict CheckAddress(std::string_view url, std::string& kept) {
   if (url.size() > kMaxAddressBytes) return AddressVerdict::kTooLong;
+  // A NUL would cut the address short wherever it is copied as text.
+  if (url.find('\0') != std::string_view::npos) return AddressVerdict::kUnreadable;
   gchar* stripped = g_strstrip(g_strndup(url.data(), url.size()));
   std::string text = stripped;
   g_free(stripped);

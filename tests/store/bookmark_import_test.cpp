@@ -23,6 +23,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_view_literals;
 using Names = std::vector<std::string>;
 
 struct Link {
@@ -421,7 +422,7 @@ INSTANTIATE_TEST_SUITE_P(
             ""}));
 
 struct AddressCase {
-  const char* given;
+  std::string_view given;
   AddressVerdict verdict;
   const char* kept;
 };
@@ -460,7 +461,9 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{"https://日本.example/お茶", AddressVerdict::kTaken,
                     "https://日本.example/お茶"},
         AddressCase{"http://shop\u202E.example/", AddressVerdict::kUnreadable, ""},
-        AddressCase{"http://shop\u200B.example/", AddressVerdict::kUnreadable, ""}));
+        AddressCase{"http://shop\u200B.example/", AddressVerdict::kUnreadable, ""},
+        AddressCase{"http://shop.example/\0http://evil.example/"sv, AddressVerdict::kUnreadable,
+                    ""}));
 
 TEST(BookmarkTitleTest, CleanedOfHidingCharactersAndCut) {
   EXPECT_EQ(CleanTitle("\xE2\x80\xAE"
