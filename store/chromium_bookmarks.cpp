@@ -85,6 +85,7 @@ class Collector : public JsonHandler {
   }
 
   bool Scalar(JsonKind kind, std::string_view text) override {
+    if (frames_.empty()) return true;  // a file of one string or number
     Frame& frame = frames_.back();
     if (!frame.node || kind != JsonKind::kString) return true;
     if (frame.member == "type") frame.type = text.substr(0, kShortText);

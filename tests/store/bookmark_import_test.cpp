@@ -415,6 +415,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "Chromium 系ブラウザーのブックマークのファイルではありません。 (55 バイト目"},
         ChromiumCase{R"({"roots": {}} // a comment)", {}, "Chromium 系"},
         ChromiumCase{R"([{"roots": {}}])", {}, "Chromium 系"},
+        ChromiumCase{R"("roots")", {}, "Chromium 系"},
+        ChromiumCase{"-12.5e3", {}, "Chromium 系"},
+        ChromiumCase{"", {}, "Chromium 系"},
         ChromiumCase{
             R"({"roots": {"other": {"children": [{"type": "url", "url": "http://e.example/",
             "name": "e"}], "type": "folder"}}, "extra": [1, -2.5e+3, true, false, null, "s"]})",
