@@ -267,6 +267,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{BookmarkFormat::kChromium, "{\"roots\": {\"x\": \"/* [[[ */\"}} // tail",
                 "インポートできませんでした: Chromium 系ブラウザーのブックマークのファイルでは"
                 "ありません。 (30 バイト目"},
+        // Bytes that are not UTF-8 are never copied, let alone tripled.
+        BadFile{BookmarkFormat::kHtml, kTop + std::string(30 << 20, '\xFF'),
+                "インポートできませんでした: ファイルが途中で切れているか"},
         // An 8 MB folder name is cut once, not copied for each of its links.
         BadFile{BookmarkFormat::kHtml, testsupport::LongFolderHtml(),
                 "2000 件のブックマークを追加しました。"},
@@ -415,8 +418,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "Chromium 系ブラウザーのブックマークのファイルではありません。 (55 バイト目"},
         ChromiumCase{R"({"roots": {}} // a comment)", {}, "Chromium 系"},
         ChromiumCase{R"([{"roots": {}}])", {}, "Chromium 系"},
-        ChromiumCase{R"("roots")", {}, "Chromium 系"},
-        ChromiumCase{"-12.5e3", {}, "Chromium 系"},
+        ChromiumCase{R"("roots")", {}, "Chromium 系"}, ChromiumCase{"-12.5e3", {}, "Chromium 系"},
         ChromiumCase{"", {}, "Chromium 系"},
         ChromiumCase{
             R"({"roots": {"other": {"children": [{"type": "url", "url": "http://e.example/",
