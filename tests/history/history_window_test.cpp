@@ -329,9 +329,10 @@ TEST_P(HostileImportTest, NeitherCrashesNorExhaustsNorKeepsACoreBusy) {
   if (file.then != Then::kCloseBrowserWindow) {
     EXPECT_FALSE(dialog.Running());
   }
-  const double used = testsupport::ProcessorSeconds();
+  // The window may still be drawing the bookmarks added; no other thread works.
+  const double used = testsupport::OtherThreadsSeconds();
   RunFor(1000);
-  EXPECT_LT(testsupport::ProcessorSeconds() - used, 0.3);
+  EXPECT_LT(testsupport::OtherThreadsSeconds() - used, 0.05);
   EXPECT_LT(testsupport::PeakMemoryMb() - peak_before, 200);
   EXPECT_EQ(testsupport::ScratchFolders(), scratch_before);
   if (file.then != Then::kAwaitOutcome) {
