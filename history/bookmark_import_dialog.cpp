@@ -60,11 +60,19 @@ TBookmarkImportDialog::TBookmarkImportDialog(Gtk::Window& parent, BookmarkStore&
       hide();
     }
   });
+  // A dialog over a window closed makes no sense; nor does its import.
+  parent_hidden_ = parent.signal_hide().connect([this] {
+    Stop();
+    hide();
+  });
   ChoiceChanged();
   column_.show_all();
 }
 
-TBookmarkImportDialog::~TBookmarkImportDialog() { Stop(); }
+TBookmarkImportDialog::~TBookmarkImportDialog() {
+  parent_hidden_.disconnect();
+  Stop();
+}
 
 void TBookmarkImportDialog::ChoiceChanged() {
   const bool html = source_.get_active_id() == kHtmlId;

@@ -1,6 +1,7 @@
 // ブックマークのインポート: the other browsers' profiles found under the home
 // folder, offered by name, or a bookmarks HTML file; a progress bar while the
 // import runs on its own thread, then what was added and skipped and why.
+// キャンセル, closing it or closing the window under it gives the import up.
 #pragma once
 
 #include <gtkmm/box.h>
@@ -45,6 +46,7 @@ class TBookmarkImportDialog : public Gtk::Dialog {
   std::vector<BookmarkSource> found_;
   std::unique_ptr<BookmarkImport> running_;
   sigc::connection poll_;
+  sigc::connection parent_hidden_;
   Gtk::Box column_{Gtk::ORIENTATION_VERTICAL, 8};
   Gtk::Label source_label_{"インポート元(_S):", true};
   Gtk::ComboBoxText source_;

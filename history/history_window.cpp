@@ -11,6 +11,7 @@
 #include "logins/saved_logins_window.h"
 #include "store/bookmark_store.h"
 #include "store/history_store.h"
+#include "store/shown_address.h"
 
 namespace {
 
@@ -240,8 +241,10 @@ void THistoryWindow::FillPages() {
     for (const HistoryEntry& entry : day.entries) {
       Gtk::TreeRow row = *page_rows_->append(heading.children());
       row[page_columns_.time] = Formatted(entry.last_visit, "%H:%M");
-      row[page_columns_.title] = entry.title.empty() ? entry.url : entry.title;
-      row[page_columns_.url] = entry.url;
+      // Shown and opened escaped: the page it leads to is the same.
+      const std::string url = EscapedAddress(entry.url);
+      row[page_columns_.title] = entry.title.empty() ? url : entry.title;
+      row[page_columns_.url] = url;
       row[page_columns_.id] = entry.id;
     }
   }
@@ -265,7 +268,7 @@ bool THistoryWindow::AppendMarks() {
     if (g_get_monotonic_time() > until) return true;
     Gtk::TreeRow row = *mark_rows_->append();
     row[mark_columns_.name] = all[i].name;
-    row[mark_columns_.url] = all[i].url;
+    row[mark_columns_.url] = EscapedAddress(all[i].url);
     row[mark_columns_.id] = all[i].id;
   }
   return false;

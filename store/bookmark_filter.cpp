@@ -4,7 +4,12 @@
 
 #include <cstring>
 
+#include "store/foreign_bookmarks.h"
+#include "store/shown_address.h"
 #include "store/title_text.h"
+
+// The readers cut an address one byte past the longest taken.
+static_assert(kMaxHeldAddressBytes == kMaxAddressBytes + 1);
 
 namespace {
 
@@ -17,10 +22,20 @@ bool IsTakenScheme(const char* scheme) {
   return false;
 }
 
+// The part of `url` between "//" and the path: user, host and port.
+std::string_view Authority(std::string_view url) {
+  const std::size_t start = url.find("//");
+  if (start == std::string_view::npos) return {};
+  const std::size_t end = url.find_first_of("/?#", start + 2);
+  return url.substr(start + 2, end == std::string_view::npos ? end : end - start - 2);
+}
+
 }  // namespace
 
 AddressVerdict CheckAddress(std::string_view url, std::string& kept) {
   if (url.size() > kMaxAddressBytes) return AddressVerdict::kTooLong;
+  // A NUL would cut the address short wherever it is copied as text.
+  if (url.find('\0') != std::string_view::npos) return AddressVerdict::kUnreadable;
   gchar* stripped = g_strstrip(g_strndup(url.data(), url.size()));
   std::string text = stripped;
   g_free(stripped);
@@ -28,6 +43,12 @@ AddressVerdict CheckAddress(std::string_view url, std::string& kept) {
   for (const char c : text) {
     if (g_ascii_iscntrl(c)) return AddressVerdict::kUnreadable;
   }
+  // Kept escaped: an address that reads otherwise than it leads. In the
+  // host, such a character is no part of any name: refused.
+  const std::string escaped = EscapedAddress(text);
+  if (Authority(escaped) != Authority(text)) return AddressVerdict::kUnreadable;
+  text = escaped;
+  if (text.size() > kMaxAddressBytes) return AddressVerdict::kTooLong;
   gchar* scheme = g_uri_parse_scheme(text.c_str());
   if (scheme == nullptr) return AddressVerdict::kUnreadable;
   const bool taken = IsTakenScheme(scheme);

@@ -13,7 +13,9 @@ enum class AddressVerdict { kTaken, kOtherScheme, kUnreadable, kTooLong };
 inline constexpr std::size_t kMaxAddressBytes = 64 * 1024;
 
 // Whether `url` is taken; when it is, `kept` is the address as kept: the
-// scheme in lower case and "/" for an empty path on the web.
+// scheme in lower case, "/" for an empty path on the web, and characters
+// that hide or reorder escaped (store/shown_address.h); a host with one is
+// refused.
 AddressVerdict CheckAddress(std::string_view url, std::string& kept);
 // `title` as valid UTF-8 with no control, bidirectional-override or
 // zero-width-no-break characters, runs of white space made one space, trimmed and cut

@@ -10,6 +10,9 @@ namespace {
 constexpr std::size_t kLongestReference = 12;
 constexpr std::string_view kDoctype = "<!DOCTYPE NETSCAPE-Bookmark-file-1>";
 constexpr char kNotBookmarks[] = "ブックマークの HTML ファイルではありません。";
+constexpr char kStopped[] = "取り消しました。";
+constexpr char kTooLargeToConvert[] = "UTF-8 でないファイルが大きすぎるため読みませんでした。";
+constexpr std::size_t kLargestConverted = 32 * 1024 * 1024;
 constexpr char kBrokenOff[] = "ファイルが途中で切れているか、壊れています。";
 constexpr char kHeader[] =
     "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
@@ -37,7 +40,12 @@ bool StartsWithNoCase(std::string_view text, std::string_view start) {
 
 // Finds `what` in `text` from `from`, ignoring case; npos when absent.
 std::size_t FindNoCase(std::string_view text, std::string_view what, std::size_t from) {
+  // Candidates by their first character, in either case, found by the
+  // library's search rather than one comparison per byte.
+  const char first[] = {g_ascii_tolower(what.front()), g_ascii_toupper(what.front())};
+  const std::string_view firsts(first, first[0] == first[1] ? 1 : 2);
   for (std::size_t at = from; at + what.size() <= text.size(); ++at) {
+    if ((at = text.find_first_of(firsts, at)) == std::string_view::npos) break;
     if (StartsWithNoCase(text.substr(at), what)) return at;
   }
   return std::string_view::npos;
@@ -50,7 +58,10 @@ void AppendCodePoint(std::string& out, unsigned long code) {
 }
 
 // `text` with character references decoded; unknown ones stay as written.
-std::string Decoded(std::string_view text) {
+// Only the first `most` bytes of it are of use: each comes from at most
+// kLongestReference bytes of `text`, so the rest is never decoded.
+std::string Decoded(std::string_view text, std::size_t most) {
+  text = text.substr(0, (most + 1) * kLongestReference);
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     // Only a short reference: a long run of "&" must not be searched again and again.
@@ -94,7 +105,8 @@ struct Tag {
 };
 
 // The value of attribute `name` in a tag's text, decoded; nullopt when absent.
-std::optional<std::string> Attribute(std::string_view inside, std::string_view name) {
+std::optional<std::string> Attribute(std::string_view inside, std::string_view name,
+                                     std::size_t most = kMaxHeldAddressBytes) {
   std::size_t at = 0;
   while ((at = FindNoCase(inside, name, at)) != std::string_view::npos) {
     const bool starts = at > 0 && g_ascii_isspace(inside[at - 1]);
@@ -113,35 +125,42 @@ std::optional<std::string> Attribute(std::string_view inside, std::string_view n
            (quote ? inside[end] != quote : !g_ascii_isspace(inside[end]) && inside[end] != '>')) {
       ++end;
     }
-    return Decoded(inside.substr(begin, end - begin));
+    return Decoded(inside.substr(begin, end - begin), most);
   }
   return std::nullopt;
 }
 
 class HtmlReader {
  public:
-  explicit HtmlReader(std::string_view text) : text_(text) {}
+  HtmlReader(std::string_view text, const StopFlag& stop) : text_(text), stop_(stop) {}
 
   ForeignBookmarks Read() {
     ForeignBookmarks read;
     bool opened = false;
-    while (pos_ < text_.size()) {
+    for (std::size_t tags = 0; pos_ < text_.size(); ++tags) {
+      if (tags % kTagsBetweenChecks == 0 && stop_.load(std::memory_order_relaxed)) {
+        return ReadFailure(kStopped);
+      }
       const std::optional<Tag> tag = NextTag();
       if (!tag) return ReadFailure(kBrokenOff);
       if (tag->name == "A") {
         std::optional<std::string> words = TextUntil("</A");
         if (!words) return ReadFailure(kBrokenOff);
-        read.marks.push_back(
-            {Attribute(tag->inside, "HREF").value_or(""), prefix_ + *words, AddDate(tag->inside)});
+        if (!read.Add(Attribute(tag->inside, "HREF").value_or(""), prefix_, *words,
+                      AddDate(tag->inside))) {
+          return ReadFailure(read.error);
+        }
       } else if (tag->name == "H3") {
         std::optional<std::string> name = TextUntil("</H3");
         if (!name) return ReadFailure(kBrokenOff);
-        folder_ = IsRootFolder(tag->inside) ? "" : *name;
+        folder_ = IsRootFolder(tag->inside) ? "" : CutText(*name, kMaxTitleBytes);
       } else if (tag->name == "DL") {
         opened = true;
         depths_.push_back(prefix_.size());
-        if (!folder_.empty() && prefix_.size() < kLongestPrefix) {
-          prefix_ += folder_ + kFolderSeparator;
+        // Cut, so that a long folder name is never copied for each link.
+        if (!folder_.empty() && prefix_.size() < kMaxTitleBytes) {
+          prefix_ += CutText(folder_, kMaxTitleBytes - prefix_.size());
+          prefix_ += kFolderSeparator;
         }
         folder_.clear();
       } else if (tag->name == "/DL") {
@@ -155,18 +174,18 @@ class HtmlReader {
   }
 
  private:
-  // A folder path longer than any title kept adds nothing.
-  static constexpr std::size_t kLongestPrefix = 4096;
+  // Often enough to stop within a fraction of a second when told.
+  static constexpr std::size_t kTagsBetweenChecks = 4096;
 
   static bool IsRootFolder(std::string_view inside) {
     for (const char* mark : kRootFolderMarks) {
-      if (Attribute(inside, mark)) return true;
+      if (Attribute(inside, mark, 0)) return true;
     }
     return false;
   }
 
   static std::int64_t AddDate(std::string_view inside) {
-    const std::string seconds = Attribute(inside, "ADD_DATE").value_or("");
+    const std::string seconds = Attribute(inside, "ADD_DATE", 32).value_or("");
     const gint64 value = g_ascii_strtoll(seconds.c_str(), nullptr, 10);
     // Beyond the year 9999 is not a date.
     return value > 0 && value < 253402300800 ? value * G_USEC_PER_SEC : 0;
@@ -186,14 +205,14 @@ class HtmlReader {
         pos_ = close + 3;
         continue;
       }
+      // The end of the tag: a ">" outside quotes.
       std::size_t close = open + 1;
-      char quote = 0;
-      for (; close < text_.size() && (quote || text_[close] != '>'); ++close) {
-        if (text_[close] == '"' || text_[close] == '\'') {
-          quote = quote == text_[close] ? 0 : quote ? quote : text_[close];
-        }
+      while ((close = text_.find_first_of(">\"'", close)) != std::string_view::npos &&
+             text_[close] != '>') {
+        close = text_.find(text_[close], close + 1);
+        if (close != std::string_view::npos) ++close;
       }
-      if (close >= text_.size()) return std::nullopt;
+      if (close == std::string_view::npos) return std::nullopt;
       pos_ = close + 1;
       const std::string_view inside = text_.substr(open + 1, close - open - 1);
       std::size_t name_end = 0;
@@ -211,12 +230,13 @@ class HtmlReader {
     if (end == std::string_view::npos) return std::nullopt;
     const std::size_t after = text_.find('>', end);
     if (after == std::string_view::npos) return std::nullopt;
-    std::string text = Decoded(text_.substr(pos_, end - pos_));
+    std::string text = Decoded(text_.substr(pos_, end - pos_), kMaxTitleBytes);
     pos_ = after + 1;
     return text;
   }
 
   std::string_view text_;
+  const StopFlag& stop_;
   std::size_t pos_ = 0;
   std::string prefix_;               // the open folders' names, each with a separator
   std::vector<std::size_t> depths_;  // prefix_'s length before each open folder
@@ -245,27 +265,27 @@ std::string Escaped(const std::string& text) {
 
 }  // namespace
 
-ForeignBookmarks ReadBookmarksHtml(std::string_view bytes) {
+ForeignBookmarks ReadBookmarksHtml(std::string_view bytes, const StopFlag& stop) {
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
   while (!bytes.empty() && g_ascii_isspace(bytes.front())) bytes.remove_prefix(1);
   if (!StartsWithNoCase(bytes, kDoctype)) return ReadFailure(kNotBookmarks);
   const std::string charset = DeclaredCharset(bytes);
-  std::string utf8;
   if (g_ascii_strcasecmp(charset.c_str(), "UTF-8") == 0 || charset.empty()) {
-    gchar* valid = g_utf8_make_valid(bytes.data(), static_cast<gssize>(bytes.size()));
-    utf8 = valid;
-    g_free(valid);
-  } else {
-    gsize length = 0;
-    gchar* converted = g_convert(bytes.data(), static_cast<gssize>(bytes.size()), "UTF-8",
-                                 charset.c_str(), nullptr, &length, nullptr);
-    if (converted == nullptr) {
-      return ReadFailure("文字コード " + charset + " のファイルを読めません。");
-    }
-    utf8.assign(converted, length);
-    g_free(converted);
+    // Read as it is, never copied: what is kept of it is made valid later
+    // (titles) or has its stray bytes escaped (addresses).
+    return HtmlReader(bytes, stop).Read();
   }
-  return HtmlReader(utf8).Read();
+  // Converted, a file can grow threefold: only a small one.
+  if (bytes.size() > kLargestConverted) return ReadFailure(kTooLargeToConvert);
+  gsize length = 0;
+  gchar* converted = g_convert(bytes.data(), static_cast<gssize>(bytes.size()), "UTF-8",
+                               charset.c_str(), nullptr, &length, nullptr);
+  if (converted == nullptr) {
+    return ReadFailure("文字コード " + charset + " のファイルを読めません。");
+  }
+  ForeignBookmarks read = HtmlReader(std::string_view(converted, length), stop).Read();
+  g_free(converted);
+  return read;
 }
 
 std::string WriteBookmarksHtml(const std::vector<Bookmark>& marks) {

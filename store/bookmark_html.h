@@ -11,8 +11,8 @@
 
 // The links of such a file, folders flattened into the titles. A file of
 // another kind, in an encoding GLib cannot convert, or broken off gives an
-// error.
-ForeignBookmarks ReadBookmarksHtml(std::string_view bytes);
+// error. Reading gives up when `stop` is set.
+ForeignBookmarks ReadBookmarksHtml(std::string_view bytes, const StopFlag& stop = kNeverStop);
 // The file for `marks`, UTF-8, with titles and addresses escaped.
 std::string WriteBookmarksHtml(const std::vector<Bookmark>& marks);
 // Writes that file at `path`, whole or not at all, readable by its owner

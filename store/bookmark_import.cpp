@@ -1,6 +1,7 @@
 #include "store/bookmark_import.h"
 
-#include <glib/gstdio.h>
+#include <glib.h>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -13,6 +14,9 @@ namespace {
 
 constexpr std::size_t kCheckEvery = 512;
 constexpr int kWorkerNice = 10;
+constexpr char kThreadName[] = "tavorin-import";
+// How long closing waits for the thread to end.
+constexpr gint64 kJoinWait = G_USEC_PER_SEC;
 constexpr char kCancelled[] = "取り消しました。";
 constexpr char kWriteFailed[] = "ブックマークを保存できませんでした: ";
 
@@ -25,21 +29,6 @@ constexpr Reason kReasons[] = {
     {&ImportSummary::other_scheme, "http・https・file 以外のアドレス"},
     {&ImportSummary::unreadable, "読めないアドレス"},
     {&ImportSummary::too_long, "長すぎるアドレス"},
-};
-
-// A private folder for a copy of the file, removed with what is in it.
-class Scratch {
- public:
-  Scratch() {
-    gchar* made = g_dir_make_tmp("tavorin-import-XXXXXX", nullptr);
-    path_ = made != nullptr ? made : g_get_tmp_dir();
-    g_free(made);
-  }
-  ~Scratch() { g_rmdir(path_.c_str()); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
 };
 
 }  // namespace
@@ -127,12 +116,8 @@ void Write(BookmarkImport::Work& work, const ForeignBookmarks& read) {
 }
 
 void Run(BookmarkImport::Work& work, BookmarkFormat format, const std::string& path) {
-  ForeignBookmarks read;
-  {
-    Scratch scratch;
-    read = ReadBookmarkFile(format, path, scratch.path());
-  }
-  if (read.error.empty() && work.cancel) read.error = kCancelled;
+  ForeignBookmarks read = ReadBookmarkFile(format, path, work.cancel);
+  if (work.cancel) read.error = kCancelled;
   if (!read.error.empty()) {
     work.summary.error = read.error;
     return;
@@ -149,6 +134,7 @@ BookmarkImport::BookmarkImport(BookmarkStore& store, BookmarkFormat format, std:
   worker_ = std::thread([work = work_, format, path = std::move(path)] {
     // Behind the window's own thread when the two want the same processor.
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWorkerNice);
+    pthread_setname_np(pthread_self(), kThreadName);
     Run(*work, format, path);
     work->done.store(true, std::memory_order_release);
   });
@@ -156,7 +142,19 @@ BookmarkImport::BookmarkImport(BookmarkStore& store, BookmarkFormat format, std:
 
 BookmarkImport::~BookmarkImport() {
   work_->cancel = true;
-  if (worker_.joinable()) worker_.detach();
+  if (!worker_.joinable()) return;
+  // Every reader stops within a fraction of a second when told; a write
+  // waiting for another program's lock may take longer, and is left to end
+  // on its own, with what it shares kept alive by `work_`.
+  const gint64 until = g_get_monotonic_time() + kJoinWait;
+  while (!work_->done.load(std::memory_order_acquire) && g_get_monotonic_time() < until) {
+    g_usleep(5000);
+  }
+  if (work_->done.load(std::memory_order_acquire)) {
+    worker_.join();
+  } else {
+    worker_.detach();
+  }
 }
 
 double BookmarkImport::Progress() const {

@@ -30,8 +30,9 @@ class BookmarkImport {
  public:
   // Starts reading `path` as `format` into `store`, which must outlive this.
   BookmarkImport(BookmarkStore& store, BookmarkFormat format, std::string path);
-  // Gives up an import still running: its thread adds nothing and ends on
-  // its own, so that closing never waits for a large file to be read.
+  // Gives up an import still running: its thread adds nothing, stops
+  // reading at once and is waited for (a second at most; a write waiting for
+  // another program's lock is left to end on its own).
   ~BookmarkImport();
   BookmarkImport(const BookmarkImport&) = delete;
   BookmarkImport& operator=(const BookmarkImport&) = delete;

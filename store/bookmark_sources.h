@@ -2,6 +2,7 @@
 // profile's places.sqlite and the Bookmarks file of the Chromium family.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,25 @@ struct BookmarkSource {
 // The profiles found under `home`, by browser and then by profile.
 std::vector<BookmarkSource> FindBookmarkSources(const std::string& home);
 
-// Reads a copy of places.sqlite (and its log), as Firefox may be writing it;
-// the copy goes in `scratch`, a private folder, and is removed after.
-ForeignBookmarks ReadFirefoxPlaces(const std::string& path, const std::string& scratch);
-ForeignBookmarks ReadChromiumBookmarks(const std::string& path);
-// Any of the three, by `format`; files larger than kMaxBookmarkFile are refused.
-ForeignBookmarks ReadBookmarkFile(BookmarkFormat format, const std::string& path,
-                                  const std::string& scratch);
+// Longest a places.sqlite is read, in microseconds: a database can be made
+// to work forever.
+inline constexpr long long kPlacesTimeLimit = 10LL * 1000 * 1000;
 
-inline constexpr long long kMaxBookmarkFile = 512LL * 1024 * 1024;
+// Reads a copy of places.sqlite (and its log), as Firefox may be writing it;
+// the copy is made in a private folder and removed after. Reading stops
+// when `stop` is set, and after `time_limit`.
+ForeignBookmarks ReadFirefoxPlaces(const std::string& path, const StopFlag& stop = kNeverStop,
+                                   long long time_limit = kPlacesTimeLimit);
+ForeignBookmarks ReadChromiumBookmarks(const std::string& path, const StopFlag& stop = kNeverStop);
+// Any of the three, by `format`.
+ForeignBookmarks ReadBookmarkFile(BookmarkFormat format, const std::string& path,
+                                  const StopFlag& stop = kNeverStop);
+
+// A Bookmarks or HTML file larger than this is refused before it is read.
+inline constexpr std::size_t kMaxBookmarkFile = 128 * 1024 * 1024;
+// places.sqlite holds the history too, and is copied whole through memory;
+// Firefox itself keeps it far smaller.
+inline constexpr std::size_t kMaxPlacesFile = 256 * 1024 * 1024;
+
+// Why `path` was not read, for the user.
+std::string FileRefused(const std::string& reason, const std::string& path);

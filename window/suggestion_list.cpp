@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "browser/address_gate.h"
+#include "store/shown_address.h"
 
 namespace {
 
@@ -160,9 +161,11 @@ void TSuggestionList::Update() {
       continue;
     }
     const Suggestion& page = offered_[i];
-    row.title.set_text(page.title.empty() ? page.url : page.title);
-    row.url.set_text(page.url);
-    row.row.get_accessible()->set_name(page.title.empty() ? page.url : page.title + " " + page.url);
+    // A kept address may hold characters that hide or reorder: shown escaped.
+    const std::string url = EscapedAddress(page.url);
+    row.title.set_text(page.title.empty() ? url : page.title);
+    row.url.set_text(url);
+    row.row.get_accessible()->set_name(page.title.empty() ? url : page.title + " " + url);
     row.row.show();
   }
   default_ = offered_.front().as_typed ? 0 : -1;
@@ -212,7 +215,7 @@ void TSuggestionList::OpenRow(int row) {
   if (row < 0 || static_cast<std::size_t>(row) >= offered_.size()) return;
   const std::string url = offered_[row].url;
   if (!MayOpen(url)) return;
-  ShowAddress(url);
+  ShowAddress(EscapedAddress(url));
   open_(url);
 }
 

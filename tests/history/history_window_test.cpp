@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "browser/profile.h"
 #include "history/bookmark_export.h"
@@ -22,8 +23,10 @@
 #include "store/bookmark_store.h"
 #include "store/history_store.h"
 #include "tests/support/files.h"
+#include "tests/support/hostile_bookmarks.h"
 #include "tests/support/navigation_support.h"
 #include "tests/support/private_folders.h"
+#include "tests/support/widget_search.h"
 #include "window/kept_data_commands.h"
 #include "window/suggestion_list.h"
 // clang-format off: the X headers define None, Bool and more, so they come last
@@ -264,6 +267,102 @@ TEST_F(HistoryWindowTest, BookmarksComeInFromAProfileByNameAndGoOutAsHtml) {
   EXPECT_EQ(out.marks[0].title + out.marks[1].title, "店 / Betamine");  // newest first
 }
 
+// What the user does once インポート is clicked.
+enum class Then { kAwaitOutcome, kCancel, kCloseBrowserWindow };
+
+struct HostileImport {
+  std::string (*bytes)();
+  const char* where;  // under the home folder
+  bool chosen_file;   // picked as an HTML file, not found as a profile
+  Then then;
+  const char* outcome;  // the start of what the dialog says, when awaited
+};
+
+class HostileImportTest : public HistoryWindowTest,
+                          public ::testing::WithParamInterface<HostileImport> {};
+
+// No file can crash the program, take its memory or keep a core busy: a
+// Bookmarks file nested a million deep behind a comment, an 8 MB folder name
+// over 2000 links, a places.sqlite that would be read forever, given up with
+// キャンセル or by closing the history window. No private copy is left.
+TEST_P(HostileImportTest, NeitherCrashesNorExhaustsNorKeepsACoreBusy) {
+  const HostileImport& file = GetParam();
+  const std::string home = folder_ + "/home";
+  testsupport::WriteFile(home + "/" + file.where, file.bytes());
+  const std::set<std::string> scratch_before = testsupport::ScratchFolders();
+  THistoryWindow& window = Open();
+  window.Tabs().set_current_page(1);
+  auto& dialog = OpenBookmarkImport(window, *bookmarks_, home, [&] { window.Refresh(); });
+  dialog.hide();
+  navtest::ClickWidget(window.ImportMarksButton());
+  ASSERT_TRUE(RunUntil([&] { return dialog.get_mapped(); }));
+  if (file.chosen_file) {
+    dialog.Source().set_active_id("html");
+    dialog.HtmlFile().set_filename(home + "/" + file.where);
+    ASSERT_TRUE(RunUntil([&] { return dialog.ImportButton().get_sensitive(); }));
+  }
+  testsupport::ResetPeakMemory();
+  const long peak_before = testsupport::PeakMemoryMb();
+  navtest::ClickWidget(dialog.ImportButton());
+  switch (file.then) {
+    case Then::kAwaitOutcome:
+      ASSERT_TRUE(RunUntil(
+          [&] { return !dialog.Running() && !dialog.Outcome().get_text().empty(); }, 30000));
+      EXPECT_EQ(dialog.Outcome().get_text().raw().substr(0, std::string(file.outcome).size()),
+                file.outcome);
+      break;
+    case Then::kCancel:
+      RunFor(300);
+      EXPECT_TRUE(dialog.Running());
+      navtest::ClickWidget(*dialog.get_widget_for_response(Gtk::RESPONSE_CLOSE));
+      EXPECT_TRUE(RunUntil([&] { return !dialog.get_visible(); }));
+      break;
+    case Then::kCloseBrowserWindow:
+      // The dialog is modal: its window can go only with the browser window
+      // that owns it, and the dialog with it.
+      RunFor(300);
+      EXPECT_TRUE(dialog.Running());
+      form_->remove_data(Glib::QueryQuark("tavorin-history-window"));
+      window_ = nullptr;
+      break;
+  }
+  if (file.then != Then::kCloseBrowserWindow) {
+    EXPECT_FALSE(dialog.Running());
+  }
+  // The window may still be drawing the bookmarks added; no other thread works.
+  const double used = testsupport::OtherThreadsSeconds();
+  RunFor(1000);
+  EXPECT_LT(testsupport::OtherThreadsSeconds() - used, 0.05);
+  EXPECT_EQ(testsupport::ScratchFolders(), scratch_before);
+  if (file.then == Then::kAwaitOutcome) {
+    // Read to its end, a file takes a few times its size at most. (What a
+    // database given up made and freed meanwhile is no measure: the address
+    // sanitizer keeps freed memory in quarantine.)
+    EXPECT_LT(testsupport::PeakMemoryMb() - peak_before, 200);
+  } else {
+    EXPECT_TRUE(bookmarks_->All().empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HostileImportTest,
+    ::testing::Values(
+        HostileImport{
+            testsupport::DeepChromiumBookmarks, ".config/chromium/Default/Bookmarks", false,
+            Then::kAwaitOutcome,
+            "インポートできませんでした: Chromium 系ブラウザーのブックマークのファイルでは"
+            "ありません。"},
+        HostileImport{testsupport::LongFolderHtml, "long.html", true, Then::kAwaitOutcome,
+                      "2000 件のブックマークを追加しました。"},
+        HostileImport{testsupport::EndlessPlaces, ".mozilla/firefox/ab.default/places.sqlite",
+                      false, Then::kAwaitOutcome,
+                      "インポートできませんでした: Firefox のブックマークのデータベースでは"
+                      "ありません。"},
+        HostileImport{testsupport::SlowPlaces, ".mozilla/firefox/ab.default/places.sqlite", false,
+                      Then::kCancel, ""},
+        HostileImport{testsupport::SlowPlaces, ".mozilla/firefox/ab.default/places.sqlite", false,
+                      Then::kCloseBrowserWindow, ""}));
+
 // The period cleared leaves older pages; all time leaves no page on disk.
 TEST_F(HistoryWindowTest, ClearingAPeriodAndHistoryOfAllTime) {
   ClearChoice choice;
@@ -393,6 +492,32 @@ TEST_F(FormTest, BookmarksAreOfferedFirstAmongTheSuggestions) {
   ASSERT_TRUE(RunUntil([&] { return form_->Suggestions().Offered().size() == 3; }));
   EXPECT_EQ(form_->Suggestions().Offered()[1].url, server_.Url("/kept.html"));
   EXPECT_EQ(form_->Suggestions().Offered()[2].url, server_.Url("/often.html"));
+  Press(XK_Escape);
+}
+
+// An address kept with a character that reverses what follows (as an
+// earlier import kept them) is offered escaped, never drawn raw.
+TEST_F(FormTest, AnAddressThatHidesOrReordersIsOfferedEscaped) {
+  ASSERT_NE(Bookmarks(), nullptr);
+  Bookmarks()->Put(server_.Url("/zqv\u202Egnp.exe"), "");
+  ASSERT_TRUE(FocusWindow(form_->gobj()));
+  form_->EditURL->grab_focus();
+  form_->EditURL->set_text("");
+  testsupport::TypeText("zqv");
+  ASSERT_TRUE(RunUntil([&] {
+    for (const Suggestion& offered : form_->Suggestions().Offered()) {
+      if (offered.url == server_.Url("/zqv\u202Egnp.exe")) return true;
+    }
+    return false;
+  }));
+  int shown = 0;
+  testsupport::FindWidget<Gtk::Label>(form_->Suggestions().List(), [&](Gtk::Label& label) {
+    const std::string text = label.get_text();
+    EXPECT_EQ(text.find("\u202E"), std::string::npos) << text;
+    if (label.get_visible() && text.find("/zqv%E2%80%AEgnp.exe") != std::string::npos) ++shown;
+    return false;
+  });
+  EXPECT_EQ(shown, 1);
   Press(XK_Escape);
 }
 

@@ -5,20 +5,25 @@
 #include <gtest/gtest.h>
 #include <json-glib/json-glib.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "store/bookmark_filter.h"
 #include "store/bookmark_html.h"
 #include "tests/support/files.h"
+#include "tests/support/hostile_bookmarks.h"
 #include "tests/support/store_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_view_literals;
 using Names = std::vector<std::string>;
 
 struct Link {
@@ -134,7 +139,9 @@ class BookmarkImportTest : public testsupport::StoreTest<BookmarkStore> {
  protected:
   ImportSummary Import(BookmarkFormat format, const std::string& path) {
     BookmarkImport import(*store_, format, path);
-    while (!import.Finish()) g_usleep(1000);
+    // Ends by itself, whatever the file does to the reader.
+    for (int waited = 0; waited < 60000 && !import.Finish(); ++waited) g_usleep(1000);
+    EXPECT_TRUE(import.Finish()) << "still reading " << path << " after a minute";
     EXPECT_EQ(import.Progress(), 1.0);
     return import.Summary();
   }
@@ -194,12 +201,16 @@ struct BadFile {
 
 class BadFileTest : public BookmarkImportTest, public ::testing::WithParamInterface<BadFile> {};
 
-// Whatever the file, what was kept stays; a cut-off file adds nothing.
+// Whatever the file, what was kept stays; a cut-off file adds nothing; no
+// file takes more than a few times its size in memory.
 TEST_P(BadFileTest, ToldClearlyAndNothingKeptIsLost) {
   store_->Put("https://old.example/", "old");
   const std::string path = root_ + "/file";
   testsupport::WriteFile(path, GetParam().bytes);
+  testsupport::ResetPeakMemory();
+  const long before = testsupport::PeakMemoryMb();
   const ImportSummary summary = Import(GetParam().format, path);
+  EXPECT_LT(testsupport::PeakMemoryMb() - before, 150);
   EXPECT_EQ(DescribeImport(summary).substr(0, std::string(GetParam().told).size()),
             GetParam().told);
   Reopen();
@@ -247,9 +258,90 @@ INSTANTIATE_TEST_SUITE_P(
                 "インポートできませんでした: Chromium 系"},
         BadFile{BookmarkFormat::kChromium, std::string(100000, '['),
                 "インポートできませんでした: フォルダーの入れ子が深すぎます。"},
+        // A comment hides a quote from a count that knows none: the file is no JSON.
+        BadFile{BookmarkFormat::kChromium, testsupport::DeepChromiumBookmarks(),
+                "インポートできませんでした: Chromium 系ブラウザーのブックマークのファイルでは"
+                "ありません。 (0 バイト目"},
+        BadFile{BookmarkFormat::kChromium, testsupport::DeepChromiumBookmarks().substr(8),
+                "インポートできませんでした: フォルダーの入れ子が深すぎます。"},
+        BadFile{BookmarkFormat::kChromium, "{\"roots\": {\"x\": \"/* [[[ */\"}} // tail",
+                "インポートできませんでした: Chromium 系ブラウザーのブックマークのファイルでは"
+                "ありません。 (30 バイト目"},
+        // Bytes that are not UTF-8 are never copied, let alone tripled.
+        BadFile{BookmarkFormat::kHtml, kTop + std::string(30 << 20, '\xFF'),
+                "インポートできませんでした: ファイルが途中で切れているか"},
+        // An 8 MB folder name is cut once, not copied for each of its links.
+        BadFile{BookmarkFormat::kHtml, testsupport::LongFolderHtml(),
+                "2000 件のブックマークを追加しました。"},
+        BadFile{BookmarkFormat::kFirefox, testsupport::EndlessPlaces(),
+                "インポートできませんでした: Firefox のブックマークのデータベースではありません。"},
+
         BadFile{
             BookmarkFormat::kFirefox, "SQLite format 3 but no more",
             "インポートできませんでした: Firefox のブックマークのデータベースではありません。"}));
+
+// キャンセル, or the dialog closed, while a slow database is read: the
+// import ends within a second, its processor use with it, and its private
+// copy (0700 folder, 0600 file while it lasts) is gone.
+TEST_F(BookmarkImportTest, GivingUpASlowDatabaseStopsItAtOnceAndRemovesItsCopy) {
+  const std::string path = root_ + "/places.sqlite";
+  testsupport::WriteFile(path, testsupport::SlowPlaces());
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                            fs::perms::others_read);
+  const std::set<std::string> before = testsupport::ScratchFolders();
+  auto import = std::make_unique<BookmarkImport>(*store_, BookmarkFormat::kFirefox, path);
+  std::string scratch;
+  for (int i = 0; i < 2000 && scratch.empty(); ++i) {
+    for (const std::string& folder : testsupport::ScratchFolders()) {
+      if (!before.count(folder) && fs::exists(folder + "/places.sqlite")) scratch = folder;
+    }
+    g_usleep(1000);
+  }
+  ASSERT_FALSE(scratch.empty());
+  EXPECT_EQ(fs::status(scratch).permissions() & fs::perms::all, fs::perms::owner_all);
+  EXPECT_EQ(fs::status(scratch + "/places.sqlite").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  g_usleep(300000);
+  EXPECT_FALSE(import->Finish());
+  const gint64 asked = g_get_monotonic_time();
+  import.reset();  // as キャンセル and closing the dialog do
+  EXPECT_LT(g_get_monotonic_time() - asked, G_USEC_PER_SEC);
+  const double used = testsupport::OtherThreadsSeconds();
+  g_usleep(500000);
+  EXPECT_LT(testsupport::OtherThreadsSeconds() - used, 0.05);
+  EXPECT_FALSE(fs::exists(scratch));
+  EXPECT_EQ(testsupport::ScratchFolders(), before);
+  EXPECT_TRUE(store_->All().empty());
+}
+
+// A database that would keep a core busy for long is given up after its
+// time limit, with a reason.
+TEST_F(BookmarkImportTest, ASlowDatabaseIsGivenUpAfterItsTimeLimit) {
+  const std::string path = root_ + "/places.sqlite";
+  testsupport::WriteFile(path, testsupport::SlowPlaces());
+  const gint64 start = g_get_monotonic_time();
+  const ForeignBookmarks read = ReadFirefoxPlaces(path, kNeverStop, G_USEC_PER_SEC / 2);
+  EXPECT_LT(g_get_monotonic_time() - start, G_USEC_PER_SEC);
+  EXPECT_EQ(read.error, "読むのに時間がかかりすぎるため、やめました。");
+  EXPECT_TRUE(read.marks.empty());
+}
+
+// Only a regular file is read: a FIFO is never waited on, a device never
+// read whole, whatever the format.
+TEST_F(BookmarkImportTest, OnlyARegularFileIsRead) {
+  const std::string fifo = root_ + "/fifo", zero = root_ + "/zero", folder = root_ + "/folder";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", zero);
+  fs::create_directories(folder);
+  for (const BookmarkFormat format :
+       {BookmarkFormat::kHtml, BookmarkFormat::kChromium, BookmarkFormat::kFirefox}) {
+    for (const std::string& path : {fifo, zero, folder}) {
+      EXPECT_EQ(DescribeImport(Import(format, path)),
+                "インポートできませんでした: 通常のファイルではないため読みませんでした: " + path +
+                    "\nブックマークは変わっていません。");
+    }
+  }
+}
 
 struct HtmlCase {
   std::string body;  // after the doctype
@@ -285,8 +377,57 @@ INSTANTIATE_TEST_SUITE_P(
                  "HREF=\"http://sjis.example/\">\x93\xFA\x96\x7B</A></DL></DL>",
                  {"http://sjis.example/ 日本"}}));
 
+struct ChromiumCase {
+  const char* json;
+  Names read;         // each link's address and title
+  const char* error;  // the start of the error, when the file is refused
+};
+
+class ChromiumReadTest : public BookmarkImportTest,
+                         public ::testing::WithParamInterface<ChromiumCase> {};
+
+// A folder's name comes after what it holds; a node that is no folder holds
+// no bookmarks; escapes are decoded; nothing but strict JSON is read.
+TEST_P(ChromiumReadTest, LinksAndFoldersAsChromiumWritesThem) {
+  const std::string path = root_ + "/Bookmarks";
+  testsupport::WriteFile(path, GetParam().json);
+  const ForeignBookmarks read = ReadChromiumBookmarks(path);
+  EXPECT_EQ(read.error.substr(0, std::string(GetParam().error).size()), GetParam().error);
+  Names links;
+  for (const ForeignBookmark& mark : read.marks) links.push_back(mark.url + " " + mark.title);
+  EXPECT_EQ(links, GetParam().read);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ChromiumReadTest,
+    ::testing::Values(
+        ChromiumCase{R"({"checksum": "x", "roots": {"bookmark_bar": {"children": [
+            {"children": [{"meta_info": {"name": "not this"}, "name": "\u3042\ud83c\udf75\ud800",
+              "type": "url", "url": "http://a.example/"}], "name": "店 \"1\"", "type": "folder"},
+            {"type": "url", "name": "x", "url": "http://b.example/", "children": [
+              {"type": "url", "name": "in a link", "url": "http://c.example/"}]},
+            {"type": "other", "children": [{"type": "url", "name": "odd", "url": "http://d.example/"}]}
+          ], "name": "Bookmarks bar", "type": "folder"},
+          "other": {"children": [{"date_added": "13300000000000000", "type": "url", "name": "o",
+            "url": "http://o.example/"}], "type": "folder"}}, "version": 1})",
+                     {"http://a.example/ 店 \"1\" / あ🍵\uFFFD", "http://b.example/ x",
+                      "http://o.example/ o"},
+                     ""},
+        ChromiumCase{R"({"roots": {"other": {"children": [], "type": "folder"},}})",
+                     {},
+                     "Chromium 系ブラウザーのブックマークのファイルではありません。 (55 バイト目"},
+        ChromiumCase{R"({"roots": {}} // a comment)", {}, "Chromium 系"},
+        ChromiumCase{R"([{"roots": {}}])", {}, "Chromium 系"},
+        ChromiumCase{R"("roots")", {}, "Chromium 系"}, ChromiumCase{"-12.5e3", {}, "Chromium 系"},
+        ChromiumCase{"", {}, "Chromium 系"},
+        ChromiumCase{
+            R"({"roots": {"other": {"children": [{"type": "url", "url": "http://e.example/",
+            "name": "e"}], "type": "folder"}}, "extra": [1, -2.5e+3, true, false, null, "s"]})",
+            {"http://e.example/ e"},
+            ""}));
+
 struct AddressCase {
-  const char* given;
+  std::string_view given;
   AddressVerdict verdict;
   const char* kept;
 };
@@ -303,20 +444,31 @@ TEST_P(AddressTest, OnlyPagesThatOpenHereAreTaken) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, AddressTest,
-    ::testing::Values(AddressCase{" HTTPS://Shop.example?q=1 ", AddressVerdict::kTaken,
-                                  "https://Shop.example/?q=1"},
-                      AddressCase{"http://a.example:8080#top", AddressVerdict::kTaken,
-                                  "http://a.example:8080/#top"},
-                      AddressCase{"file:///home/u/a.html", AddressVerdict::kTaken,
-                                  "file:///home/u/a.html"},
-                      AddressCase{"JavaScript:alert(1)", AddressVerdict::kOtherScheme, ""},
-                      AddressCase{"place:sort=8&maxResults=10", AddressVerdict::kOtherScheme, ""},
-                      AddressCase{"chrome://settings/", AddressVerdict::kOtherScheme, ""},
-                      AddressCase{"http:relative", AddressVerdict::kUnreadable, ""},
-                      AddressCase{"http://bad host/", AddressVerdict::kUnreadable, ""},
-                      AddressCase{"www.example.jp", AddressVerdict::kUnreadable, ""},
-                      AddressCase{"http://a.example/\r\nx", AddressVerdict::kUnreadable, ""},
-                      AddressCase{"", AddressVerdict::kUnreadable, ""}));
+    ::testing::Values(
+        AddressCase{" HTTPS://Shop.example?q=1 ", AddressVerdict::kTaken,
+                    "https://Shop.example/?q=1"},
+        AddressCase{"http://a.example:8080#top", AddressVerdict::kTaken,
+                    "http://a.example:8080/#top"},
+        AddressCase{"file:///home/u/a.html", AddressVerdict::kTaken, "file:///home/u/a.html"},
+        AddressCase{"JavaScript:alert(1)", AddressVerdict::kOtherScheme, ""},
+        AddressCase{"place:sort=8&maxResults=10", AddressVerdict::kOtherScheme, ""},
+        AddressCase{"chrome://settings/", AddressVerdict::kOtherScheme, ""},
+        AddressCase{"http:relative", AddressVerdict::kUnreadable, ""},
+        AddressCase{"http://bad host/", AddressVerdict::kUnreadable, ""},
+        AddressCase{"www.example.jp", AddressVerdict::kUnreadable, ""},
+        AddressCase{"http://a.example/\r\nx", AddressVerdict::kUnreadable, ""},
+        AddressCase{"", AddressVerdict::kUnreadable, ""},
+        // What hides or reorders is kept escaped; in a host it is refused.
+        AddressCase{"http://a.example/\u202Egnp.exe", AddressVerdict::kTaken,
+                    "http://a.example/%E2%80%AEgnp.exe"},
+        AddressCase{"https://a.example/a\u200Bb\u2066?q=\u3000\u3164#\xFF", AddressVerdict::kTaken,
+                    "https://a.example/a%E2%80%8Bb%E2%81%A6?q=%E3%80%80%E3%85%A4#%FF"},
+        AddressCase{"https://日本.example/お茶", AddressVerdict::kTaken,
+                    "https://日本.example/お茶"},
+        AddressCase{"http://shop\u202E.example/", AddressVerdict::kUnreadable, ""},
+        AddressCase{"http://shop\u200B.example/", AddressVerdict::kUnreadable, ""},
+        AddressCase{"http://shop.example/\0http://evil.example/"sv, AddressVerdict::kUnreadable,
+                    ""}));
 
 TEST(BookmarkTitleTest, CleanedOfHidingCharactersAndCut) {
   EXPECT_EQ(CleanTitle("\xE2\x80\xAE"
