@@ -10,6 +10,7 @@
 
 #include "settings/default_browser.h"
 #include "settings/settings_writer.h"
+#include "start_page/start_page.h"
 
 enum class Kind {
   kHomePage,
@@ -383,7 +384,7 @@ void TSettingsWindow::HomePageEntered() {
   if (filling_) return;
   const char* key = KeyOf(Kind::kHomePage);
   const std::string text = Trimmed(home_.get_text());
-  const auto address = HomePageAddress(text.empty() ? "about:blank" : text);
+  const auto address = HomePageAddress(text.empty() ? kStartPageAddress : text);
   if (!address) {
     Refuse(key, "ウェブかファイルのアドレスではありません");
     return;
