@@ -7,7 +7,8 @@
 #include "store/history_store.h"
 
 const char kStartPageAddress[] = "tavorin://start/";
-const char kStartPageSearch[] = "tavorin://start/search";
+// Not an address of the scheme: the page, of an origin of its own, may not go there.
+const char kStartPageSearch[] = "about:blank";
 
 bool IsStartPage(std::string_view uri) { return uri == kStartPageAddress; }
 

@@ -67,7 +67,7 @@ constexpr char kPrivateNote[] =
 }  // namespace
 
 const char kStartPagePolicy[] =
-    "default-src 'none'; style-src 'unsafe-inline'; form-action tavorin:; "
+    "default-src 'none'; style-src 'unsafe-inline'; form-action about:; "
     "frame-ancestors 'none'; base-uri 'none'";
 
 std::string ShownHost(const std::string& url) {

@@ -13,6 +13,7 @@
 #include "search/search_engine.h"
 #include "tests/support/gui_test.h"
 #include "tests/support/http_server.h"
+#include "start_page/start_page.h"
 #include "tests/support/private_folders.h"
 #include "window/form_html.h"
 
@@ -54,55 +55,55 @@ TEST_F(SettingsFileTest, WhatIsWrongGivesTheDefaultsForWhatItAffectsAndIsSaid) {
     bool keep_history = true;
   };
   const Case cases[] = {
-      {"missing, as on a new install", std::nullopt, "about:blank", defaults.download_folder,
+      {"missing, as on a new install", std::nullopt, kStartPageAddress, defaults.download_folder,
        std::nullopt},
-      {"empty", "", "about:blank", defaults.download_folder, ": 空です。"},
-      {"unreadable", "/", "about:blank", defaults.download_folder,
+      {"empty", "", kStartPageAddress, defaults.download_folder, ": 空です。"},
+      {"unreadable", "/", kStartPageAddress, defaults.download_folder,
        ": 通常のファイルではありません"},
-      {"malformed", "[Tavorin\nhome-page=http://a/\n", "about:blank", defaults.download_folder,
+      {"malformed", "[Tavorin\nhome-page=http://a/\n", kStartPageAddress, defaults.download_folder,
        ": 書式が正しくありません ("},
-      {"not UTF-8", "[Tavorin]\nhome-page=http://a/\xff\n", "about:blank", defaults.download_folder,
+      {"not UTF-8", "[Tavorin]\nhome-page=http://a/\xff\n", kStartPageAddress, defaults.download_folder,
        ": home-page の値が UTF-8 ではありません。その項目は既定の設定を使います"},
-      {"other group", "[Other]\nhome-page=http://a/\n", "about:blank", defaults.download_folder,
+      {"other group", "[Other]\nhome-page=http://a/\n", kStartPageAddress, defaults.download_folder,
        ": [Tavorin] グループがありません。既定の設定を使います"},
       {"both set", "[Tavorin]\nhome-page=http://a/b\ndownload-folder=/srv/dl\n", "http://a/b",
        "/srv/dl", std::nullopt},
       {"home-relative folder, bare host", "[Tavorin]\nhome-page=a.example\ndownload-folder=~/dl\n",
        "http://a.example", home + "/dl", std::nullopt},
-      {"empty values", "[Tavorin]\nhome-page=\ndownload-folder=\n", "about:blank",
+      {"empty values", "[Tavorin]\nhome-page=\ndownload-folder=\n", kStartPageAddress,
        defaults.download_folder, std::nullopt},
       {"relative folder", "[Tavorin]\nhome-page=http://a/\ndownload-folder=dl\n", "http://a/",
        defaults.download_folder,
        ": download-folder の値 \"dl\" が絶対パスではありません。その項目は既定の設定を使います"},
-      {"javascript: home page", "[Tavorin]\nhome-page=javascript:alert(1)\n", "about:blank",
+      {"javascript: home page", "[Tavorin]\nhome-page=javascript:alert(1)\n", kStartPageAddress,
        defaults.download_folder,
        ": home-page の値 \"javascript:alert(1)\" はウェブかファイルのアドレスではありません。"
        "その項目は既定の設定を使います"},
-      {"data: home page", "[Tavorin]\nhome-page=data:text/html,<p>x\n", "about:blank",
+      {"data: home page", "[Tavorin]\nhome-page=data:text/html,<p>x\n", kStartPageAddress,
        defaults.download_folder,
        "\"data:text/html,<p>x\" はウェブかファイルのアドレスではありません"},
-      {"view-source: home page", "[Tavorin]\nhome-page=view-source:http://a/\n", "about:blank",
+      {"view-source: home page", "[Tavorin]\nhome-page=view-source:http://a/\n", kStartPageAddress,
        defaults.download_folder,
        "\"view-source:http://a/\" はウェブかファイルのアドレスではありません"},
-      {"unparseable home page", "[Tavorin]\nhome-page=http://a:99999/\n", "about:blank",
+      {"unparseable home page", "[Tavorin]\nhome-page=http://a:99999/\n", kStartPageAddress,
        defaults.download_folder, "\"http://a:99999/\" はウェブかファイルのアドレスではありません"},
-      {"host name with a space", "[Tavorin]\nhome-page=exa mple.com\n", "about:blank",
+      {"host name with a space", "[Tavorin]\nhome-page=exa mple.com\n", kStartPageAddress,
        defaults.download_folder, "\"exa mple.com\" はウェブかファイルのアドレスではありません"},
       {"file home page", "[Tavorin]\nhome-page=/srv/start.html\n", "file:///srv/start.html",
        defaults.download_folder, std::nullopt},
       {"host and port", "[Tavorin]\nhome-page=localhost:8080/x\n", "http://localhost:8080/x",
        defaults.download_folder, std::nullopt},
       {"long folder with escapes",
-       "[Tavorin]\ndownload-folder=dl/\x1b[2J" + std::string(200, 'x') + "\n", "about:blank",
+       "[Tavorin]\ndownload-folder=dl/\x1b[2J" + std::string(200, 'x') + "\n", kStartPageAddress,
        defaults.download_folder,
        ": download-folder の値 \"dl/\\x1B[2J" + std::string(73, 'x') +
            "\"… が絶対パスではありません"},
-      {"garbage", kGarbage, "about:blank", defaults.download_folder, ": 書式が正しくありません ("},
-      {"history off", "[Tavorin]\nkeep-history=false\n", "about:blank", defaults.download_folder,
+      {"garbage", kGarbage, kStartPageAddress, defaults.download_folder, ": 書式が正しくありません ("},
+      {"history off", "[Tavorin]\nkeep-history=false\n", kStartPageAddress, defaults.download_folder,
        std::nullopt, false},
-      {"history on", "[Tavorin]\nkeep-history=true\n", "about:blank", defaults.download_folder,
+      {"history on", "[Tavorin]\nkeep-history=true\n", kStartPageAddress, defaults.download_folder,
        std::nullopt, true},
-      {"history neither", "[Tavorin]\nkeep-history=no\n", "about:blank", defaults.download_folder,
+      {"history neither", "[Tavorin]\nkeep-history=no\n", kStartPageAddress, defaults.download_folder,
        ": keep-history の値 \"no\" は true か false ではありません", true},
   };
   for (const Case& c : cases) {

@@ -111,6 +111,7 @@ TEST_F(StartPageTest, TheSearchBoxSearchesTheSiteOfTheSetting) {
   GoHome();
   ASSERT_TRUE(navtest::ClickElement(form_, "search"));
   for (guint key : {XK_t, XK_e, XK_a}) Press(key);
+  EXPECT_EQ(Script("document.getElementById('search').value"), "tea");
   Press(XK_Return);
   const bool searched = WaitForPage(form_, server_.Url("/search?q=tea"));
   SetSearchEngine(engine);
@@ -128,7 +129,7 @@ TEST_F(StartPageTest, ShowsNoVisitedSitesWithoutHistoryOrRightAfterClearing) {
   EXPECT_EQ(Script("document.getElementById('most-visited').textContent"),
             "まだ見たサイトはありません。");
   SetKeepHistory(true);
-  form_->ButtonRefreshClick();
+  form_->BitBtn5Click();  // Refresh
   ASSERT_TRUE(RunUntil([&] { return !MostVisited().empty(); }));
   bool cleared = false;
   ClearKeptData({true, false, false, ClearPeriod::kEverything}, History(),
