@@ -52,6 +52,5 @@ bool Unshown(const GError* error) {
                          WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
          g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD) ||
          g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_DESTINATION) ||
-         g_error_matches(error, WEBKIT_POLICY_ERROR,
-                         WEBKIT_POLICY_ERROR_CANNOT_SHOW_MIME_TYPE);
+         g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_CANNOT_SHOW_MIME_TYPE);
 }

@@ -27,16 +27,18 @@ constexpr std::array kWordings{
     Wording{ErrorKind::kTimeout, "接続がタイムアウトしました",
             "{host} が時間内に応答しませんでした。",
             "サイトが混み合っているかもしれません。しばらくしてから再試行してください。"},
-    Wording{ErrorKind::kNoNetwork, "ネットワークにつながっていません",
-            "{host} に届きませんでした。このコンピューターはネットワークにつながっていないようです。",
-            "ケーブルや Wi-Fi、プロキシの設定を確かめてから再試行してください。"},
+    Wording{
+        ErrorKind::kNoNetwork, "ネットワークにつながっていません",
+        "{host} に届きませんでした。このコンピューターはネットワークにつながっていないようです。",
+        "ケーブルや Wi-Fi、プロキシの設定を確かめてから再試行してください。"},
     Wording{ErrorKind::kBlockedPort, "このポートには接続できません",
             "{host} のポート {port} はメールなどウェブ以外のサービスに使われるため、"
             "安全のため開きません。",
             "アドレスのポート番号が正しいか確かめてください。"},
-    Wording{ErrorKind::kTooManyRedirects, "転送が多すぎます",
-            "{host} のページは転送を繰り返していて、表示できません。",
-            "このサイトの Cookie を削除すると直ることがあります。しばらくしてから再試行してください。"},
+    Wording{
+        ErrorKind::kTooManyRedirects, "転送が多すぎます",
+        "{host} のページは転送を繰り返していて、表示できません。",
+        "このサイトの Cookie を削除すると直ることがあります。しばらくしてから再試行してください。"},
     Wording{ErrorKind::kCertificate, "安全な接続ができません",
             "{host} の証明書を信頼できません。第三者がこのサイトになりすましているおそれが"
             "あるため、ページを表示しません。",
@@ -96,12 +98,13 @@ std::string ErrorPageHtml(const ErrorFacts& facts) {
   const std::string host = "<strong>" + Escaped(HostOf(facts.uri)) + "</strong>";
   const std::string what =
       Filled(Filled(Escaped(wording.what), "{host}", host), "{port}", std::to_string(facts.port));
-  std::string html = std::string("<!doctype html>\n<html lang=\"ja\"><head><meta charset=\"utf-8\">") +
-                     "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">" +
-                     "<meta http-equiv=\"Content-Security-Policy\" content=\"" + kPolicy + "\">" +
-                     "<title>" + wording.title + "</title><style>" + kStyle +
-                     "</style></head>\n<body>\n<main role=\"alert\">\n<h1 id=\"error-title\">" +
-                     wording.title + "</h1>\n<p id=\"error-what\">" + what + "</p>\n";
+  std::string html =
+      std::string("<!doctype html>\n<html lang=\"ja\"><head><meta charset=\"utf-8\">") +
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">" +
+      "<meta http-equiv=\"Content-Security-Policy\" content=\"" + kPolicy + "\">" + "<title>" +
+      wording.title + "</title><style>" + kStyle +
+      "</style></head>\n<body>\n<main role=\"alert\">\n<h1 id=\"error-title\">" + wording.title +
+      "</h1>\n<p id=\"error-what\">" + what + "</p>\n";
   if (!facts.detail.empty()) {
     const char* label = facts.kind == ErrorKind::kCertificate ? "証明書の問題" : "詳しく";
     html += std::string("<p class=\"detail\" id=\"error-detail\">") + label + ": " +

@@ -95,7 +95,8 @@ gboolean Decide(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolic
   if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
   WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
       WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-  const std::string target = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  const std::string target =
+      webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
   if (Button(view, watch, target)) {
     webkit_policy_decision_ignore(decision);
     return TRUE;

@@ -2,14 +2,12 @@
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
-
 #include <glib/gstdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-
 #include <optional>
 #include <string>
 

@@ -16,8 +16,8 @@
 #include "downloads/folder.h"
 #include "history/history.h"
 #include "search/search_engine.h"
-#include "start_page/start_page.h"
 #include "settings/message_text.h"
+#include "start_page/start_page.h"
 
 namespace {
 

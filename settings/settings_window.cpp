@@ -469,16 +469,16 @@ void TSettingsWindow::MakeDefault() {
   }
   // The desktop learns of the new entry from a watch on its folder.
   auto tries = std::make_shared<int>(0);
-  Glib::signal_timeout().connect(
-      sigc::track_obj(
-          [this, tries] {
-            if (!DesktopEntryKnown() && ++*tries < kEntryWaitTries) return true;
-            Say(default_problem_, MakeDefaultBrowser());
-            ShowDefaultBrowser();
-            return false;
-          },
-          *this),
-      kEntryWaitMs);
+  Glib::signal_timeout().connect(sigc::track_obj(
+                                     [this, tries] {
+                                       if (!DesktopEntryKnown() && ++*tries < kEntryWaitTries)
+                                         return true;
+                                       Say(default_problem_, MakeDefaultBrowser());
+                                       ShowDefaultBrowser();
+                                       return false;
+                                     },
+                                     *this),
+                                 kEntryWaitMs);
 }
 
 bool TSettingsWindow::AskForUserEntry() {

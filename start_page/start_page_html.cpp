@@ -36,15 +36,16 @@ std::string Escaped(const std::string& text) {
 std::string Entry(const StartPageEntry& entry, const std::string& id) {
   const std::string host = ShownHost(entry.url);
   const std::string title = entry.title.empty() ? (host.empty() ? entry.url : host) : entry.title;
-  return "<li><a id=\"" + id + "\" href=\"" + Escaped(entry.url) + "\"><span class=\"title\">" + Escaped(title) +
-         "</span><span class=\"host\">" + Escaped(host) + "</span></a></li>\n";
+  return "<li><a id=\"" + id + "\" href=\"" + Escaped(entry.url) + "\"><span class=\"title\">" +
+         Escaped(title) + "</span><span class=\"host\">" + Escaped(host) + "</span></a></li>\n";
 }
 
 std::string Section(const char* id, const char* heading, const char* none,
                     const std::vector<StartPageEntry>& entries) {
-  std::string html = std::string("<section aria-labelledby=\"") + id + "-heading\"><h2 id=\"" +
-                     id + "-heading\">" + heading + "</h2>\n";
-  if (entries.empty()) return html + "<p class=\"note\" id=\"" + id + "\">" + none + "</p></section>\n";
+  std::string html = std::string("<section aria-labelledby=\"") + id + "-heading\"><h2 id=\"" + id +
+                     "-heading\">" + heading + "</h2>\n";
+  if (entries.empty())
+    return html + "<p class=\"note\" id=\"" + id + "\">" + none + "</p></section>\n";
   html += std::string("<ul id=\"") + id + "\">\n";
   for (std::size_t i = 0; i < entries.size(); ++i) {
     html += Entry(entries[i], std::string(id) + "-" + std::to_string(i));

@@ -29,8 +29,8 @@ std::string AddressOf(WebKitWebView* view) {
 std::string FormWords(const std::string& uri) {
   const std::string prefix = std::string(kStartPageSearch) + "?";
   if (!uri.starts_with(prefix)) return "";
-  GHashTable* params = g_uri_parse_params(uri.c_str() + prefix.size(), -1, "&",
-                                          G_URI_PARAMS_WWW_FORM, nullptr);
+  GHashTable* params =
+      g_uri_parse_params(uri.c_str() + prefix.size(), -1, "&", G_URI_PARAMS_WWW_FORM, nullptr);
   if (params == nullptr) return "";
   const auto* words = static_cast<const gchar*>(g_hash_table_lookup(params, "q"));
   std::string result = words != nullptr ? words : "";
@@ -57,8 +57,8 @@ bool FromPage(WebKitNavigationAction* action) {
          type == WEBKIT_NAVIGATION_TYPE_FORM_RESUBMITTED;
 }
 
-gboolean Decide(WebKitWebView* view, WebKitPolicyDecision* decision,
-                WebKitPolicyDecisionType type, TCppWebBrowser* browser) {
+gboolean Decide(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                TCppWebBrowser* browser) {
   if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE || !IsStartPage(AddressOf(view))) return FALSE;
   WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
       WEBKIT_NAVIGATION_POLICY_DECISION(decision));

@@ -1,10 +1,11 @@
 // What the error page names, and the ports the engine never opens.
+#include "error_pages/error_kind.h"
+
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <libsoup/soup.h>
 
 #include "error_pages/blocked_port.h"
-#include "error_pages/error_kind.h"
 #include "error_pages/error_page_html.h"
 
 namespace {
@@ -34,9 +35,12 @@ TEST(ErrorKind, EngineErrorsAreToldApart) {
 
 TEST(ErrorKind, BlockedPortsAreThoseOfOtherServicesOnWebAddresses) {
   const std::pair<const char*, std::optional<int>> rows[] = {
-      {"http://127.0.0.1:1/", 1},      {"https://example.com:25/a", 25},
-      {"http://[::1]:6667/", 6667},    {"http://127.0.0.1:8080/", std::nullopt},
-      {"http://example.com/", std::nullopt}, {"file:///tmp/x", std::nullopt},
+      {"http://127.0.0.1:1/", 1},
+      {"https://example.com:25/a", 25},
+      {"http://[::1]:6667/", 6667},
+      {"http://127.0.0.1:8080/", std::nullopt},
+      {"http://example.com/", std::nullopt},
+      {"file:///tmp/x", std::nullopt},
       {"ftp://example.com:21/", std::nullopt},
   };
   for (const auto& [uri, port] : rows) EXPECT_EQ(BlockedPort(uri), port) << uri;

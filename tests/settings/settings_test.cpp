@@ -11,9 +11,9 @@
 #include "browser/developer_tools.h"
 #include "browser/user_address.h"
 #include "search/search_engine.h"
+#include "start_page/start_page.h"
 #include "tests/support/gui_test.h"
 #include "tests/support/http_server.h"
-#include "start_page/start_page.h"
 #include "tests/support/private_folders.h"
 #include "window/form_html.h"
 
@@ -62,7 +62,8 @@ TEST_F(SettingsFileTest, WhatIsWrongGivesTheDefaultsForWhatItAffectsAndIsSaid) {
        ": 通常のファイルではありません"},
       {"malformed", "[Tavorin\nhome-page=http://a/\n", kStartPageAddress, defaults.download_folder,
        ": 書式が正しくありません ("},
-      {"not UTF-8", "[Tavorin]\nhome-page=http://a/\xff\n", kStartPageAddress, defaults.download_folder,
+      {"not UTF-8", "[Tavorin]\nhome-page=http://a/\xff\n", kStartPageAddress,
+       defaults.download_folder,
        ": home-page の値が UTF-8 ではありません。その項目は既定の設定を使います"},
       {"other group", "[Other]\nhome-page=http://a/\n", kStartPageAddress, defaults.download_folder,
        ": [Tavorin] グループがありません。既定の設定を使います"},
@@ -98,13 +99,15 @@ TEST_F(SettingsFileTest, WhatIsWrongGivesTheDefaultsForWhatItAffectsAndIsSaid) {
        defaults.download_folder,
        ": download-folder の値 \"dl/\\x1B[2J" + std::string(73, 'x') +
            "\"… が絶対パスではありません"},
-      {"garbage", kGarbage, kStartPageAddress, defaults.download_folder, ": 書式が正しくありません ("},
-      {"history off", "[Tavorin]\nkeep-history=false\n", kStartPageAddress, defaults.download_folder,
-       std::nullopt, false},
+      {"garbage", kGarbage, kStartPageAddress, defaults.download_folder,
+       ": 書式が正しくありません ("},
+      {"history off", "[Tavorin]\nkeep-history=false\n", kStartPageAddress,
+       defaults.download_folder, std::nullopt, false},
       {"history on", "[Tavorin]\nkeep-history=true\n", kStartPageAddress, defaults.download_folder,
        std::nullopt, true},
-      {"history neither", "[Tavorin]\nkeep-history=no\n", kStartPageAddress, defaults.download_folder,
-       ": keep-history の値 \"no\" は true か false ではありません", true},
+      {"history neither", "[Tavorin]\nkeep-history=no\n", kStartPageAddress,
+       defaults.download_folder, ": keep-history の値 \"no\" は true か false ではありません",
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -354,8 +354,9 @@ TEST_F(SettingsWindowTest, ANotInstalledBuildOffersAnEntryOfTheUsersOwn) {
     EXPECT_NE(closer.seen()[0].secondary.find(entry), std::string::npos);
     RunFor(300);
     if (row.made_default) {
-      ASSERT_TRUE(RunUntil(
-          [&] { return window_->DefaultBrowserState().get_text() == "Tavorin は既定のブラウザです"; }));
+      ASSERT_TRUE(RunUntil([&] {
+        return window_->DefaultBrowserState().get_text() == "Tavorin は既定のブラウザです";
+      }));
       struct stat status {};
       ASSERT_EQ(lstat(entry.c_str(), &status), 0);
       EXPECT_EQ(status.st_mode & 0777, 0644u);
@@ -363,10 +364,12 @@ TEST_F(SettingsWindowTest, ANotInstalledBuildOffersAnEntryOfTheUsersOwn) {
                 std::string::npos);
       EXPECT_TRUE(IsDefaultBrowser());
     } else {
-      EXPECT_EQ(window_->DefaultBrowserState().get_text(), "Tavorin は既定のブラウザではありません");
+      EXPECT_EQ(window_->DefaultBrowserState().get_text(),
+                "Tavorin は既定のブラウザではありません");
       EXPECT_EQ(testsupport::ReadFile(entry), row.there_before.value_or(""));
     }
-    EXPECT_NE(window_->ProblemOf("").find(row.problem), std::string::npos) << window_->ProblemOf("");
+    EXPECT_NE(window_->ProblemOf("").find(row.problem), std::string::npos)
+        << window_->ProblemOf("");
   }
   g_unlink(entry.c_str());
   g_unlink((std::string(g_get_user_config_dir()) + "/mimeapps.list").c_str());

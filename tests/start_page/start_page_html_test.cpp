@@ -1,7 +1,7 @@
 // The start page's HTML: whatever a title or an address holds stays text.
-#include <gtest/gtest.h>
-
 #include "start_page/start_page_html.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

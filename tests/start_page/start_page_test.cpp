@@ -41,13 +41,13 @@ class StartPageTest : public FormTest {
   }
   // The titles of the sites visited most, as the page lists them.
   std::vector<std::string> MostVisited(TFormHTML* form = nullptr) {
-    const std::string text =
-        Script("[...document.querySelectorAll('#most-visited a')].map(a => "
-               "a.querySelector('.title').textContent + '|' + "
-               "a.querySelector('.host').textContent).join('\\n')",
-               form);
+    const std::string text = Script(
+        "[...document.querySelectorAll('#most-visited a')].map(a => "
+        "a.querySelector('.title').textContent + '|' + "
+        "a.querySelector('.host').textContent).join('\\n')",
+        form);
     std::vector<std::string> titles;
-    for (gchar** line = g_strsplit(text.c_str(), "\n", -1), **at = line; *at != nullptr; ++at) {
+    for (gchar **line = g_strsplit(text.c_str(), "\n", -1), **at = line; *at != nullptr; ++at) {
       if (**at != '\0') titles.push_back(*at);
       if (at[1] == nullptr) g_strfreev(line);
     }
@@ -152,8 +152,9 @@ TEST_F(StartPageTest, APrivateWindowHasAPageOfItsOwn) {
   ASSERT_TRUE(WaitForPage(window, kStartPageAddress));
   EXPECT_TRUE(MostVisited(window).empty());
   EXPECT_EQ(Script("document.body.innerText.includes('見た店')", window), "false");
-  EXPECT_NE(Script("document.getElementById('private-note').textContent", window).find("履歴に残らず"),
-            std::string::npos);
+  EXPECT_NE(
+      Script("document.getElementById('private-note').textContent", window).find("履歴に残らず"),
+      std::string::npos);
 }
 
 // A page of a site tries every way to reach the start page; what it reports
