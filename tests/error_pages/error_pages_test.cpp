@@ -183,3 +183,23 @@ TEST_F(ErrorPagesTest, ASitesLookAlikeButtonRetriesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// Only the main frame's failures get the program's page: a frame of a page
+// that fails, even at a blocked port, leaves the page as it is.
+TEST_F(ErrorPagesTest, AFrameThatFailsLeavesThePageAlone) {
+  const int closed = ClosedPort();
+  server_.AddHtml("/framed.html",
+                  "<p id=own>ページ</p><iframe src='http://127.0.0.1:25/'></iframe>"
+                  "<iframe src='http://127.0.0.1:" +
+                      std::to_string(closed) + "/'></iframe>");
+  form_->NavigateTo(server_.Url("/framed.html"));
+  ASSERT_TRUE(WaitForPage(form_, server_.Url("/framed.html")));
+  RunFor(1500);
+  EXPECT_EQ(Text("own"), "ページ");
+  EXPECT_EQ(Text("error-title"), "");
+  EXPECT_EQ(form_->EditURL->get_text(), server_.Url("/framed.html"));
+}
+
+}  // namespace
