@@ -20,8 +20,8 @@ std::string AddressOf(WebKitWebView* view) {
 }
 
 void Refuse(WebKitURISchemeRequest* request) {
-  GError* error = g_error_new_literal(WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED,
-                                      "not a page of the program's");
+  GError* error =
+      g_error_new_literal(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "このアドレスのページはありません");
   webkit_uri_scheme_request_finish_error(request, error);
   g_error_free(error);
 }
