@@ -35,7 +35,8 @@ std::string Escaped(const std::string& text) {
 
 std::string Entry(const StartPageEntry& entry, const std::string& id) {
   const std::string host = ShownHost(entry.url);
-  const std::string title = entry.title.empty() ? (host.empty() ? entry.url : host) : entry.title;
+  // Without a title, the address itself tells two pages of one site apart.
+  const std::string& title = entry.title.empty() ? entry.url : entry.title;
   return "<li><a id=\"" + id + "\" href=\"" + Escaped(entry.url) + "\"><span class=\"title\">" +
          Escaped(title) + "</span><span class=\"host\">" + Escaped(host) + "</span></a></li>\n";
 }

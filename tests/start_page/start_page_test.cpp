@@ -57,6 +57,9 @@ class StartPageTest : public FormTest {
     for (int i = 0; i < times; ++i) {
       form_->NavigateTo(server_.Url(path));
       ASSERT_TRUE(WaitForPage(form_, server_.Url(path)));
+      // Its title is kept once the page names itself.
+      RunUntil([&] { return !form_->CppWebBrowser1->PageTitle().empty(); }, 2000);
+      RunFor(50);
     }
   }
   void GoHome() {
