@@ -47,7 +47,6 @@ ErrorKind KindOf(const GError* error) {
 
 bool Unshown(const GError* error) {
   return g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
-         g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED) ||
          g_error_matches(error, WEBKIT_POLICY_ERROR,
                          WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
          g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD) ||
