@@ -26,3 +26,12 @@ if(APP_BENCH_XTST_FOUND)
   add_executable(x_click ${CMAKE_CURRENT_SOURCE_DIR}/x_click.cpp)
   target_link_libraries(x_click PRIVATE PkgConfig::APP_BENCH_XTST)
 endif()
+
+# The start page painted after the window is mapped, with 100 000 history entries:
+#   bench/start_page.sh [BUILD_DIR] [RUNS]
+pkg_check_modules(START_PAGE_BENCH_SQLITE QUIET IMPORTED_TARGET sqlite3)
+if(START_PAGE_BENCH_SQLITE_FOUND)
+  add_executable(start_page_bench ${CMAKE_CURRENT_SOURCE_DIR}/start_page_bench.cpp)
+  target_link_libraries(start_page_bench PRIVATE tavorin_app PkgConfig::WEBKIT
+    PkgConfig::START_PAGE_BENCH_SQLITE)
+endif()

@@ -289,6 +289,8 @@ void TCppWebBrowser::MakeView() {
   // After ConnectSignals: it sees only the failures that get an error page.
   visits_ =
       std::make_unique<TPageVisits>(view_, [this] { return !guard_->CrashedAddress().empty(); });
+  // After the visits: a hook that shows a page of its own for a failure comes last.
+  RunViewHooks(view_, *this);
 }
 
 void TCppWebBrowser::MakeGuards() {
@@ -316,7 +318,6 @@ void TCppWebBrowser::ConnectSignals() {
   g_signal_connect(view_, "button-press-event", G_CALLBACK(Signals::UserAction), this);
   g_signal_connect(view_, "key-press-event", G_CALLBACK(Signals::UserAction), this);
   WatchPermissions(view_, this);
-  RunViewHooks(view_, *this);
 }
 
 // A same-document change of the page's address. While a load is asked for or

@@ -23,6 +23,8 @@ class TPageVisits {
   void SetOnVisit(Handler handler) { on_visit_ = std::move(handler); }
   // The page last reported to SetOnVisit named itself.
   void SetOnTitle(Handler handler) { on_title_ = std::move(handler); }
+  // The next page committed at `uri` is an error page in place of that address.
+  void ErrorPageNext(const std::string& uri) { failed_uri_ = uri; }
 
  private:
   struct Signals;

@@ -17,6 +17,7 @@
 #include "history/history.h"
 #include "search/search_engine.h"
 #include "settings/message_text.h"
+#include "start_page/start_page.h"
 #include "store/regular_file.h"
 #include "store/store_trouble.h"
 
@@ -241,6 +242,7 @@ std::string SearchEngineProblem(const std::string& text) {
 }
 
 std::optional<std::string> HomePageAddress(const std::string& text) {
+  if (IsStartPage(text)) return text;
   const std::string address = AddressFromUser(text);
   if (!IsWebOrFileAddress(text, address)) return std::nullopt;
   return address;
@@ -255,7 +257,7 @@ std::string DefaultDownloadFolder() {
 
 TSettings DefaultSettings() {
   TSettings settings;
-  settings.home_page = "about:blank";
+  settings.home_page = kStartPageAddress;
   settings.download_folder = DefaultDownloadFolder();
   settings.search_engine = kDefaultSearchEngine;
   return settings;

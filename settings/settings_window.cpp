@@ -4,13 +4,16 @@
 #include <glib/gstdio.h>
 #include <glibmm/main.h>
 #include <gtkmm/filechooserdialog.h>
+#include <gtkmm/messagedialog.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <utility>
 
 #include "settings/default_browser.h"
 #include "settings/settings_writer.h"
+#include "start_page/start_page.h"
 
 enum class Kind {
   kHomePage,
@@ -427,7 +430,7 @@ void TSettingsWindow::HomePageEntered() {
   if (filling_) return;
   const char* key = KeyOf(Kind::kHomePage);
   const std::string text = Trimmed(home_.get_text());
-  const auto address = HomePageAddress(text.empty() ? "about:blank" : text);
+  const auto address = HomePageAddress(text.empty() ? kStartPageAddress : text);
   if (!address) {
     Refuse(key, "ウェブかファイルのアドレスではありません");
     return;
@@ -497,8 +500,41 @@ void TSettingsWindow::ShowDefaultBrowser() {
 }
 
 void TSettingsWindow::MakeDefault() {
-  Say(default_problem_, MakeDefaultBrowser());
-  ShowDefaultBrowser();
+  if (DesktopEntryKnown()) {
+    Say(default_problem_, MakeDefaultBrowser());
+    ShowDefaultBrowser();
+    return;
+  }
+  if (!AskForUserEntry()) return;
+  const std::string problem = PutUserDesktopEntry();
+  if (!problem.empty()) {
+    Say(default_problem_, problem);
+    return;
+  }
+  // The desktop learns of the new entry from a watch on its folder.
+  auto tries = std::make_shared<int>(0);
+  Glib::signal_timeout().connect(sigc::track_obj(
+                                     [this, tries] {
+                                       if (!DesktopEntryKnown() && ++*tries < kEntryWaitTries)
+                                         return true;
+                                       Say(default_problem_, MakeDefaultBrowser());
+                                       ShowDefaultBrowser();
+                                       return false;
+                                     },
+                                     *this),
+                                 kEntryWaitMs);
+}
+
+bool TSettingsWindow::AskForUserEntry() {
+  Gtk::MessageDialog ask(*this, "Tavorin はインストールされていないため、デスクトップが知りません",
+                         false, Gtk::MESSAGE_QUESTION, Gtk::BUTTONS_NONE, true);
+  ask.set_secondary_text("あなた用のデスクトップ項目 " + UserDesktopEntryFile() +
+                         " を作り、いま動いている Tavorin (" + RunningProgram() +
+                         ") を既定のブラウザにしますか？");
+  ask.add_button("キャンセル", Gtk::RESPONSE_CANCEL);
+  ask.add_button("作成して既定にする", Gtk::RESPONSE_OK);
+  ask.set_default_response(Gtk::RESPONSE_CANCEL);
+  return ask.run() == Gtk::RESPONSE_OK;
 }
 
 TSettingsWindow& OpenSettingsWindow(Gtk::Window& asker, TSettingsWindow::CurrentPage current_page) {

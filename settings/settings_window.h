@@ -76,6 +76,10 @@ class TSettingsWindow : public Gtk::Window {
   void ChooseFolder();
   void ShowDefaultBrowser();
   void MakeDefault();
+  // Whether the user wants an entry of their own, for a program not installed.
+  bool AskForUserEntry();
+  static constexpr int kEntryWaitMs = 50;
+  static constexpr int kEntryWaitTries = 60;
 
   std::string file_;
   CurrentPage current_page_;

@@ -27,7 +27,8 @@ constexpr char kSchema[] =
     " url_id INTEGER NOT NULL REFERENCES urls(id) ON DELETE CASCADE, time INTEGER NOT NULL);"
     "CREATE INDEX IF NOT EXISTS visits_by_time ON visits(time);"
     "CREATE INDEX IF NOT EXISTS visits_by_url ON visits(url_id);"
-    "CREATE INDEX IF NOT EXISTS urls_by_last_visit ON urls(last_visit);";
+    "CREATE INDEX IF NOT EXISTS urls_by_last_visit ON urls(last_visit);"
+    "CREATE INDEX IF NOT EXISTS urls_by_visits ON urls(visit_count, last_visit);";
 // A title is read only as far as it is shown (a copied profile may hold huge ones).
 constexpr char kColumns[] = "id, url, substr(title, 1, 1024), visit_count, last_visit";
 constexpr char kSelectById[] =
@@ -384,6 +385,18 @@ std::vector<HistoryDay> HistoryStore::ListByDay(std::string_view filter, std::si
     days.back().entries.push_back(std::move(entry));
   }
   return days;
+}
+
+std::vector<HistoryEntry> HistoryStore::MostVisited(std::size_t limit) {
+  Statement rows(static_cast<sqlite3*>(reader_),
+                 (std::string("SELECT ") + kColumns +
+                  " FROM urls WHERE visit_count > 0 ORDER BY visit_count DESC, last_visit DESC")
+                     .c_str());
+  std::vector<HistoryEntry> entries;
+  while (entries.size() < limit && rows.Step()) {
+    if (Recordable(rows.Text(1))) entries.push_back(ReadEntry(rows));
+  }
+  return entries;
 }
 
 std::optional<HistoryEntry> HistoryStore::Find(const std::string& url) {

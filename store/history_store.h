@@ -82,6 +82,8 @@ class HistoryStore {
   // grouped by the local day of its last visit, newest day and entry first;
   // at most `limit` entries in all (0: no limit).
   std::vector<HistoryDay> ListByDay(std::string_view filter = {}, std::size_t limit = 0);
+  // The `limit` entries visited most often, most first, then the last visited first.
+  std::vector<HistoryEntry> MostVisited(std::size_t limit);
   std::optional<HistoryEntry> Find(const std::string& url);
   std::size_t Count();
 

@@ -7,12 +7,14 @@
 #include "downloads/gate.h"
 #include "downloads/routing.h"
 #include "encoding/page_encoding.h"
+#include "error_pages/error_pages.h"
 #include "history/clear_data.h"
 #include "logins/watch.h"
 #include "page_info/security.h"
 #include "page_info/trail_watch.h"
 #include "private/authentication.h"
 #include "private/file_chooser.h"
+#include "start_page/start_page.h"
 #include "window/page_menu.h"
 #include "window/settings_command.h"
 #include "window/store_trouble_notice.h"
@@ -23,6 +25,7 @@ void AttachFeatures() {
   if (attached) return;
   attached = true;
   AddContextHook(WatchDownloads);
+  AddContextHook(ServeProgramPages);
   AddViewHook([](WebKitWebView* view, Gtk::Box& browser) {
     WatchResponses(view);
     WatchLogins(view, &browser);
@@ -32,6 +35,8 @@ void AttachFeatures() {
     WatchTrail(view);
     WatchSecurity(view);
     AllowInspecting(view);
+    WatchStartPage(view, browser);
+    ShowErrorPages(view, browser);
   });
   // The user's own load may be a download.
   AddUserLoadHook(AllowNextDownload);
@@ -41,6 +46,8 @@ void AttachFeatures() {
       [](const TSettings& settings) { TWindowSession::SettingChanged(settings.restore_windows); });
   // The sites a zoom is kept for tell which were visited.
   WhenHistoryCleared([] { ForgetSiteZooms(); });
+  // A start page shown now lists the sites just cleared.
+  WhenHistoryCleared(&ReloadStartPages);
   AttachPageMenu();
   OfferSettingsInHistory();
   ShowStoreTroubles();

@@ -6,6 +6,7 @@
 #include <gio/gio.h>
 #include <glib/gstdio.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -20,7 +21,9 @@
 #include "downloads/folder.h"
 #include "history/history.h"
 #include "history/history_window.h"
+#include "settings/default_browser.h"
 #include "settings/settings_writer.h"
+#include "tests/support/dialog_closer.h"
 #include "tests/support/files.h"
 #include "tests/support/gui_test.h"
 #include "tests/support/special_files.h"
@@ -370,6 +373,62 @@ TEST(SettingsWindowKeys, CtrlCommaTheHistoryWindowAndThePageMenuOpenItTabMovesEs
   EXPECT_TRUE(RunUntil([&] { return window.get_visible(); }));
   Application->DestroyForms();
   FormHTML = nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+// A build that is not installed: the desktop knows no tavorin.desktop until
+// the user lets the program put an entry of the user's own.
+struct UserEntryRow {
+  const char* name;
+  GtkResponseType answer;
+  std::optional<std::string> there_before;  // a file already in the entry's place
+  bool made_default;
+  const char* problem;  // part of what the row says
+};
+
+TEST_F(SettingsWindowTest, ANotInstalledBuildOffersAnEntryOfTheUsersOwn) {
+  const std::string entry = UserDesktopEntryFile();
+  const std::string hidden =
+      "[Desktop Entry]\nType=Application\nName=Mine\nExec=/usr/bin/true %U\nHidden=true\n";
+  const UserEntryRow rows[] = {
+      {"declined", GTK_RESPONSE_CANCEL, std::nullopt, false, ""},
+      {"another file there", GTK_RESPONSE_OK, hidden, false, "置き換えませんでした"},
+      {"accepted", GTK_RESPONSE_OK, std::nullopt, true, ""},
+  };
+  for (const UserEntryRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    g_unlink(entry.c_str());
+    if (row.there_before) std::ofstream(entry) << *row.there_before;
+    ASSERT_TRUE(RunUntil([] { return !DesktopEntryKnown(); }));
+    window_->Refresh();
+    testsupport::DialogCloser closer(row.answer);
+    Press(window_->MakeDefaultButton());
+    ASSERT_TRUE(RunUntil([&] { return !closer.seen().empty(); }));
+    EXPECT_NE(closer.seen()[0].secondary.find(entry), std::string::npos);
+    RunFor(300);
+    if (row.made_default) {
+      ASSERT_TRUE(RunUntil([&] {
+        return window_->DefaultBrowserState().get_text() == "Tavorin は既定のブラウザです";
+      }));
+      struct stat status {};
+      ASSERT_EQ(lstat(entry.c_str(), &status), 0);
+      EXPECT_EQ(status.st_mode & 0777, 0644u);
+      EXPECT_NE(testsupport::ReadFile(entry).find("Exec=\"" + RunningProgram() + "\" %U"),
+                std::string::npos);
+      EXPECT_TRUE(IsDefaultBrowser());
+    } else {
+      EXPECT_EQ(window_->DefaultBrowserState().get_text(),
+                "Tavorin は既定のブラウザではありません");
+      EXPECT_EQ(testsupport::ReadFile(entry), row.there_before.value_or(""));
+    }
+    EXPECT_NE(window_->ProblemOf("").find(row.problem), std::string::npos)
+        << window_->ProblemOf("");
+  }
+  g_unlink(entry.c_str());
+  g_unlink((std::string(g_get_user_config_dir()) + "/mimeapps.list").c_str());
 }
 
 }  // namespace

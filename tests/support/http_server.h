@@ -33,15 +33,15 @@ class TestHttpServer {
   // A request's headers, names in lower case.
   using Headers = std::map<std::string, std::string>;
 
-  // Serves https with `certificate`, when given.
-  explicit TestHttpServer(GTlsCertificate* certificate = nullptr)
+  // Serves https with `certificate`, when given; on `port`, else on a free one.
+  explicit TestHttpServer(GTlsCertificate* certificate = nullptr, unsigned port = 0)
       : scheme_(certificate != nullptr ? "https" : "http") {
     server_ = soup_server_new("tls-certificate", certificate, nullptr);
     soup_server_add_handler(server_, nullptr, &TestHttpServer::Handle, this, nullptr);
     GError* error = nullptr;
     const SoupServerListenOptions https =
         certificate != nullptr ? SOUP_SERVER_LISTEN_HTTPS : SoupServerListenOptions(0);
-    soup_server_listen_local(server_, 0,
+    soup_server_listen_local(server_, port,
                              SoupServerListenOptions(SOUP_SERVER_LISTEN_IPV4_ONLY | https), &error);
     if (error != nullptr) g_error("test server: %s", error->message);
     GSList* uris = soup_server_get_uris(server_);
