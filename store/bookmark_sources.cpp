@@ -58,10 +58,6 @@ std::vector<std::string> Profiles(const std::string& folder) {
 
 }  // namespace
 
-std::string FileRefused(const std::string& reason, const std::string& path) {
-  return reason + ": " + path;
-}
-
 std::vector<BookmarkSource> FindBookmarkSources(const std::string& home) {
   std::vector<BookmarkSource> found;
   for (const Family& family : kFamilies) {

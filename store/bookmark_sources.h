@@ -32,12 +32,3 @@ ForeignBookmarks ReadChromiumBookmarks(const std::string& path, const StopFlag& 
 // Any of the three, by `format`.
 ForeignBookmarks ReadBookmarkFile(BookmarkFormat format, const std::string& path,
                                   const StopFlag& stop = kNeverStop);
-
-// A Bookmarks or HTML file larger than this is refused before it is read.
-inline constexpr std::size_t kMaxBookmarkFile = 128 * 1024 * 1024;
-// places.sqlite holds the history too, and is copied whole through memory;
-// Firefox itself keeps it far smaller.
-inline constexpr std::size_t kMaxPlacesFile = 256 * 1024 * 1024;
-
-// Why `path` was not read, for the user.
-std::string FileRefused(const std::string& reason, const std::string& path);

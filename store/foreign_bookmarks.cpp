@@ -23,3 +23,7 @@ bool ForeignBookmarks::Add(std::string_view url, std::string_view prefix, std::s
   marks.push_back(std::move(mark));
   return true;
 }
+
+std::string FileRefused(const std::string& reason, const std::string& path) {
+  return reason + ": " + path;
+}
