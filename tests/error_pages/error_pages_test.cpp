@@ -130,11 +130,6 @@ TEST_F(ErrorPagesTest, EachFailureShowsWhatHappenedAndKeepsTheAddress) {
   }
 }
 
-TEST_F(ErrorPagesTest, TimeoutHasNoShortEngineTimeoutToTestWith) {
-  GTEST_SKIP() << "WebKitGTK 4.1 offers no network timeout to shorten; the kind is told apart "
-                  "from its error code (ErrorKind.EngineErrorsAreToldApart)";
-}
-
 TEST_F(ErrorPagesTest, RetryClickedOnceTheServerIsUpLoadsThePage) {
   const int port = ClosedPort();
   const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/up.html";
