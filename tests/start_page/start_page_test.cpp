@@ -3,6 +3,10 @@
 
 #include <X11/keysym.h>
 
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include "history/clear_data.h"
 #include "history/history.h"
 #include "search/search_engine.h"
@@ -47,9 +51,9 @@ class StartPageTest : public FormTest {
         "a.querySelector('.host').textContent).join('\\n')",
         form);
     std::vector<std::string> titles;
-    for (gchar **line = g_strsplit(text.c_str(), "\n", -1), **at = line; *at != nullptr; ++at) {
-      if (**at != '\0') titles.push_back(*at);
-      if (at[1] == nullptr) g_strfreev(line);
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.empty()) titles.push_back(line);
     }
     return titles;
   }
