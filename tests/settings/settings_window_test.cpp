@@ -401,7 +401,10 @@ TEST_F(SettingsWindowTest, ANotInstalledBuildOffersAnEntryOfTheUsersOwn) {
   for (const UserEntryRow& row : rows) {
     SCOPED_TRACE(row.name);
     g_unlink(entry.c_str());
-    if (row.there_before) std::ofstream(entry) << *row.there_before;
+    if (row.there_before) {
+      std::filesystem::create_directories(std::filesystem::path(entry).parent_path());
+      std::ofstream(entry) << *row.there_before;
+    }
     ASSERT_TRUE(RunUntil([] { return !DesktopEntryKnown(); }));
     window_->Refresh();
     testsupport::DialogCloser closer(row.answer);
