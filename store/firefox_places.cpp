@@ -20,9 +20,9 @@ constexpr char kTooSlow[] = "読むのに時間がかかりすぎるため、や
 constexpr char kNoScratch[] = "一時フォルダーを作れません。";
 // Deeper folders are not followed up: a parent can point in a circle.
 constexpr int kMaxDepth = 256;
-// The engine asks whether to go on after this many of its steps.
-// Asked often: one step can cost milliseconds (a generated column, a long
-// function), and キャンセル must stop it within a fraction of a second.
+// The engine asks whether to go on after this many of its steps; often: one step can cost
+// milliseconds (a generated column, a long function), and キャンセル must stop it within a fraction
+// of a second.
 constexpr int kProgressSteps = 50;
 // No title or address is longer; a database can make values of any size.
 constexpr int kLongestValue = 1024 * 1024;
