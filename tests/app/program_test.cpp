@@ -21,9 +21,9 @@
 #include "tests/support/files.h"
 #include "tests/support/gui_test.h"
 #include "tests/support/http_server.h"
+#include "tests/support/not_regular_files.h"
 #include "tests/support/private_folders.h"
 #include "tests/support/secret_search.h"
-#include "tests/support/special_files.h"
 #include "tests/support/x_input.h"
 #include "window/window_limit.h"
 
@@ -459,7 +459,7 @@ TEST_F(ProgramTest, AFaultySettingsFileIsSaidInOneLineAndTheProgramStarts) {
       {"empty", [&] { WriteSettings(""); }, 1},
       {"malformed", [&] { WriteSettings("[Tavorin\nhome-page\n"); }, 1},
       {"unreadable", [&] { std::filesystem::create_directories(file); }, 1, true},
-      {"a FIFO", [&] { testsupport::MakeSpecialFile(file, testsupport::SpecialFile::kFifo); }, 1,
+      {"a FIFO", [&] { testsupport::PlaceNotRegular(file, testsupport::NotRegular::kFifo); }, 1,
        true},
       {"a script for a home page",
        [&] { WriteSettings("[Tavorin]\nhome-page=javascript:alert(1)\n"); }, 1},
@@ -485,7 +485,7 @@ TEST_F(ProgramTest, AFaultySettingsFileIsSaidInOneLineAndTheProgramStarts) {
 TEST_F(ProgramTest, AFifoInPlaceOfTheKeptWindowsIsSaidAndTheStartGoesOn) {
   SetHomePage();
   const std::string kept = Data("session.ini");
-  ASSERT_TRUE(testsupport::MakeSpecialFile(kept, testsupport::SpecialFile::kFifo));
+  ASSERT_TRUE(testsupport::PlaceNotRegular(kept, testsupport::NotRegular::kFifo));
   Program& program = Start();
   ASSERT_TRUE(WaitForWindows(program, 1));
   EXPECT_TRUE(WaitUntilAsked("/home.html"));

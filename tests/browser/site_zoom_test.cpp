@@ -13,17 +13,17 @@
 #include "tests/support/files.h"
 #include "tests/support/form_fixture.h"
 #include "tests/support/key_input.h"
-#include "tests/support/special_files.h"
+#include "tests/support/not_regular_files.h"
 
 namespace {
 
 // First in this file: the kept levels are read once a run, and a child
 // process here must be the first to read them.
 TEST(SiteZoomFile, AFifoOrAnEndlessDeviceInItsPlaceIsNeitherWaitedOnNorReplaced) {
-  using testsupport::SpecialFile;
+  using testsupport::NotRegular;
   ASSERT_TRUE(MakePrivateFolder(ProfileDataFolder()));
-  for (SpecialFile kind : {SpecialFile::kFifo, SpecialFile::kEndlessDevice}) {
-    ASSERT_TRUE(testsupport::MakeSpecialFile(SiteZoomFile(), kind));
+  for (NotRegular kind : {NotRegular::kFifo, NotRegular::kEndlessDevice}) {
+    ASSERT_TRUE(testsupport::PlaceNotRegular(SiteZoomFile(), kind));
     const auto type = std::filesystem::symlink_status(SiteZoomFile()).type();
     EXPECT_TRUE(testsupport::InLimitedChild([&] {
       return SiteZoom("shop.example.jp") == 100 && !KeepSiteZoom("shop.example.jp", 150) &&

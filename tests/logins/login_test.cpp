@@ -22,7 +22,7 @@
 #include "tests/support/files.h"
 #include "tests/support/keyring_session.h"
 #include "tests/support/navigation_support.h"
-#include "tests/support/special_files.h"
+#include "tests/support/not_regular_files.h"
 #include "tests/support/widget_search.h"
 // clang-format off: the X headers define None, Bool and more, so they come last
 #include "tests/support/key_input.h"
@@ -119,9 +119,9 @@ bool AnyFileHolds(const std::string& folder, const std::string& text) {
 // The never-save list's file replaced by a FIFO or a link to /dev/zero: read
 // at once as no site, and never replaced by a list without what it held.
 TEST(NeverSaveFile, AFifoOrAnEndlessDeviceInItsPlaceIsNeitherWaitedOnNorReplaced) {
-  using testsupport::SpecialFile;
-  for (SpecialFile kind : {SpecialFile::kFifo, SpecialFile::kEndlessDevice}) {
-    ASSERT_TRUE(testsupport::MakeSpecialFile(NeverSaveFile(), kind));
+  using testsupport::NotRegular;
+  for (NotRegular kind : {NotRegular::kFifo, NotRegular::kEndlessDevice}) {
+    ASSERT_TRUE(testsupport::PlaceNotRegular(NeverSaveFile(), kind));
     const auto type = std::filesystem::symlink_status(NeverSaveFile()).type();
     EXPECT_TRUE(testsupport::InLimitedChild([&] {
       return !NeverSaveLoginsFor("https://shop.example.jp") &&

@@ -26,7 +26,7 @@
 #include "tests/support/dialog_closer.h"
 #include "tests/support/files.h"
 #include "tests/support/gui_test.h"
-#include "tests/support/special_files.h"
+#include "tests/support/not_regular_files.h"
 #include "window/form_html.h"
 // Last: the X headers define names such as Button1.
 #include "tests/support/key_input.h"
@@ -224,7 +224,7 @@ TEST_F(SettingsWindowTest, AHandWrittenFileKeepsEveryByteButTheChangedKey) {
 // after two seconds, long after the change, so that such a wait ends and is
 // seen.
 TEST_F(SettingsWindowTest, AFifoInTheFilesPlaceIsRefusedAtOnceAndNothingIsWritten) {
-  ASSERT_TRUE(testsupport::MakeSpecialFile(file_, testsupport::SpecialFile::kFifo));
+  ASSERT_TRUE(testsupport::PlaceNotRegular(file_, testsupport::NotRegular::kFifo));
   window_->Refresh();
   const std::string other_keys = "[Tavorin]\nhome-page=https://kept.example/\nkeep-history=false\n";
   std::atomic<bool> waited_on = false;

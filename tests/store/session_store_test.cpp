@@ -12,8 +12,8 @@
 #include "store/store_trouble.h"
 #include "tests/support/files.h"
 #include "tests/support/main_loop.h"
+#include "tests/support/not_regular_files.h"
 #include "tests/support/private_folders.h"
-#include "tests/support/special_files.h"
 
 namespace {
 
@@ -239,20 +239,20 @@ TEST_F(SessionStoreTest, AFileNotOursIsKeptAsideAndAFailedWriteIsSaid) {
 
 // A FIFO would hang the start, a link to /dev/zero would be read without end:
 // each is refused at once, said, and left where it is.
-TEST_F(SessionStoreTest, ASpecialFileInItsPlaceIsSaidNeitherWaitedOnNorReplaced) {
-  using testsupport::SpecialFile;
+TEST_F(SessionStoreTest, ANotRegularFileInItsPlaceIsSaidNeitherWaitedOnNorReplaced) {
+  using testsupport::NotRegular;
   struct Row {
     const char* name;
-    SpecialFile kind;
+    NotRegular kind;
     fs::file_type left;  // what is at the file's place afterwards
   };
   const Row rows[] = {
-      {"a FIFO", SpecialFile::kFifo, fs::file_type::fifo},
-      {"a link to /dev/zero", SpecialFile::kEndlessDevice, fs::file_type::symlink},
+      {"a FIFO", NotRegular::kFifo, fs::file_type::fifo},
+      {"a link to /dev/zero", NotRegular::kEndlessDevice, fs::file_type::symlink},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    ASSERT_TRUE(testsupport::MakeSpecialFile(file_, row.kind));
+    ASSERT_TRUE(testsupport::PlaceNotRegular(file_, row.kind));
     EXPECT_TRUE(testsupport::InLimitedChild([&] {
       std::vector<StoreTrouble> said;
       OnStoreTrouble([&](const StoreTrouble& trouble) { said.push_back(trouble); });

@@ -16,14 +16,14 @@
 
 namespace testsupport {
 
-enum class SpecialFile { kFifo, kEndlessDevice };
+enum class NotRegular { kFifo, kEndlessDevice };
 
 // Puts `kind` at `path` in place of whatever was there.
-inline bool MakeSpecialFile(const std::string& path, SpecialFile kind) {
+inline bool PlaceNotRegular(const std::string& path, NotRegular kind) {
   std::error_code ignored;
   std::filesystem::remove_all(path, ignored);
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
-  if (kind == SpecialFile::kFifo) return mkfifo(path.c_str(), 0600) == 0;
+  if (kind == NotRegular::kFifo) return mkfifo(path.c_str(), 0600) == 0;
   return symlink("/dev/zero", path.c_str()) == 0;
 }
 
