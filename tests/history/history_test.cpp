@@ -7,7 +7,7 @@
 #include "search/search_engine.h"
 #include "search/typed_text.h"
 #include "store/history_store.h"
-#include "tests/support/navigation_support.h"
+#include "tests/support/history_form_fixture.h"
 #include "window/suggestion_list.h"
 #include "window/suggestion_sources.h"
 
@@ -19,27 +19,15 @@ using Urls = std::vector<std::string>;
 // The list's first row for words: their search.
 std::string Searched(const std::string& words) { return SearchAddress(SearchEngine(), words); }
 
-std::string Titled(const std::string& title) {
-  return "<!doctype html><title>" + title + "</title><p>" + title;
-}
-
-class HistoryTest : public FormTest {
+class HistoryTest : public HistoryFormTest {
  protected:
   void SetUp() override {
-    SetKeepHistory(true);
-    ASSERT_NE(History(), nullptr);
-    History()->DeleteAll();
-    FormTest::SetUp();
+    HistoryFormTest::SetUp();
     Application->SetOnMessage([this](const MSG& msg, bool& handled) {
       TFormHTML::ApplicationMessage(msg, handled);
       if (handled && msg.message == WM_KEYDOWN) ++swallowed_;
     });
   }
-  void TearDown() override {
-    FormTest::TearDown();
-    SetKeepHistory(true);
-  }
-
   TSuggestionList& List() { return form_->Suggestions(); }
 
   // Opens `path`, which shows `landing` (after redirects).

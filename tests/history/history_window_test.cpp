@@ -104,6 +104,17 @@ class HistoryWindowTest : public FormTest {
     return *window_;
   }
 
+  // The import dialog as the user opens it: the bookmarks tab, then インポート…;
+  // it looks for other browsers' files under `home`.
+  TBookmarkImportDialog& ImportDialog(THistoryWindow& window, const std::string& home) {
+    window.Tabs().set_current_page(1);
+    auto& dialog = OpenBookmarkImport(window, *bookmarks_, home, [&window] { window.Refresh(); });
+    dialog.hide();
+    navtest::ClickWidget(window.ImportMarksButton());
+    EXPECT_TRUE(RunUntil([&] { return dialog.get_mapped(); }));
+    return dialog;
+  }
+
   // The path of the row showing `url` in the pages tab.
   Gtk::TreeModel::Path PagePath(const std::string& url) {
     Gtk::TreeModel::Path found;
@@ -219,11 +230,8 @@ TEST_F(HistoryWindowTest, BookmarksComeInFromAProfileByNameAndGoOutAsHtml) {
       << Page("beta") << R"("}]}]}}})";
   std::ofstream(home + "/cut.html") << "<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><p><DT><A HREF=";
   THistoryWindow& window = Open();
-  window.Tabs().set_current_page(1);
-  auto& dialog = OpenBookmarkImport(window, *bookmarks_, home, [&] { window.Refresh(); });
-  dialog.hide();
-  navtest::ClickWidget(window.ImportMarksButton());
-  ASSERT_TRUE(RunUntil([&] { return dialog.get_mapped(); }));
+  auto& dialog = ImportDialog(window, home);
+  ASSERT_TRUE(dialog.get_mapped());
   EXPECT_EQ(dialog.Source().get_active_text(), "Chromium（Default）");
   navtest::ClickWidget(dialog.ImportButton());
   ASSERT_TRUE(RunUntil([&] { return !dialog.Running() && !dialog.Outcome().get_text().empty(); }));
@@ -291,11 +299,8 @@ TEST_P(HostileImportTest, NeitherCrashesNorExhaustsNorKeepsACoreBusy) {
   testsupport::WriteFile(home + "/" + file.where, file.bytes());
   const std::set<std::string> scratch_before = testsupport::ScratchFolders();
   THistoryWindow& window = Open();
-  window.Tabs().set_current_page(1);
-  auto& dialog = OpenBookmarkImport(window, *bookmarks_, home, [&] { window.Refresh(); });
-  dialog.hide();
-  navtest::ClickWidget(window.ImportMarksButton());
-  ASSERT_TRUE(RunUntil([&] { return dialog.get_mapped(); }));
+  auto& dialog = ImportDialog(window, home);
+  ASSERT_TRUE(dialog.get_mapped());
   if (file.chosen_file) {
     dialog.Source().set_active_id("html");
     dialog.HtmlFile().set_filename(home + "/" + file.where);

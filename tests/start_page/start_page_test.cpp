@@ -11,32 +11,20 @@
 #include "history/history.h"
 #include "search/search_engine.h"
 #include "store/history_store.h"
-#include "tests/support/navigation_support.h"
+#include "tests/support/history_form_fixture.h"
 #include "window/private_window.h"
 
 namespace {
 
 using testsupport::FakeKey;
 
-std::string Titled(const std::string& title) {
-  return "<!doctype html><title>" + title + "</title><p>" + title;
-}
-
-class StartPageTest : public FormTest {
+class StartPageTest : public HistoryFormTest {
  protected:
   void SetUp() override {
-    SetKeepHistory(true);
-    ASSERT_NE(History(), nullptr);
-    History()->DeleteAll();
-    FormTest::SetUp();
+    HistoryFormTest::SetUp();
     TCppWebBrowser::SetDefaultHomePage(kStartPageAddress);
     form_->CppWebBrowser1->SetHomePage(kStartPageAddress);
   }
-  void TearDown() override {
-    FormTest::TearDown();
-    SetKeepHistory(true);
-  }
-
   WebKitWebView* View(TFormHTML* form = nullptr) {
     return (form != nullptr ? form : form_)->CppWebBrowser1->View();
   }
@@ -65,6 +53,8 @@ class StartPageTest : public FormTest {
       RunUntil([&] { return !form_->CppWebBrowser1->PageTitle().empty(); }, 2000);
       RunFor(50);
     }
+    RunFor(200);
+    History()->Flush();
   }
   void GoHome() {
     form_->BitBtn1Click();  // Home
@@ -85,8 +75,6 @@ TEST_F(StartPageTest, ListsTheSitesVisitedMostFirstAndOpensThemWithAClickAndAKey
   Visit("/b.html", 1);
   Visit("/a.html", 3);
   Visit("/c.html", 2);
-  RunFor(200);
-  History()->Flush();
   GoHome();
   const std::vector<std::string> shown = MostVisited();
   const std::size_t a = Place(shown, "よく見る A|127.0.0.1");
@@ -128,8 +116,6 @@ TEST_F(StartPageTest, TheSearchBoxSearchesTheSiteOfTheSetting) {
 TEST_F(StartPageTest, ShowsNoVisitedSitesWithoutHistoryOrRightAfterClearing) {
   server_.AddHtml("/seen.html", Titled("見た店"));
   Visit("/seen.html", 2);
-  RunFor(200);
-  History()->Flush();
   SetKeepHistory(false);
   GoHome();
   EXPECT_TRUE(MostVisited().empty());
@@ -149,8 +135,6 @@ TEST_F(StartPageTest, ShowsNoVisitedSitesWithoutHistoryOrRightAfterClearing) {
 TEST_F(StartPageTest, APrivateWindowHasAPageOfItsOwn) {
   server_.AddHtml("/seen.html", Titled("見た店"));
   Visit("/seen.html", 1);
-  RunFor(200);
-  History()->Flush();
   const std::size_t before = Application->Forms().size();
   OpenPrivateWindow(*form_);
   ASSERT_TRUE(RunUntil([&] { return Application->Forms().size() == before + 1; }));
@@ -169,8 +153,6 @@ TEST_F(StartPageTest, APrivateWindowHasAPageOfItsOwn) {
 TEST_F(StartPageTest, AWebPageLearnsNothingOfIt) {
   server_.AddHtml("/secret.html", Titled("ひみつの買い物"));
   Visit("/secret.html", 2);
-  RunFor(200);
-  History()->Flush();
   server_.AddHtml("/report", "");
   server_.AddHtml("/attack.html", R"HTML(<!doctype html>
 <iframe id=f src="tavorin://start/"></iframe>

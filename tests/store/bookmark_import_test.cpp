@@ -26,6 +26,13 @@ namespace fs = std::filesystem;
 using namespace std::string_view_literals;
 using Names = std::vector<std::string>;
 
+// Each mark read, as its address and title.
+Names Links(const ForeignBookmarks& read) {
+  Names links;
+  for (const ForeignBookmark& mark : read.marks) links.push_back(mark.url + " " + mark.title);
+  return links;
+}
+
 struct Link {
   const char* folder;  // "" at the top
   const char* title;
@@ -354,9 +361,7 @@ TEST_P(HtmlReadTest, LinksAndFoldersAsOtherBrowsersWriteThem) {
   const ForeignBookmarks read =
       ReadBookmarksHtml("\xEF\xBB\xBF <!doctype netscape-bookmark-file-1>" + GetParam().body);
   ASSERT_EQ(read.error, "");
-  Names links;
-  for (const ForeignBookmark& mark : read.marks) links.push_back(mark.url + " " + mark.title);
-  EXPECT_EQ(links, GetParam().read);
+  EXPECT_EQ(Links(read), GetParam().read);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -393,9 +398,7 @@ TEST_P(ChromiumReadTest, LinksAndFoldersAsChromiumWritesThem) {
   testsupport::WriteFile(path, GetParam().json);
   const ForeignBookmarks read = ReadChromiumBookmarks(path);
   EXPECT_EQ(read.error.substr(0, std::string(GetParam().error).size()), GetParam().error);
-  Names links;
-  for (const ForeignBookmark& mark : read.marks) links.push_back(mark.url + " " + mark.title);
-  EXPECT_EQ(links, GetParam().read);
+  EXPECT_EQ(Links(read), GetParam().read);
 }
 
 INSTANTIATE_TEST_SUITE_P(
