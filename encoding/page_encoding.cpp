@@ -242,7 +242,7 @@ void OwnSettings(WebKitWebView* view) {
   WebKitSettings* shared = webkit_web_view_get_settings(view);
   WebKitSettings* own = webkit_settings_new();
   guint count = 0;
-  GParamSpec** properties = g_object_class_list_properties(G_OBJECT_GET_CLASS(shared), &count);
+  auto** properties = g_object_class_list_properties(G_OBJECT_GET_CLASS(shared), &count);
   for (guint i = 0; i < count; ++i) {
     if ((properties[i]->flags & G_PARAM_READWRITE) != G_PARAM_READWRITE ||
         (properties[i]->flags & G_PARAM_CONSTRUCT_ONLY) != 0 ||
